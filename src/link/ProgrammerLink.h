@@ -1,0 +1,139 @@
+#pragma once
+
+#include "app/UserPrompt.h"
+#include "link/Transport.h"
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+namespace pontvex {
+
+// Thrown when the box stops answering or a byte cannot be written. The link has
+// already told the user and gone offline; the running command unwinds (its
+// supplies-off guard then sends nothing) and the program keeps its buffer.
+class LinkLost : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// The one link to the programmer box: serial transport, connection routine,
+// and the socket driver's vocabulary with shadows of the box's write-only
+// registers. Method names are the operation names every family uses.
+class ProgrammerLink {
+public:
+    ProgrammerLink();
+    ~ProgrammerLink();
+
+    static ProgrammerLink& instance();
+
+    // --- connection -------------------------------------------------------
+    void setPrompt(UserPrompt* prompt) { prompt_ = prompt; }
+    UserPrompt* prompt() const { return prompt_; }
+    void setPortOpener(PortOpener* opener) { opener_ = opener; }
+    // Where the port settings file lives (the user's configuration folder on
+    // Linux, c:\pontv55.con on Windows).
+    void setSettingsPath(const std::string& path) { settingsPath_ = path; }
+    const std::string& settingsPath() const { return settingsPath_; }
+    static std::string defaultSettingsPath();
+
+    // The connection routine: question, settings file, probing order, idle state.
+    // askFirst = false skips the question (a port named on the command line).
+    void Connect(bool askFirst = true);
+    // Tries one port; on success sets PortName, FirmwareId and Connected.
+    bool OpenProgrammerPort(const std::string& name);
+    // Uses an already open transport (simulator, tests) as if it had answered on name.
+    bool AttachTransport(std::unique_ptr<Transport> transport, const std::string& name);
+    // Goes offline and drops the transport.
+    void Disconnect();
+
+    bool Connected() const { return connected_; }
+    const std::string& PortName() const { return portName_; }
+    const std::string& FirmwareId() const { return firmwareId_; }
+    // Text of the status field of the system parameters window.
+    const std::string& StatusText() const { return statusText_; }
+    Transport* transport() const { return transport_.get(); }
+
+    // --- primitives ---------------------------------------------------------
+    void SendByte(uint8_t value);
+    uint8_t ReceiveByte();
+    void LinkDelay(int n);
+    // Hands a run of bytes to the port in one write (page-write families).
+    void BlockWrite(const uint8_t* data, size_t n);
+    // Sends whatever is queued; called before every read, before any wait on the
+    // user and at the end of every operation.
+    void Flush();
+
+    // --- pin operations ---------------------------------------------------
+    void SetPin(int pin, int level);
+    void FloatPin(int pin);
+    void DrivePin(int pin);
+    void SetPinDriver(int flag, int pin);
+    int ReadPin(int pin);
+    uint8_t ReadPort(int index);
+    void WriteLatch(int index, uint8_t value);
+    void WriteAllLatches(uint8_t value);
+    void WritePinLatch(int k, uint8_t value);
+    uint8_t ReadDataByte();
+
+    // --- supply operations --------------------------------------------------
+    void SetVppVoltage(int millivolts);
+    void RouteVpp(int pin);
+    void UnrouteVpp(int pin);
+    void RouteVcc(int pin);
+    void RouteGnd(int pin);
+    void SetVccVoltage(int level);
+    void RouteRaisedSupply(int pin);
+    void SetAuxSelect(int n);
+    void RouteClock(int pin);
+
+    // --- socket state -------------------------------------------------------
+    void ResetSocket();
+    void InitSocket();
+    void PowerDown();
+    void SetBusMode(int mode);
+    void SetPageWriteMode(int m);
+    void SetPageLength(int n);
+    void SetPulseLength(int n);
+
+    // --- tests and probes ---------------------------------------------------
+    bool PinLoopTest();
+    bool OscillatorPresenceTest(int pinA, int pinB);
+    int ProbeHardwareModel();
+    uint8_t CheckSocketStatus();
+    void ReadPortBlock(uint8_t* destination, uint8_t& lowAddress);
+
+    // --- shadows --------------------------------------------------------------
+    struct Shadows {
+        std::array<uint8_t, 7> pinLatch{0x00, 0x00, 0x00, 0x00, 0x00, 0xFF, 0xFF};
+        uint8_t vppRouteA = 0x00;
+        uint8_t vppRouteB = 0x80;
+        uint8_t vccRouteA = 0xFF;
+        uint8_t vccGndRoute = 0x07;
+        uint8_t aux = 0x00;
+    };
+    const Shadows& shadows() const { return shadows_; }
+    void resetShadows() { shadows_ = Shadows{}; }
+
+    static const std::array<uint8_t, 256>& BitReverseTable();
+    static int VppLevelCode(int millivolts);
+
+private:
+    void loseLink(const std::string& message);
+
+    UserPrompt* prompt_ = nullptr;
+    PortOpener* opener_ = nullptr;
+    std::unique_ptr<Transport> transport_;
+    std::string settingsPath_;
+    bool connected_ = false;
+    bool portOpened_ = false;
+    std::string portName_ = "COM1";
+    std::string firmwareId_;
+    std::string statusText_;
+    Shadows shadows_;
+};
+
+} // namespace pontvex
