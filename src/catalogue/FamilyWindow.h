@@ -143,14 +143,16 @@ public:
     void CancelBtnClick(); // Exit: the window stays alive for reuse
     virtual void OnClose();
     void show();
+    // Hides a visible window and runs OnClose (a GUI calls it from its close event).
+    void close();
 
     // The text a command shows when the box is not connected.
     virtual std::string connectionErrorText() const { return "Ошб.соед!"; }
 
 protected:
     // Declaration helpers for constructors.
-    ButtonControl& addButton(std::string name, std::string handler, std::string caption, std::string shortName,
-                             std::function<void()> run);
+    ButtonControl& addButton(std::string name, std::string handler, std::string caption,
+                             std::string shortName, std::function<void()> run);
     OptionGroup& addOption(std::string name, std::string caption, std::string shortName,
                            std::vector<std::string> items, int selected);
     AutoStep& addAutoStep(std::string name, std::string caption, std::string shortName, bool checked,
@@ -158,7 +160,11 @@ protected:
     AddressField& addField(std::string name, std::string caption, std::string shortName, int64_t value);
     void setAutoGroupCaption(std::string caption) { autoGroupCaption_ = std::move(caption); }
     // Round or limit a typed field value (page-write families round BufferStart).
-    virtual int64_t adjustField(const AddressField& field, int64_t value) { (void)field; return value; }
+    virtual int64_t adjustField(const AddressField& field, int64_t value)
+    {
+        (void)field;
+        return value;
+    }
     void setFieldValue(const std::string& which, int64_t value);
     int64_t fieldValue(const std::string& which) const;
 
@@ -173,6 +179,8 @@ protected:
     // Progress update: bar 0..max, address field "%06x", repainted at once.
     void setProgressMax(int64_t max);
     void progress(int64_t address);
+    // Digits of the address field: 6 ("%06x", memories) or 4 ("%04x", microcontrollers).
+    void setAddressDigits(int digits);
     void changed();
     // Fails the running command: message with address, ErrorFlag = 1.
     void fail(const std::string& text);
@@ -188,7 +196,10 @@ protected:
     ChipSelection chip_;
 
 private:
+    class SuppliesGuard;
     std::string className_;
+    int commandDepth_ = 0;
+    int addressDigits_ = 6;
     std::string message_, caption_, chipNameText_, idText_, addressText_;
     int64_t progressValue_ = 0, progressMax_ = 0;
     bool visible_ = false;
