@@ -1,0 +1,171 @@
+#include "cli/Terminal.h"
+
+#include <cstdio>
+#include <iostream>
+#include <unistd.h>
+
+namespace pontvex::cli {
+
+bool stdinIsTerminal()
+{
+    return isatty(STDIN_FILENO) == 1;
+}
+bool stdoutIsTerminal()
+{
+    return isatty(STDOUT_FILENO) == 1;
+}
+bool stderrIsTerminal()
+{
+    return isatty(STDERR_FILENO) == 1;
+}
+
+std::string oneLine(const std::string& text)
+{
+    std::string line;
+    for (char c : text) {
+        if (c == '\n')
+            line += ' ';
+        else if (c != '\r')
+            line += c;
+    }
+    return trim(line);
+}
+
+bool CliPrompt::ask(const std::string& text, const char* choices)
+{
+    if (answer_ != Answer::Ask) {
+        std::cerr << oneLine(text) << " -> " << (answer_ == Answer::Yes ? "yes" : "no") << " ("
+                  << (answer_ == Answer::Yes ? "--yes" : "--no") << ")\n";
+        return answer_ == Answer::Yes;
+    }
+    if (!stdinIsTerminal() || !stderrIsTerminal()) {
+        std::cerr << "pontvex-cli: question not answered (no terminal; give --yes or --no): " << oneLine(text)
+                  << "\n";
+        refused_ = true;
+        return false;
+    }
+    for (;;) {
+        std::cerr << text << " [" << choices << "] " << std::flush;
+        std::string reply;
+        if (!std::getline(std::cin, reply)) {
+            std::cerr << "\n";
+            refused_ = true;
+            return false;
+        }
+        reply = trim(reply);
+        if (equalsIgnoreCase(reply, "y") || equalsIgnoreCase(reply, "yes") || reply == "д" || reply == "Д")
+            return true;
+        if (equalsIgnoreCase(reply, "n") || equalsIgnoreCase(reply, "no") || reply == "н" || reply == "Н")
+            return false;
+    }
+}
+
+bool CliPrompt::askYesNo(const std::string& text)
+{
+    return ask(text, "y/n");
+}
+bool CliPrompt::askYesCancel(const std::string& text)
+{
+    return ask(text, "y = yes, n = cancel");
+}
+
+void CliPrompt::showMessage(const std::string& text)
+{
+    messages_.push_back(text);
+    std::cerr << oneLine(text) << "\n";
+}
+
+void CliPrompt::showBox(const std::string& text)
+{
+    showMessage(text);
+}
+
+StatusOutput::StatusOutput() : messagesLive_(stdoutIsTerminal()), bar_(stderrIsTerminal()) {}
+
+void StatusOutput::begin()
+{
+    started_ = std::chrono::steady_clock::now();
+    lastDrawn_ = {};
+    firstValue_ = -1;
+}
+
+void StatusOutput::clearBar()
+{
+    if (barShown_) {
+        std::cerr << "\r\033[K" << std::flush;
+        barShown_ = false;
+    }
+}
+
+namespace {
+std::string formatDuration(double seconds)
+{
+    auto s = static_cast<long>(seconds + 0.5);
+    char text[32];
+    std::snprintf(text, sizeof text, "%ld:%02ld", s / 60, s % 60);
+    return text;
+}
+} // namespace
+
+void StatusOutput::drawBar(int64_t value, int64_t max, const std::string& address)
+{
+    auto now = std::chrono::steady_clock::now();
+    if (firstValue_ < 0) {
+        firstValue_ = value;
+        started_ = now;
+    }
+    if (barShown_ && now - lastDrawn_ < std::chrono::milliseconds(100) && value < max)
+        return;
+    lastDrawn_ = now;
+    if (value > max)
+        value = max;
+    int percent = max > 0 ? static_cast<int>(value * 100 / max) : 100;
+    constexpr int kWidth = 30;
+    std::string bar(kWidth * percent / 100, '#');
+    bar.resize(kWidth, '.');
+    double elapsed = std::chrono::duration<double>(now - started_).count();
+    double rate = elapsed > 0.2 ? static_cast<double>(value - firstValue_) / elapsed : 0.0;
+    char line[160];
+    if (rate > 0) {
+        std::snprintf(line, sizeof line, "[%s] %3d%%  %s  %.1f KiB/s  %s left", bar.c_str(), percent,
+                      address.c_str(), rate / 1024.0,
+                      formatDuration(static_cast<double>(max - value) / rate).c_str());
+    } else {
+        std::snprintf(line, sizeof line, "[%s] %3d%%  %s", bar.c_str(), percent, address.c_str());
+    }
+    std::cerr << "\r\033[K" << line << std::flush;
+    barShown_ = true;
+}
+
+void StatusOutput::update(const std::string& message, int64_t value, int64_t max, const std::string& address)
+{
+    if (message != lastMessage_) {
+        lastMessage_ = message;
+        if (messagesLive_ && !message.empty()) {
+            clearBar();
+            std::cout << oneLine(message) << std::endl;
+        }
+    }
+    if (bar_ && max > 0)
+        drawBar(value, max, address);
+}
+
+void StatusOutput::end(const std::string& message)
+{
+    clearBar();
+    if (!messagesLive_) {
+        if (!message.empty())
+            std::cout << oneLine(message) << std::endl;
+    } else if (message != lastMessage_ && !message.empty()) {
+        std::cout << oneLine(message) << std::endl;
+    }
+    lastMessage_ = message;
+}
+
+void StatusOutput::result(const std::string& line)
+{
+    clearBar();
+    std::cout << line << std::endl;
+}
+
+} // namespace pontvex::cli

@@ -1,0 +1,66 @@
+#pragma once
+
+#include "app/UserPrompt.h"
+#include "cli/Cli.h"
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace pontvex::cli {
+
+bool stdinIsTerminal();
+bool stdoutIsTerminal();
+bool stderrIsTerminal();
+
+// Questions answered by --yes/--no, on the terminal, or refused when there is
+// nobody to ask (a refused question answers No and makes the run a usage error).
+class CliPrompt : public UserPrompt {
+public:
+    explicit CliPrompt(Answer answer) : answer_(answer) {}
+    bool askYesNo(const std::string& text) override;
+    bool askYesCancel(const std::string& text) override;
+    void showMessage(const std::string& text) override;
+    void showBox(const std::string& text) override;
+
+    bool refused() const { return refused_; }
+    const std::vector<std::string>& messages() const { return messages_; }
+
+private:
+    bool ask(const std::string& text, const char* choices);
+
+    Answer answer_;
+    bool refused_ = false;
+    std::vector<std::string> messages_;
+};
+
+// The family's message line on stdout and a progress bar on stderr.
+class StatusOutput {
+public:
+    StatusOutput();
+    // A command starts: progress counts from here.
+    void begin();
+    // The family's visible state; called often inside loops.
+    void update(const std::string& message, int64_t value, int64_t max, const std::string& address);
+    // The command ended: clears the bar; when piped prints the final message.
+    void end(const std::string& message);
+    // Prints a result line on stdout (id text, checksum and the like).
+    void result(const std::string& line);
+
+private:
+    void clearBar();
+    void drawBar(int64_t value, int64_t max, const std::string& address);
+
+    bool messagesLive_;
+    bool bar_;
+    bool barShown_ = false;
+    std::string lastMessage_;
+    std::chrono::steady_clock::time_point started_, lastDrawn_;
+    int64_t firstValue_ = -1;
+};
+
+// One line that wraps a multi-line family text for stderr.
+std::string oneLine(const std::string& text);
+
+} // namespace pontvex::cli

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Runs the built pontvex-cli as a separate process in a scratch folder and
+// collects what it printed and its exit code.
+struct CliResult {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+class CliSandbox {
+public:
+    CliSandbox();
+    ~CliSandbox();
+    CliSandbox(const CliSandbox&) = delete;
+    CliSandbox& operator=(const CliSandbox&) = delete;
+
+    const std::string& dir() const { return dir_; }
+    std::string path(const std::string& name) const { return dir_ + "/" + name; }
+
+    // Arguments are passed to the program without a shell; stdinFile, when
+    // given, becomes its standard input.
+    CliResult run(const std::vector<std::string>& args, const std::string& stdinFile = "") const;
+
+    void writeFile(const std::string& name, const std::vector<uint8_t>& bytes) const;
+    std::vector<uint8_t> readFile(const std::string& name) const;
+    bool exists(const std::string& name) const;
+    std::vector<std::string> listFiles() const;
+
+private:
+    std::string dir_;
+};
+
+std::string cliBinary();
+std::vector<uint8_t> randomBytes(size_t n, uint32_t seed);
+// Runs a command line through the shell; returns its exit status.
+int shell(const std::string& command);
+bool haveProgram(const std::string& name);
