@@ -9,6 +9,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace pontvex {
 
@@ -39,10 +40,17 @@ public:
     void setSettingsPath(const std::string& path) { settingsPath_ = path; }
     const std::string& settingsPath() const { return settingsPath_; }
     static std::string defaultSettingsPath();
+    // The port name a settings file's contents give, or "" when they give none
+    // (empty, binary, or a first line that is not a port name).
+    static std::string PortNameFromSettings(const std::string& contents);
 
     // The connection routine: question, settings file, probing order, idle state.
     // askFirst = false skips the question (a port named on the command line).
     void Connect(bool askFirst = true);
+    // Connects to one named port only (a port or device path named on the
+    // command line): no question, no probing of other ports. Same reactions,
+    // settings file and idle state as Connect.
+    bool ConnectTo(const std::string& name);
     // Tries one port; on success sets PortName, FirmwareId and Connected.
     bool OpenProgrammerPort(const std::string& name);
     // Uses an already open transport (simulator, tests) as if it had answered on name.
@@ -122,7 +130,15 @@ public:
     static int VppLevelCode(int millivolts);
 
 private:
-    void loseLink(const std::string& message);
+    [[noreturn]] void loseLink(const std::string& message);
+    bool identify(std::unique_ptr<Transport> transport, const std::string& name);
+    void bringToIdle();
+    void readSettings();
+    void writeSettings() const;
+    void tell(const std::string& text);
+    void sendPinLatch(int k);
+    void sendVppRoutes();
+    void dropQueues();
 
     UserPrompt* prompt_ = nullptr;
     PortOpener* opener_ = nullptr;
@@ -134,6 +150,9 @@ private:
     std::string firmwareId_;
     std::string statusText_;
     Shadows shadows_;
+    // Bytes queued for the box; written in one piece before any read, before
+    // any question to the user and by Flush.
+    std::vector<uint8_t> out_;
 };
 
 } // namespace pontvex
