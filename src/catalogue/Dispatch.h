@@ -23,4 +23,7 @@ struct DispatchRow {
 // Fills in the factories of every family that is built. Defined in families/.
 void registerBuiltFamilies(std::vector<DispatchRow>& table);
 
+// The 61 rows in their order, with the factories of the built families filled in.
+std::vector<DispatchRow> dispatchTable();
+
 } // namespace pontvex

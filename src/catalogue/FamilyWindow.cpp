@@ -220,6 +220,19 @@ int64_t FamilyWindow::fieldValue(const std::string& which) const
     return 0;
 }
 
+bool FamilyWindow::acceptChip(const ChipSelection& chip)
+{
+    chip_ = chip;
+    FillVariantTable();
+    if (variantValid(chip.VariantIndex))
+        return true;
+    // A list entry naming a row the table does not have must not index past it.
+    char text[64];
+    std::snprintf(text, sizeof text, "Нет типа %d в таблице!", chip.VariantIndex);
+    fail(text);
+    return false;
+}
+
 // --- visible state -------------------------------------------------------------
 
 void FamilyWindow::changed()

@@ -107,6 +107,12 @@ public:
     virtual int rowCount() const = 0;
     virtual std::string rowName(int index) const = 0;
     const ChipSelection& chip() const { return chip_; }
+    // Whether a VariantIndex names a real row (row 0 is the placeholder). A family
+    // whose index means something else (a series number) says so here.
+    virtual bool variantValid(int index) const { return index >= 1 && index <= rowCount(); }
+    // Takes the chosen chip before SelectChip: stores it, fills the table and
+    // refuses a variant that is no real row (message, ErrorFlag = 1, false).
+    bool acceptChip(const ChipSelection& chip);
 
     // --- visible state ------------------------------------------------------
     const std::string& message() const { return message_; }
