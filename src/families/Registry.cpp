@@ -1,4 +1,7 @@
 #include "catalogue/Dispatch.h"
+#include "families/memory/TP27sfx.h"
+#include "families/memory/TP27x.h"
+#include "families/memory/TPW27x.h"
 
 #include <cstring>
 
@@ -15,6 +18,9 @@ std::vector<BuiltFamily> builtFamilies()
 {
     return {
         // {"P27", [](ProgrammerLink& l, FamilyHost& h) { return std::make_unique<TP27x>(l, h); }},
+        {"P27", [](ProgrammerLink& l, FamilyHost& h) { return std::make_unique<TP27x>(l, h); }},
+        {"PW27", [](ProgrammerLink& l, FamilyHost& h) { return std::make_unique<TPW27x>(l, h); }},
+        {"SST27SF", [](ProgrammerLink& l, FamilyHost& h) { return std::make_unique<TP27sfx>(l, h); }},
     };
 }
 } // namespace

@@ -1,0 +1,381 @@
+#include "families/memory/EpromWindow.h"
+
+#include <algorithm>
+#include <cstdarg>
+#include <cstdio>
+
+namespace pontvex {
+
+namespace {
+
+std::string format(const char* pattern, ...)
+{
+    char text[128];
+    va_list args;
+    va_start(args, pattern);
+    std::vsnprintf(text, sizeof text, pattern, args);
+    va_end(args);
+    return text;
+}
+
+constexpr int kCePin = 26;
+constexpr int kOePin = 28;
+constexpr int kGroundPin = 20;
+
+inline uint8_t bit(uint32_t a, int n)
+{
+    return (a >> n) & 1u;
+}
+
+} // namespace
+
+std::array<uint8_t, 5> EpromPortLatchValues(uint32_t address, uint32_t highMask, int vccPin)
+{
+    const uint32_t a = address | highMask;
+    std::array<uint8_t, 5> port{};
+    uint8_t low = 0; // A0 in bit 7 .. A7 in bit 0: pin 16 carries A0
+    for (int n = 0; n < 8; ++n)
+        low |= bit(a, n) << (7 - n);
+    port[1] = low;
+    port[2] = 0xFF;
+    port[3] = static_cast<uint8_t>(0x01 | bit(a, 10) << 1 | bit(a, 11) << 3 | bit(a, 9) << 4 |
+                                   bit(a, 8) << 5 | bit(a, 13) << 6 | bit(a, 14) << 7);
+    if (vccPin == 34) {
+        port[0] = static_cast<uint8_t>(0x1F | bit(a, 12) << 7 | bit(a, 15) << 6);
+        port[4] = static_cast<uint8_t>(0x02 | bit(a, 12) << 5 | bit(a, 15) << 4);
+    } else {
+        port[0] = static_cast<uint8_t>(0x0F | bit(a, 12) << 7 | bit(a, 15) << 6 | bit(a, 16) << 5 |
+                                       bit(a, 19) << 4);
+        port[4] = static_cast<uint8_t>(bit(a, 12) << 5 | bit(a, 15) << 4 | bit(a, 17) | bit(a, 18) << 1);
+    }
+    return port;
+}
+
+EpromWindow::EpromWindow(std::string className, ProgrammerLink& link, FamilyHost& host)
+    : FamilyWindow(std::move(className), link, host)
+{
+}
+
+void EpromWindow::declareControls(bool withErase)
+{
+    addButton("ReadButton", "ReadClick", "Считать", "read", [this] { ReadClick(); });
+    addButton("Write", "WriteClick", "Записать", "write", [this] { WriteClick(); });
+    addButton("Verify", "VerifyClick", "Сравнить", "verify", [this] { VerifyClick(); });
+    addButton("Blank", "BlankClick", "Проверить", "blank", [this] { BlankClick(); });
+    if (withErase)
+        addButton("Erase", "EraseClick", "Стереть", "erase", [this] { EraseClick(); });
+    addButton("CheckSum", "CheckSumClick", "КСумма", "checksum", [this] { CheckSumClick(); });
+    addButton("MFG", "MFGClick", "Код ИД", "id", [this] { MFGClick(); });
+    addButton("Button1", "Button1Click", "Авто", "auto", [this] { Button1Click(); });
+    addButton("CancelBtn", "CancelBtnClick", "Выход", "exit", [this] { CancelBtnClick(); });
+
+    if (withErase)
+        addAutoStep("AutoErase", "Стереть", "erase", true, [this] { EraseClick(); });
+    addAutoStep("AutoBlank", "Проверить", "blank", true, [this] { BlankClick(); });
+    addAutoStep("AutoWrite", "Записать", "write", true, [this] { WriteClick(); });
+    addAutoStep("AutoVerify", "Сравнить", "verify", false, [this] { VerifyClick(); });
+
+    addField("BufferStart", "Старт буф", "buffer-start", 0);
+    addField("ChipStart", "Старт микр", "chip-start", 0);
+    addField("LastAddress", "Длина", "length", 0x200);
+}
+
+const EpromRow& EpromWindow::row() const
+{
+    return rowAt(rowIndex_);
+}
+
+std::string EpromWindow::rowName(int index) const
+{
+    if (index < 0 || index >= tableSize())
+        return {};
+    return rowAt(index).name;
+}
+
+void EpromWindow::SelectChip(const ChipSelection& chip)
+{
+    chip_ = chip;
+    if (chip.VariantIndex < 1 || chip.VariantIndex > rowCount()) {
+        // A list line that names no row of this window: nothing is set up and
+        // no command runs until a real chip is chosen.
+        rowIndex_ = 0;
+        setMessage(format(eprom_text::kNoRow, chip.VariantIndex));
+        ErrorFlag = 1;
+        return;
+    }
+    rowIndex_ = chip.VariantIndex;
+    link.ResetSocket();
+    if (!link.Connected()) {
+        setMessage(connectionErrorText());
+        return;
+    }
+    setMessage(eprom_text::kSelectOk);
+    host.fileNew();
+    show();
+    FillVariantTable();
+    WriteBusMode = 15;
+    ReadBusMode = 12;
+    const EpromRow& r = row();
+    setCaption(format("0 to %x", r.AddressMask));
+    setChipNameText(chip.ChipName);
+    host.setEndAddress(r.AddressMask);
+    host.showPage();
+    link.SetVppVoltage(0);
+    link.RouteGnd(kGroundPin);
+    link.InitSocket();
+    setProgressMax(r.AddressMask);
+    setFieldValue("BufferStart", BufferStart());
+    setFieldValue("ChipStart", ChipStart());
+    setFieldValue("LastAddress", r.AddressMask);
+}
+
+bool EpromWindow::rowChosen()
+{
+    if (rowIndex_ != 0)
+        return true;
+    fail(format(eprom_text::kNoRow, chip_.VariantIndex));
+    return false;
+}
+
+void EpromWindow::SetEpromAddress(uint32_t address)
+{
+    const EpromRow& r = row();
+    PortLatchValues = EpromPortLatchValues(address, r.AddressHighMask, r.VccPin);
+    for (int k = 0; k < 5; ++k)
+        link.WriteLatch(k, PortLatchValues[static_cast<size_t>(k)]);
+}
+
+uint8_t EpromWindow::ProgramEpromByte(uint8_t data)
+{
+    link.SendByte(activePlan_.command);
+    link.SendByte(data);
+    const uint8_t reply = link.ReceiveByte();
+    return activePlan_.compareEveryByte ? reply : data;
+}
+
+void EpromWindow::readDataBytes(uint8_t* destination, int n)
+{
+    for (int k = 0; k < n; ++k)
+        destination[k] = link.ReadDataByte();
+}
+
+int64_t EpromWindow::rangeLength()
+{
+    const int64_t chipStart = ChipStart();
+    const int64_t bufferStart = BufferStart();
+    const int64_t mask = row().AddressMask;
+    if (chipStart < 0 || bufferStart < 0 || chipStart > mask || LastAddress() < 0)
+        return 0;
+    const int64_t length = std::min(LastAddress() + 1, mask - chipStart + 1);
+    if (bufferStart + length - 1 > DeviceBuffer::kLastAddress) {
+        // Refuse the whole range rather than program a part of it.
+        fail(format(eprom_text::kOutsideBuffer, static_cast<unsigned>(DeviceBuffer::kSize)));
+        return -1;
+    }
+    return length;
+}
+
+void EpromWindow::ReadClick()
+{
+    runCommand(eprom_text::kRead, [this] {
+        if (!rowChosen())
+            return;
+        const EpromRow& r = row();
+        link.DrivePin(kCePin);
+        link.DrivePin(kOePin);
+        link.LinkDelay(100);
+        link.RouteVcc(r.VccPin);
+        if (groundsThroughSwitch())
+            link.RouteGnd(kGroundPin);
+        link.LinkDelay(1000);
+        link.SetBusMode(ReadBusMode);
+        SetEpromAddress(0);
+        const uint32_t last =
+            static_cast<uint32_t>(std::clamp<int64_t>(LastAddress(), 0, static_cast<int64_t>(r.AddressMask)));
+        for (uint32_t a = 0; a <= last;) {
+            SetEpromAddress(a);
+            progress(a + 255);
+            const uint32_t n = std::min<uint32_t>(256, last - a + 1);
+            readDataBytes(buffer.data() + a, static_cast<int>(n));
+            a += n;
+        }
+        progress(last);
+        link.WriteAllLatches(255);
+        link.RouteVcc(0);
+        host.showPage();
+        show();
+        succeed(eprom_text::kReadOk);
+    });
+}
+
+void EpromWindow::WriteClick()
+{
+    runCommand(eprom_text::kWrite, [this] { runWrite(); });
+    if (ErrorFlag == 0 && activePlan_.checkSumAfter)
+        CheckSumClick();
+}
+
+void EpromWindow::runWrite()
+{
+    if (!rowChosen())
+        return;
+    const int64_t length = rangeLength();
+    if (length < 0)
+        return;
+    const EpromRow& r = row();
+    activePlan_ = writePlan();
+    link.SetPulseLength(std::min(activePlan_.pulseParameter, 255));
+    link.SetVppVoltage(activePlan_.vppMillivolts);
+    link.RouteVcc(r.VccPin);
+    if (activePlan_.groundAfterVcc)
+        link.RouteGnd(kGroundPin);
+    link.LinkDelay(1000);
+    link.SetBusMode(WriteBusMode);
+    const uint32_t chipStart = static_cast<uint32_t>(ChipStart());
+    const uint32_t bufferStart = static_cast<uint32_t>(BufferStart());
+    SetEpromAddress(chipStart);
+    link.FloatPin(35);
+    link.DrivePin(kOePin);
+    link.FloatPin(kCePin);
+    if (r.VppPin == 29) // 2716: CE rests low, the box pulses it high
+        link.DrivePin(kCePin);
+    link.RouteVpp(r.VppPin);
+    link.RouteClock(0);
+
+    auto switchOff = [this] {
+        link.RouteVpp(0);
+        link.RouteVcc(0);
+        link.RouteClock(0);
+        link.SetVppVoltage(0);
+    };
+    uint32_t a = chipStart;
+    for (uint32_t i = 0; i < length; ++i) {
+        a = chipStart + i;
+        if ((a & 0xFF) == 0) {
+            SetEpromAddress(a);
+            progress(a);
+        }
+        const uint8_t data = buffer[bufferStart + i];
+        const uint8_t result = ProgramEpromByte(data);
+        if (result != data) {
+            switchOff();
+            progress(a);
+            fail(format(eprom_text::kMismatch, a, data, result));
+            return;
+        }
+    }
+    progress(a);
+    succeed(eprom_text::kWriteOk);
+    switchOff();
+}
+
+void EpromWindow::VerifyClick()
+{
+    runCommand(eprom_text::kVerify, [this] {
+        if (!rowChosen())
+            return;
+        const int64_t length = rangeLength();
+        if (length < 0)
+            return;
+        const EpromRow& r = row();
+        link.RouteVcc(r.VccPin);
+        link.LinkDelay(1000);
+        link.SetBusMode(ReadBusMode);
+        link.DrivePin(kCePin);
+        link.DrivePin(kOePin);
+        link.LinkDelay(100);
+        const uint32_t chipStart = static_cast<uint32_t>(ChipStart());
+        const uint32_t bufferStart = static_cast<uint32_t>(BufferStart());
+        SetEpromAddress(chipStart);
+        uint8_t block[256];
+        for (uint32_t i = 0; i < length;) {
+            const uint32_t a = chipStart + i;
+            if ((a & 0xFF) == 0)
+                SetEpromAddress(a);
+            const uint32_t n = std::min<uint32_t>(256 - (a & 0xFF), static_cast<uint32_t>(length) - i);
+            readDataBytes(block, static_cast<int>(n));
+            for (uint32_t k = 0; k < n; ++k) {
+                if (((i + k) & 0x1FF) == 0)
+                    progress(a + k);
+                const uint8_t expected = buffer[bufferStart + i + k];
+                if (block[k] != expected) {
+                    link.RouteVcc(0);
+                    fail(format(eprom_text::kMismatch, a + k, expected, block[k]));
+                    return;
+                }
+            }
+            i += n;
+        }
+        succeed(eprom_text::kVerifyOk);
+        progress(length > 0 ? chipStart + length - 1 : chipStart);
+        link.WriteAllLatches(255);
+        link.RouteVcc(0);
+    });
+}
+
+void EpromWindow::BlankClick()
+{
+    runCommand(eprom_text::kBlank, [this] {
+        if (!rowChosen())
+            return;
+        const EpromRow& r = row();
+        link.LinkDelay(100);
+        link.RouteVcc(r.VccPin);
+        link.LinkDelay(1000);
+        link.SetBusMode(ReadBusMode);
+        link.DrivePin(kCePin);
+        link.DrivePin(kOePin);
+        for (uint32_t a = 0; a <= r.AddressMask; a += 256) {
+            SetEpromAddress(a);
+            if ((a & 0xFFF) == 0)
+                progress(a);
+            link.SendByte(129);
+            link.ReceiveByte(); // not used
+            if (link.ReceiveByte() == 0) {
+                link.RouteVcc(0);
+                fail(format(eprom_text::kNotBlank, a));
+                return;
+            }
+        }
+        succeed(eprom_text::kBlankOk);
+        progress(r.AddressMask);
+        link.WriteAllLatches(255);
+        link.RouteVcc(0);
+    });
+}
+
+void EpromWindow::CheckSumClick()
+{
+    runCommand(eprom_text::kCheckSum, [this] {
+        if (!rowChosen())
+            return;
+        const EpromRow& r = row();
+        link.RouteVcc(r.VccPin);
+        link.SetBusMode(ReadBusMode);
+        uint32_t sum = 0;
+        for (uint32_t a = 0; a <= r.AddressMask; a += 256) {
+            SetEpromAddress(a);
+            if ((a & 0xFFF) == 0)
+                progress(a);
+            link.SendByte(130);
+            const uint8_t low = link.ReceiveByte();
+            const uint8_t high = link.ReceiveByte();
+            sum += low + 256u * high;
+        }
+        progress(r.AddressMask);
+        setMessage(format(eprom_text::kCheckSumResult, sum));
+        link.RouteVcc(0);
+    });
+}
+
+void EpromWindow::EraseClick()
+{
+    runCommand(eprom_text::kErase, [this] {
+        if (!rowChosen())
+            return;
+        eraseSequence();
+        succeed(eprom_text::kEraseOk);
+    });
+}
+
+} // namespace pontvex
