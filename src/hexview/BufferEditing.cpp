@@ -1,0 +1,122 @@
+#include "hexview/BufferEditing.h"
+
+#include <algorithm>
+
+namespace pontvex {
+
+namespace {
+
+bool readField(const std::string& text, const char* label, uint64_t& value, UserPrompt& prompt)
+{
+    if (parseHex(text, value))
+        return true;
+    prompt.showMessage(std::string("Поле \"") + label +
+                       "\" должно содержать шестнадцатеричное число, а не \"" + text + "\"");
+    return false;
+}
+
+// Finds what in the page text behind the selection; selects it when found.
+bool searchPage(HexPage& page, const std::string& what)
+{
+    if (what.empty())
+        return false;
+    const int start = page.selectionLength() > 0 ? page.selectionStart() + page.selectionLength() : 0;
+    const size_t found = page.text().find(what, static_cast<size_t>(start));
+    if (found == std::string::npos)
+        return false;
+    page.select(static_cast<int>(found), static_cast<int>(what.size()));
+    return true;
+}
+
+} // namespace
+
+bool applyFill(HexPage* page, FillMode mode, const FillFields& fields, UserPrompt& prompt)
+{
+    if (page == nullptr)
+        return false;
+    uint64_t start = 0, end = 0, data = 0;
+    if (mode == FillMode::Fill && !readField(fields.start, "Старт:", start, prompt))
+        return false;
+    if (!readField(fields.end, "Конец:", end, prompt))
+        return false;
+    if (mode == FillMode::Fill && !readField(fields.data, "Данные:", data, prompt))
+        return false;
+    // The low byte of a long data text is that of its last two digits.
+    if (mode == FillMode::Fill) {
+        uint64_t low = 0;
+        const std::string trimmed = fields.data.substr(0, fields.data.find_last_not_of(" \t") + 1);
+        parseHex(trimmed.size() > 2 ? trimmed.substr(trimmed.size() - 2) : trimmed, low);
+        data = low;
+    }
+
+    page->EndAddress = static_cast<int64_t>(std::min<uint64_t>(end, kFillEndLimit));
+    if (mode == FillMode::Fill && start <= static_cast<uint64_t>(page->EndAddress)) {
+        uint8_t* bytes = page->buffer().data();
+        std::fill(bytes + start, bytes + page->EndAddress + 1, static_cast<uint8_t>(data));
+    }
+    page->ShowPage();
+    return true;
+}
+
+bool OnFind(HexPage* page, const std::string& what, UserPrompt& prompt, const Beep& beep)
+{
+    if (page == nullptr)
+        return false;
+    if (searchPage(*page, what))
+        return true;
+    prompt.showBox(kNotFoundText);
+    page->select(0, 0);
+    if (beep)
+        beep();
+    return false;
+}
+
+bool OnRePlaceFind(HexPage* page, const std::string& what, UserPrompt& prompt, const Beep& beep)
+{
+    if (page == nullptr)
+        return false;
+    if (searchPage(*page, what))
+        return true;
+    prompt.showBox(kNotFoundText);
+    if (beep)
+        beep();
+    return false;
+}
+
+bool OnRePlace(HexPage* page, const std::string& replacement, UserPrompt& prompt)
+{
+    if (page == nullptr)
+        return false;
+    if (replacement.size() != 2) {
+        prompt.showBox(kNeedTwoDigitsText);
+        return false;
+    }
+    uint64_t value = 0;
+    if (replacement.find_first_of(" \t") != std::string::npos || !parseHex(replacement, value)) {
+        prompt.showBox(kNotHexText);
+        return false;
+    }
+    if (page->CursorColumn < HexPage::kFirstDigitColumn || page->CursorColumn > HexPage::kLastByteColumn) {
+        prompt.showBox(kBadPlaceText);
+        return false;
+    }
+    if (!DeviceBuffer::contains(page->CursorAddress))
+        return false;
+    page->buffer()[static_cast<uint32_t>(page->CursorAddress)] = static_cast<uint8_t>(value);
+    // The digits go into the cell of the byte that was stored, wherever in the
+    // cell the selection starts, so the page never shows another byte changed.
+    const int line = HexPage::lineOf(page->selectionStart());
+    const int byteIndex = static_cast<int>(page->CursorAddress % 16);
+    const int cell = line * HexPage::kLineStride + HexPage::kFirstDigitColumn + 3 * byteIndex;
+    const int selectionStart = page->selectionStart();
+    const int selectionLength = page->selectionLength();
+    const Ink ink = page->ink(cell);
+    page->overwriteText(cell, replacement, ink);
+    const auto v = static_cast<uint8_t>(value);
+    page->overwriteText(line * HexPage::kLineStride + HexPage::kCharColumn + byteIndex,
+                        std::string(1, v >= 0x21 && v < 0x80 ? static_cast<char>(v) : '.'), ink);
+    page->select(selectionStart, selectionLength);
+    return true;
+}
+
+} // namespace pontvex
