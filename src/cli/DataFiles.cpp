@@ -1,0 +1,114 @@
+#include "cli/DataFiles.h"
+
+#include "cli/FileIo.h"
+#include "files/DataFormats.h"
+
+#include <cstdio>
+
+namespace pontvex::cli {
+
+namespace {
+
+std::string hex(int64_t value)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%llx", static_cast<unsigned long long>(value));
+    return text;
+}
+
+std::string shownName(const std::string& path)
+{
+    return path == "-" ? std::string("standard input") : path;
+}
+
+} // namespace
+
+FileFormat formatFor(const std::string& path, const std::string& named, bool forSaving)
+{
+    std::string name = named.empty() ? extensionOf(path == "-" ? std::string() : path) : named;
+    for (char& c : name)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    FileFormat format = FileFormat::Bin;
+    if (name == "hex")
+        format = FileFormat::Hex;
+    else if (name == "cds")
+        format = FileFormat::Cds;
+    else if (name == "jed")
+        format = FileFormat::Jed;
+    else if (!named.empty() && name != "bin")
+        throw usageError(std::string(forSaving ? "--out-format" : "--in-format") + ": unknown format '" +
+                         named + "' (bin, hex, cds)");
+    if (format == FileFormat::Jed)
+        throw usageError(shownName(path) + ": JEDEC files are not supported by this program yet");
+    if (format == FileFormat::Cds && forSaving)
+        throw usageError(path + ": CDS files can be loaded, not saved");
+    return format;
+}
+
+int64_t loadImage(const Options& options, const std::string& path, DeviceBuffer& buffer)
+{
+    const FileFormat format = formatFor(path, options.inFormat, false);
+    if (format != FileFormat::Bin && (options.lane || options.start))
+        throw usageError("--lane and --start apply to binary loads only");
+    if (options.start && !DeviceBuffer::contains(*options.start))
+        throw usageError("--start " + hex(*options.start) + " is outside the 8 MiB buffer");
+
+    const std::vector<uint8_t> bytes = readWholeFile(path);
+    const std::string name = shownName(path);
+    std::span<uint8_t> image = imageOf(buffer);
+
+    if (format == FileFormat::Hex) {
+        HexReadReport report = ReadHexRecords(bytes, image);
+        if (report.fault != HexFault::None) {
+            std::string where = report.line > 0 ? ": line " + std::to_string(report.line) : std::string();
+            throw fileError(name + where + ": " + describe(report.fault));
+        }
+        if (report.dataLeft)
+            throw fileError(name + ": data from address " + hex(report.firstLeft) +
+                            " on lies beyond what a HEX load fills (" + hex(kHexLastAddress) + ")");
+        return report.last;
+    }
+
+    BinLoadReport report;
+    if (format == FileFormat::Cds) {
+        report = StoreCdsBytes(bytes, image);
+        if (report.noHeader)
+            throw fileError(name + ": shorter than the two header bytes of a CDS file");
+    } else {
+        const LaneMode& mode = ModeTable[static_cast<size_t>(options.lane.value_or(0))];
+        report = StoreBinBytes(bytes, image, options.start.value_or(0), mode.LaneMask, mode.LaneValue);
+    }
+    if (report.fileCut)
+        throw fileError(name + ": longer than the 8 MiB a binary load reads");
+    if (report.bufferEnd)
+        throw fileError(name + ": does not fit into the buffer from address " +
+                        hex(options.start.value_or(0)));
+    return report.LoadEnd;
+}
+
+void saveImage(const Options& options, const std::string& path, const DeviceBuffer& buffer,
+               int64_t defaultEnd)
+{
+    const FileFormat format = formatFor(path, options.outFormat, true);
+    const int64_t end = options.end.value_or(defaultEnd);
+    if (options.end && !DeviceBuffer::contains(end))
+        throw usageError("--end " + hex(end) + " is outside the 8 MiB buffer");
+
+    std::vector<uint8_t> bytes;
+    if (format == FileFormat::Hex) {
+        if (options.start && *options.start != 0)
+            throw usageError("a HEX file always starts at address 0; --start does not apply");
+        std::string text;
+        WriteHexRecords(text, imageOf(buffer), end);
+        bytes.assign(text.begin(), text.end());
+    } else {
+        const int64_t start = options.start.value_or(0);
+        if (!DeviceBuffer::contains(start))
+            throw usageError("--start " + hex(start) + " is outside the 8 MiB buffer");
+        if (end >= start)
+            bytes.assign(buffer.data() + start, buffer.data() + end + 1);
+    }
+    writeFileAtomically(path, bytes);
+}
+
+} // namespace pontvex::cli
