@@ -1,0 +1,385 @@
+#include "files/DataFormats.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace pontvex {
+
+const std::array<LaneMode, 8> ModeTable = {{
+    {"All", 0, 0},
+    {"Defualt", 0, 0},
+    {"1th char of word16", 1, 0},
+    {"2th char of word16", 1, 1},
+    {"1th char of word32", 3, 0},
+    {"2th char of word32", 3, 1},
+    {"3th char of word32", 3, 2},
+    {"4th char of word32", 3, 3},
+}};
+
+// ---------------------------------------------------------------------------
+// Binary and CDS
+
+BinLoadReport StoreBinBytes(std::span<const uint8_t> file, std::span<uint8_t> image, int64_t loadStart,
+                            uint32_t laneMask, uint32_t laneValue)
+{
+    laneMask &= 3;
+    laneValue &= 3;
+    BinLoadReport report;
+    report.LoadEnd = loadStart - 1;
+    const uint64_t fileBytes = std::min<uint64_t>(file.size(), kMaxBinFileBytes);
+    report.fileCut = file.size() > kMaxBinFileBytes;
+
+    const auto taken = [&](uint64_t i) { return (i & laneMask) == laneValue; };
+    if (loadStart < 0 || static_cast<uint64_t>(loadStart) >= image.size()) {
+        for (uint64_t i = 0; i < std::min<uint64_t>(fileBytes, 4); ++i)
+            report.bufferEnd = report.bufferEnd || taken(i);
+        return report;
+    }
+
+    uint64_t d = static_cast<uint64_t>(loadStart);
+    if (laneMask == 0) {
+        if (laneValue == 0) {
+            const uint64_t n = std::min<uint64_t>(fileBytes, image.size() - d);
+            if (n > 0)
+                std::memcpy(image.data() + d, file.data(), n);
+            d += n;
+            report.bufferEnd = n < fileBytes;
+        }
+    } else {
+        for (uint64_t i = 0; i < fileBytes; ++i) {
+            if (!taken(i))
+                continue;
+            if (d >= image.size()) {
+                report.bufferEnd = true;
+                break;
+            }
+            image[d++] = file[i];
+        }
+    }
+    report.stored = d - static_cast<uint64_t>(loadStart);
+    report.LoadEnd = static_cast<int64_t>(d) - 1;
+    return report;
+}
+
+BinLoadReport StoreCdsBytes(std::span<const uint8_t> file, std::span<uint8_t> image)
+{
+    if (file.size() < kCdsHeaderBytes) {
+        BinLoadReport report;
+        report.noHeader = true;
+        return report;
+    }
+    // Skipping the header while storing puts the image at address 0 in one
+    // pass, so nothing past the file's own bytes is read or moved.
+    return StoreBinBytes(file.subspan(kCdsHeaderBytes), image, 0, 0, 0);
+}
+
+// ---------------------------------------------------------------------------
+// Intel HEX reader
+
+namespace {
+
+constexpr int8_t kNotHex = -1;
+
+constexpr std::array<int8_t, 256> makeHexTable()
+{
+    std::array<int8_t, 256> t{};
+    for (auto& v : t)
+        v = kNotHex;
+    for (int c = '0'; c <= '9'; ++c)
+        t[c] = static_cast<int8_t>(c - '0');
+    for (int c = 'A'; c <= 'F'; ++c)
+        t[c] = static_cast<int8_t>(c - 'A' + 10);
+    for (int c = 'a'; c <= 'f'; ++c)
+        t[c] = static_cast<int8_t>(c - 'a' + 10);
+    return t;
+}
+
+constexpr std::array<int8_t, 256> kHexValue = makeHexTable();
+
+struct Record {
+    uint8_t bytes[5 + 255]; // count, address high, address low, type, data..., checksum
+    int line = 0;
+    uint8_t count() const { return bytes[0]; }
+    uint32_t offset() const { return (uint32_t{bytes[1]} << 8) | bytes[2]; }
+    int8_t type() const { return static_cast<int8_t>(bytes[3]); }
+    const uint8_t* data() const { return bytes + 4; }
+};
+
+// Walks the text record by record. A ":" starts a record only at the start
+// of the text or after a control character; everything else between records
+// is passed over.
+class HexScanner {
+public:
+    explicit HexScanner(std::span<const uint8_t> text) : p_(text.data()), n_(text.size()) {}
+
+    // The next record, or false at the end of the text or at a faulty record
+    // (then fault() says why and line() names its line).
+    bool next(Record& record)
+    {
+        while (pos_ < n_) {
+            const uint8_t c = p_[pos_++];
+            if (c == ':' && prev_ < 0x20)
+                return parse(record);
+            noteBreak(c);
+            if (c > 0x20 && contentLine_ == 0)
+                contentLine_ = line_;
+            prev_ = c;
+        }
+        return false;
+    }
+
+    HexFault fault() const { return fault_; }
+    int line() const { return line_; }
+    int contentLine() const { return contentLine_; }
+
+private:
+    void noteBreak(uint8_t c)
+    {
+        // CR LF, LF and a lone CR each end one line.
+        if (c == '\n' || (c == '\r' && (pos_ >= n_ || p_[pos_] != '\n')))
+            ++line_;
+    }
+
+    bool fail(HexFault fault)
+    {
+        fault_ = fault;
+        return false;
+    }
+
+    // Two hex digits at pos_ into one byte, or a fault.
+    bool pair(uint8_t& out)
+    {
+        for (int k = 0; k < 2; ++k) {
+            if (pos_ + k >= n_)
+                return fail(HexFault::Truncated);
+            const uint8_t c = p_[pos_ + k];
+            if (kHexValue[c] == kNotHex)
+                return fail(c == '\r' || c == '\n' ? HexFault::Truncated : HexFault::BadDigit);
+        }
+        out = static_cast<uint8_t>((kHexValue[p_[pos_]] << 4) | kHexValue[p_[pos_ + 1]]);
+        pos_ += 2;
+        return true;
+    }
+
+    bool parse(Record& record)
+    {
+        record.line = line_;
+        if (!pair(record.bytes[0]))
+            return false;
+        const int total = 5 + record.bytes[0];
+        uint8_t sum = record.bytes[0];
+        for (int k = 1; k < total; ++k) {
+            if (!pair(record.bytes[k]))
+                return false;
+            sum = static_cast<uint8_t>(sum + record.bytes[k]);
+        }
+        if (sum != 0)
+            return fail(HexFault::BadChecksum);
+        if (pos_ < n_ && p_[pos_] > 0x20)
+            return fail(HexFault::ExtraText);
+        prev_ = p_[pos_ - 1];
+        return true;
+    }
+
+    const uint8_t* p_;
+    size_t n_;
+    size_t pos_ = 0;
+    uint8_t prev_ = 0;
+    int line_ = 1;
+    int contentLine_ = 0;
+    HexFault fault_ = HexFault::None;
+};
+
+// After a stop at the address limits: is there a data record that was not read?
+// Returns its first address, or -1.
+int64_t firstUnreadData(HexScanner& scanner, uint64_t base)
+{
+    Record record;
+    while (scanner.next(record)) {
+        const int8_t type = record.type();
+        if (record.count() == 0 || type == 1)
+            break;
+        if (type == 0)
+            return static_cast<int64_t>(base + record.offset());
+        if (type == 4 && record.count() >= 2)
+            base = ((uint64_t{record.data()[0]} << 8) | record.data()[1]) << 16;
+        else if (type == 2 && record.count() >= 2)
+            base = ((uint64_t{record.data()[0]} << 8) | record.data()[1]) << 4;
+    }
+    return -1;
+}
+
+} // namespace
+
+HexReadReport ReadHexRecords(std::span<const uint8_t> text, std::span<uint8_t> image)
+{
+    HexReadReport report;
+    HexScanner scanner(text);
+    const uint64_t imageEnd = std::min<uint64_t>(image.size(), DeviceBuffer::kSize);
+    uint64_t base = 0;
+    Record record;
+
+    const auto stop = [&](HexStop why) {
+        report.stop = why;
+        report.line = record.line;
+    };
+
+    for (;;) {
+        if (!scanner.next(record)) {
+            if (scanner.fault() != HexFault::None) {
+                report.stop = HexStop::BadRecord;
+                report.fault = scanner.fault();
+                report.line = scanner.line();
+            } else if (report.records == 0 && scanner.contentLine() != 0) {
+                report.stop = HexStop::BadRecord;
+                report.fault = HexFault::NoRecords;
+                report.line = scanner.contentLine();
+            }
+            return report;
+        }
+        const uint8_t count = record.count();
+        if (count == 0) {
+            stop(HexStop::EndRecord);
+            return report;
+        }
+        const int8_t type = record.type();
+        if (type >= 6) {
+            stop(HexStop::BadRecord);
+            report.fault = HexFault::UnknownType;
+            return report;
+        }
+        ++report.records;
+        if (type == 1) {
+            stop(HexStop::EndRecord);
+            return report;
+        }
+        const uint64_t address = base + record.offset();
+        if (address >= imageEnd) {
+            // The data of this and later records lies outside the buffer.
+            stop(HexStop::AddressLimit);
+            report.firstLeft = type == 0 ? static_cast<int64_t>(address) : firstUnreadData(scanner, base);
+            report.dataLeft = report.firstLeft >= 0;
+            return report;
+        }
+        if (type == 4 || type == 2) {
+            if (count < 2) {
+                stop(HexStop::BadRecord);
+                report.fault = HexFault::BadLength;
+                return report;
+            }
+            const uint64_t value = (uint64_t{record.data()[0]} << 8) | record.data()[1];
+            base = type == 4 ? value << 16 : value << 4;
+            continue;
+        }
+        if (type != 0)
+            continue; // start addresses (03, 05) and types 80..FF
+
+        for (int k = 0; k < count; ++k) {
+            const uint64_t a = address + static_cast<uint64_t>(k);
+            if (a >= imageEnd) {
+                stop(HexStop::AddressLimit);
+                report.dataLeft = true;
+                report.firstLeft = static_cast<int64_t>(a);
+                return report;
+            }
+            image[a] = record.data()[k];
+            ++report.stored;
+            report.last = std::max<int64_t>(report.last, static_cast<int64_t>(a));
+            if (static_cast<int64_t>(a) > kHexLastAddress) {
+                stop(HexStop::MemoryLimit);
+                if (k + 1 < count)
+                    report.firstLeft = static_cast<int64_t>(a + 1);
+                else
+                    report.firstLeft = firstUnreadData(scanner, base);
+                report.dataLeft = report.firstLeft >= 0;
+                return report;
+            }
+        }
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Intel HEX writer
+
+namespace {
+
+constexpr char kDigits[] = "0123456789ABCDEF";
+
+inline char* putByte(char* out, uint8_t value)
+{
+    out[0] = kDigits[value >> 4];
+    out[1] = kDigits[value & 15];
+    return out + 2;
+}
+
+} // namespace
+
+void WriteHexRecords(std::string& out, std::span<const uint8_t> image, int64_t end)
+{
+    static constexpr char kEndRecord[] = ":00000001FF";
+    static constexpr size_t kRecordChars = 1 + 2 + 4 + 2 + 64 + 2 + 2;
+    static constexpr size_t kAddressRecordChars = 17;
+
+    end = std::min<int64_t>(end, static_cast<int64_t>(image.size()) - 1);
+    const uint64_t bytes = end >= 0 ? static_cast<uint64_t>(end) + 1 : 0;
+    const size_t oldSize = out.size();
+    out.resize(oldSize + (bytes + 31) / 32 * kRecordChars + (bytes >> 16) * kAddressRecordChars +
+               sizeof kEndRecord);
+    char* w = out.data() + oldSize;
+
+    for (uint64_t a = 0; a < bytes; a += 32) {
+        const uint64_t n = std::min<uint64_t>(32, bytes - a);
+        if ((a & 0xFFFF) == 0 && a > 0xFFFF) {
+            const auto high = static_cast<uint8_t>(a >> 24);
+            const auto low = static_cast<uint8_t>(a >> 16);
+            std::memcpy(w, ":02000004", 9);
+            w = putByte(putByte(w + 9, high), low);
+            w = putByte(w, static_cast<uint8_t>(0x100 - ((6 + high + low) & 0xFF)));
+            *w++ = '\r';
+            *w++ = '\n';
+        }
+        const auto high = static_cast<uint8_t>(a >> 8);
+        const auto low = static_cast<uint8_t>(a);
+        uint8_t sum = static_cast<uint8_t>(n + high + low);
+        *w++ = ':';
+        w = putByte(w, static_cast<uint8_t>(n));
+        w = putByte(putByte(w, high), low);
+        w = putByte(w, 0);
+        for (uint64_t k = 0; k < n; ++k) {
+            const uint8_t b = image[a + k];
+            sum = static_cast<uint8_t>(sum + b);
+            w = putByte(w, b);
+        }
+        w = putByte(w, static_cast<uint8_t>(0x100 - sum));
+        *w++ = '\r';
+        *w++ = '\n';
+    }
+    std::memcpy(w, kEndRecord, sizeof kEndRecord - 1);
+    w += sizeof kEndRecord - 1;
+    out.resize(static_cast<size_t>(w - out.data()));
+}
+
+const char* describe(HexFault fault)
+{
+    switch (fault) {
+    case HexFault::None:
+        return "no fault";
+    case HexFault::UnknownType:
+        return "unknown record type";
+    case HexFault::BadDigit:
+        return "character that is no hexadecimal digit";
+    case HexFault::Truncated:
+        return "record cut short";
+    case HexFault::BadChecksum:
+        return "bad checksum";
+    case HexFault::ExtraText:
+        return "record longer than its count";
+    case HexFault::BadLength:
+        return "address record too short";
+    case HexFault::NoRecords:
+        return "no records";
+    }
+    return "?";
+}
+
+} // namespace pontvex

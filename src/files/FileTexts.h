@@ -1,0 +1,35 @@
+#pragma once
+
+// The user-visible texts of the data file commands and the format dialog.
+
+namespace pontvex::files_text {
+
+inline constexpr const char* kOpenBinFailed = "不能打开二进制文件:\n";
+inline constexpr const char* kOpenFileFailed = "不能打开文件:\n";
+inline constexpr const char* kBadFormat = "错误格式！";
+inline constexpr const char* kCannotSaveInFormat = "不能用这个格式存盘！";
+inline constexpr const char* kFormatGroupTitle = "Формат файла";
+inline constexpr const char* kFormatBin = ".BIN   Binarry";
+inline constexpr const char* kFormatHex = ".HEX   Intel HEX";
+inline constexpr const char* kFormatJed = ".JED   PLD format(jeced) ";
+inline constexpr const char* kFormatCds = ".CDS   EMC format";
+inline constexpr const char* kModeGroupTitle = "Режим загрузки";
+inline constexpr const char* kStartLabel = "Начальный адрес буфера:";
+inline constexpr const char* kEndLabel = "Конечный адрес буфера:";
+inline constexpr const char* kOkButton = "Да";
+inline constexpr const char* kCancelButton = "Отмена";
+inline constexpr const char* kOpenFilter = "*.*|*.*|*.bin  Двоичный|*.bin|*.hex  Intel Стандартный|*.hex|*.jed  PLD Стандартный(jeced)|*.jed";
+
+// Said where a load could not take all of a file: "%06x" of the last address stored follows.
+inline constexpr const char* kDataLeft = "数据超出装载范围，只装载到地址 ";
+// A save that could not be written: the file name follows.
+inline constexpr const char* kCannotWrite = "不能写文件:\n";
+// Line number of a faulty HEX record, around the number.
+inline constexpr const char* kLineBefore = "第";
+inline constexpr const char* kLineAfter = "行";
+// An address field that is no hexadecimal number inside the buffer: the text follows.
+inline constexpr const char* kBadAddress = "Неверный адрес (0..7fffff): ";
+// JEDEC files are handled by the PLD view, which is not built yet.
+inline constexpr const char* kJedNotAvailable = "Формат .JED пока не поддерживается";
+
+} // namespace pontvex::files_text

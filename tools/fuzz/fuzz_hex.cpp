@@ -1,0 +1,38 @@
+// libFuzzer target: the Intel HEX reader over arbitrary text, into the whole
+// device buffer and into a small image whose end is easy to reach.
+#include "files/DataFormats.h"
+
+#include <cstdlib>
+
+using namespace pontvex;
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    const std::span<const uint8_t> text(data, size);
+
+    const HexReadReport full = ReadHexRecords(text, imageOf(DeviceBuffer::instance()));
+    if (full.last < 0 || full.last > DeviceBuffer::kLastAddress || (full.stored == 0 && full.last != 0))
+        std::abort();
+    if ((full.fault != HexFault::None) != (full.stop == HexStop::BadRecord))
+        std::abort();
+
+    static uint8_t small[4096];
+    const HexReadReport part = ReadHexRecords(text, small);
+    if (part.last >= static_cast<int64_t>(sizeof small))
+        std::abort();
+
+    // What was read, written again, reads back to the same bytes.
+    if (part.stored > 0 && part.fault == HexFault::None) {
+        static uint8_t copy[sizeof small];
+        std::string again;
+        WriteHexRecords(again, small, part.last);
+        const HexReadReport back =
+            ReadHexRecords({reinterpret_cast<const uint8_t*>(again.data()), again.size()}, copy);
+        if (back.fault != HexFault::None || back.last != part.last)
+            std::abort();
+        for (int64_t a = 0; a <= part.last; ++a)
+            if (copy[a] != small[a])
+                std::abort();
+    }
+    return 0;
+}

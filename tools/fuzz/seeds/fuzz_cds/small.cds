@@ -1,0 +1,1 @@
+HDimage bytes
