@@ -532,13 +532,8 @@ void ProgrammerLink::Flush()
 
 void ProgrammerLink::sendPinLatch(int k)
 {
-    uint8_t value = shadows_.pinLatch[k];
-    if (k == 2) {
-        // Bits 6 and 7 of latch 2 are not pins; the box wants them high.
-        value |= 0xC0;
-    }
     SendByte(static_cast<uint8_t>(8 + k));
-    SendByte(value);
+    SendByte(shadows_.pinLatch[k]);
 }
 
 void ProgrammerLink::SetPin(int pin, int level)
@@ -549,7 +544,13 @@ void ProgrammerLink::SetPin(int pin, int level)
     }
     uint8_t& latch = shadows_.pinLatch[where.latch];
     latch = withBit(latch, where.bit, level != 0);
-    sendPinLatch(where.latch);
+    uint8_t sent = latch;
+    if (where.latch == 2) {
+        // Bits 6 and 7 of latch 2 are no socket pins; a pin write holds them high.
+        sent |= 0xC0;
+    }
+    SendByte(static_cast<uint8_t>(8 + where.latch));
+    SendByte(sent);
 }
 
 void ProgrammerLink::FloatPin(int pin)

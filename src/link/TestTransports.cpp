@@ -93,6 +93,7 @@ std::shared_ptr<TransportLog> AttachRecording(ProgrammerLink& link, const std::s
     log->replies.assign(answer.begin(), answer.end());
     link.AttachTransport(std::move(transport), "TEST");
     log->clear();
+    log->reads = 0;
     return log;
 }
 
