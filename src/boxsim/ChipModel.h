@@ -1,0 +1,174 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace pontvex::boxsim {
+
+class Box;
+
+// Virtual time on the socket, in byte times of the line (one unit = one 11-bit
+// frame at 115200 baud, 95.49 us). Fractions appear only where an adapter's
+// latency is modelled; everything the box does happens on whole units.
+using SimTime = double;
+
+// Who decides a pin's level, strongest first in the pin rule (see PinRule.cpp).
+enum class PinSource : uint8_t {
+    Ground,   // ground switch
+    Vpp,      // Vpp switch (level code in PinLevel::vppCode)
+    Vcc,      // Vcc switch (normal or raised)
+    Stuck,    // injected fault: line stuck at a level
+    Firmware, // a firmware command holds the pin while it runs
+    Sink,     // driver on with pin latch 0
+    Chip,     // the chip in the socket drives it
+    Clock,    // the box's oscillator is routed to it
+    Port,     // port latch bit (weak)
+    Pullup,   // nobody drives it: reads 1
+};
+
+const char* pinSourceName(PinSource source);
+
+// Level of one socket pin as the pin rule resolves it.
+struct PinLevel {
+    int level = 1; // logic level read back (supplies read 1, ground 0)
+    PinSource source = PinSource::Pullup;
+    int vppCode = 0;        // Vpp level code when source == Vpp (0 = about 5 V)
+    bool vccRaised = false; // raised Vcc (6.2..6.9 V) when source == Vcc
+
+    bool supplied() const { return source == PinSource::Vpp || source == PinSource::Vcc; }
+    // Voltage on the pin: supplies by level, logic 1 = 5000, logic 0 = 0.
+    int millivolts() const;
+    bool operator==(const PinLevel&) const = default;
+};
+
+// Nominal voltage of a Vpp level code (the box makes one voltage per code;
+// code 0 routed is a logic-level 5 V). Undefined codes count as the highest.
+int vppCodeMillivolts(int code);
+
+// The chip's view of the socket, in chip pin numbers (1..pinCount()).
+// A model reads levels and drives its outputs only through this.
+class ChipIo {
+public:
+    virtual ~ChipIo() = default;
+    virtual SimTime now() const = 0;
+    virtual PinLevel pin(int chipPin) const = 0;
+    // Level the model saw at its previous notification (for edges).
+    virtual PinLevel previous(int chipPin) const = 0;
+    bool changed(int chipPin) const { return !(pin(chipPin) == previous(chipPin)); }
+    bool rose(int chipPin) const { return previous(chipPin).level == 0 && pin(chipPin).level == 1; }
+    bool fell(int chipPin) const { return previous(chipPin).level == 1 && pin(chipPin).level == 0; }
+    // Vcc pin high and GND pin low, whatever drives them. Outputs of an
+    // unpowered chip are ignored by the box.
+    virtual bool powered() const = 0;
+    // Powered with the Vcc pin on a Vcc switch (not just a logic high).
+    virtual bool supplied() const = 0;
+    // Push-pull output (level 0/1); release() makes the pin an input again.
+    virtual void drive(int chipPin, int level) = 0;
+    virtual void release(int chipPin) = 0;
+    virtual void releaseAll() = 0;
+    // A line in the trace, for debugging a model.
+    virtual void note(const std::string& text) = 0;
+    // Something the chip would not survive or a test must not pass with
+    // (over-voltage, a program pulse out of its spec): a recorded error.
+    virtual void damage(const std::string& text) = 0;
+    // Something suspicious but harmless: a recorded warning.
+    virtual void warn(const std::string& text) = 0;
+};
+
+// One programmed cell that does not hold what is written (fault injection):
+// reads give (value & ~mask) | (stuckBits & mask).
+struct StuckCell {
+    uint32_t address = 0;
+    uint8_t mask = 0xFF;
+    uint8_t stuckBits = 0x00;
+};
+
+// A chip in the socket. Pin numbers in the declarations are the chip's own.
+class ChipModel {
+public:
+    virtual ~ChipModel() = default;
+
+    virtual std::string name() const = 0;
+    virtual int pinCount() const = 0;
+    // Socket pin of chip pin 1. Chips sit at the lower end of the socket.
+    virtual int firstSocketPin() const { return (40 - pinCount()) / 2 + 1; }
+    virtual int vccPin() const = 0;
+    virtual int gndPin() const = 0;
+    // Highest voltage the chip takes on a pin (mV): its Vpp pins and A9-type
+    // high-voltage inputs say so, everything else is a logic pin.
+    virtual int maxMillivolts(int chipPin) const
+    {
+        (void)chipPin;
+        return 7000;
+    }
+    // Some programming sequences cycle Vcc under Vpp on purpose; such chips
+    // turn that monitor error into a warning.
+    virtual bool toleratesVppWithoutVcc() const { return false; }
+
+    // Called whenever a level on one of the chip's pins changed (and once when
+    // the chip is inserted), after the box has applied a command; edges carry
+    // io.now(). The model updates its outputs through io.
+    virtual void onPins(ChipIo& io) = 0;
+    // Called before the box samples pins, so self-timed outputs (busy flags,
+    // toggle bits) can be brought up to io.now().
+    virtual void beforeSample(ChipIo& io) { (void)io; }
+
+    // Family commands (160 and up) the box runs with the chip's help. reply
+    // has the command's reply size, preset to 0xFF. Return false to leave the
+    // command to the box's generic behaviour. The box's firmware helpers
+    // (Box::firmwareWritePins, Box::samplePins, ...) are public for this.
+    virtual bool onCommand(Box& box, ChipIo& io, uint8_t command, std::span<const uint8_t> operands,
+                           std::span<uint8_t> reply)
+    {
+        (void)box;
+        (void)io;
+        (void)command;
+        (void)operands;
+        (void)reply;
+        return false;
+    }
+
+    // Memory contents, for --image/--dump and tests. Models without memory
+    // keep the defaults.
+    virtual bool hasImage() const { return false; }
+    virtual std::vector<uint8_t> image() const { return {}; }
+    // Loads from offset 0; a shorter image leaves the rest as it was. False
+    // when the chip has no memory or the image is larger than the chip.
+    virtual bool loadImage(const std::vector<uint8_t>& bytes)
+    {
+        (void)bytes;
+        return false;
+    }
+
+    // Fault injection: memory models pass every cell they output through
+    // applyStuckCells().
+    void addStuckCell(const StuckCell& cell) { stuckCells_.push_back(cell); }
+    uint8_t applyStuckCells(uint32_t address, uint8_t value) const
+    {
+        for (const StuckCell& c : stuckCells_) {
+            if (c.address == address) {
+                value = static_cast<uint8_t>((value & ~c.mask) | (c.stuckBits & c.mask));
+            }
+        }
+        return value;
+    }
+
+    // Chip pin <-> socket pin for this placement (0 when outside the chip).
+    int socketPin(int chipPin) const
+    {
+        return chipPin >= 1 && chipPin <= pinCount() ? chipPin + firstSocketPin() - 1 : 0;
+    }
+    int chipPin(int socketPin) const
+    {
+        int k = socketPin - firstSocketPin() + 1;
+        return k >= 1 && k <= pinCount() ? k : 0;
+    }
+
+private:
+    std::vector<StuckCell> stuckCells_;
+};
+
+} // namespace pontvex::boxsim

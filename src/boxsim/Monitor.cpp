@@ -1,0 +1,86 @@
+#include "boxsim/Box.h"
+#include "boxsim/SocketMap.h"
+
+#include <string>
+
+// The safety monitor: what would hurt the box or the chip on a real socket.
+// Errors fail a test run; warnings are things families do on purpose.
+//   errors:   a ground switch together with a Vcc or Vpp switch on one pin;
+//             Vcc and Vpp switched onto one pin; Vpp above 5 V on a chip pin
+//             that does not take it, or above what that pin takes; Vcc taken
+//             from the chip while Vpp stays on it; a supply on the chip's GND.
+//   warnings: a supply against a sinking driver; Vpp on a chip that is not
+//             powered; contention between the chip and the box (PinRule.cpp).
+
+namespace pontvex::boxsim {
+
+namespace sm = socketmap;
+
+void Box::checkMonitor()
+{
+    for (int p = 1; p <= 40; ++p) {
+        int gb = sm::gndRouteBit(p);
+        bool gnd = gb >= 0 && (vccGndRoute_ >> gb) & 1;
+        int va = sm::vppRouteABit(p), vb = sm::vppRouteBBit(p);
+        bool vpp = (va >= 0 && (vppRouteA_ >> va) & 1) || (vb >= 0 && (vppRouteB_ >> vb) & 1);
+        int ca = sm::vccRouteABit(p), cc = sm::vccRouteCBit(p);
+        bool vcc = (ca >= 0 && !((vccRouteA_ >> ca) & 1)) || (cc >= 0 && !((vccGndRoute_ >> cc) & 1));
+        std::string pin = "pin " + std::to_string(p);
+        if (gnd && vpp) {
+            record(Severity::Error, ProblemKind::Monitor, pin + ": ground and Vpp switched together (short)");
+        }
+        if (gnd && vcc) {
+            record(Severity::Error, ProblemKind::Monitor, pin + ": ground and Vcc switched together (short)");
+        }
+        if (vcc && vpp) {
+            record(Severity::Error, ProblemKind::Monitor, pin + ": Vcc and Vpp switched together");
+        }
+        if ((vcc || vpp) && !gnd && mode_[p] == PinMode::Drive) {
+            sm::Bit lb = sm::pinLatchBit(p);
+            if (lb.reg >= 0 && !((pinLatch_[lb.reg] >> lb.bit) & 1)) {
+                record(Severity::Warning, ProblemKind::Monitor, pin + ": supply against a sinking driver");
+            }
+        }
+    }
+
+    if (!chip_) {
+        highVoltageOnChip_ = false;
+        chipWasPowered_ = false;
+        return;
+    }
+    const std::string& name = chip_->name();
+    bool highVoltage = false;
+    for (int k = 1; k <= chip_->pinCount(); ++k) {
+        const PinLevel& l = level_[chip_->socketPin(k)];
+        std::string where =
+            "chip pin " + std::to_string(k) + " (socket " + std::to_string(chip_->socketPin(k)) + ")";
+        int mv = l.millivolts();
+        if (l.source == PinSource::Vpp && l.vppCode != 0) {
+            highVoltage = true;
+        }
+        if (l.supplied() && mv > chip_->maxMillivolts(k)) {
+            if (chip_->maxMillivolts(k) <= 7000) {
+                record(Severity::Error, ProblemKind::Monitor,
+                       std::to_string(mv) + " mV on " + where + ", which is no high-voltage pin of " + name);
+            } else {
+                record(Severity::Error, ProblemKind::Monitor,
+                       std::to_string(mv) + " mV on " + where + ", above the " +
+                           std::to_string(chip_->maxMillivolts(k)) + " mV " + name + " takes there");
+            }
+        }
+        if (k == chip_->gndPin() && l.supplied()) {
+            record(Severity::Error, ProblemKind::Monitor, "supply on the GND pin of " + name);
+        }
+    }
+    bool powered = chipPowered();
+    if (highVoltage && chipWasPowered_ && !powered && highVoltageOnChip_) {
+        record(chip_->toleratesVppWithoutVcc() ? Severity::Warning : Severity::Error, ProblemKind::Monitor,
+               "Vcc removed from " + name + " while Vpp stays on it");
+    } else if (highVoltage && !powered && !highVoltageOnChip_) {
+        record(Severity::Warning, ProblemKind::Monitor, "Vpp on " + name + " while it is not powered");
+    }
+    highVoltageOnChip_ = highVoltage;
+    chipWasPowered_ = powered;
+}
+
+} // namespace pontvex::boxsim

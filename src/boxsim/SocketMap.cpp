@@ -1,0 +1,95 @@
+#include "boxsim/SocketMap.h"
+
+namespace pontvex::boxsim::socketmap {
+
+namespace {
+
+// Pin latches 0..6, bit 0 first; 0 = no pin.
+const int kLatchPins[7][8] = {
+    {26, 27, 28, 29, 30, 31, 0, 0},   {9, 10, 11, 12, 13, 14, 15, 16}, {34, 35, 36, 37, 38, 39, 0, 0},
+    {17, 18, 19, 21, 22, 23, 24, 25}, {32, 33, 0, 0, 0, 0, 0, 0},      {1, 2, 3, 4, 5, 6, 7, 8},
+    {0, 0, 0, 0, 0, 0, 40, 20},
+};
+
+const int kPortPins[5][8] = {
+    {1, 2, 3, 4, 5, 6, 7, 8},         {9, 10, 11, 12, 13, 14, 15, 16}, {17, 18, 19, 21, 22, 23, 24, 25},
+    {26, 27, 28, 29, 30, 31, 32, 33}, {34, 35, 36, 37, 38, 39, 0, 0},
+};
+
+const int kVppA[8] = {1, 5, 7, 9, 10, 11, 12, 15};
+const int kVppB[7] = {20, 28, 29, 30, 31, 34, 40};
+const int kVccA[8] = {8, 17, 25, 27, 28, 30, 32, 34};
+const int kVccC[3] = {36, 40, 26};
+const int kGnd[5] = {25, 10, 16, 20, 31};
+
+template <int N> int indexOf(const int (&table)[N], int pin)
+{
+    for (int i = 0; i < N; ++i) {
+        if (table[i] == pin) {
+            return i;
+        }
+    }
+    return -1;
+}
+
+} // namespace
+
+const int kDataPins[8] = {17, 18, 19, 21, 22, 23, 24, 25};
+
+Bit pinLatchBit(int pin)
+{
+    for (int k = 0; k < 7; ++k) {
+        for (int b = 0; b < 8; ++b) {
+            if (pin != 0 && kLatchPins[k][b] == pin) {
+                return {k, b};
+            }
+        }
+    }
+    return {};
+}
+
+Bit portBit(int pin)
+{
+    for (int k = 0; k < 5; ++k) {
+        for (int b = 0; b < 8; ++b) {
+            if (pin != 0 && kPortPins[k][b] == pin) {
+                return {k, b};
+            }
+        }
+    }
+    return {};
+}
+
+int portPin(int port, int bit)
+{
+    return port >= 0 && port < 5 && bit >= 0 && bit < 8 ? kPortPins[port][bit] : 0;
+}
+
+int latchPin(int latch, int bit)
+{
+    return latch >= 0 && latch < 7 && bit >= 0 && bit < 8 ? kLatchPins[latch][bit] : 0;
+}
+
+int vppRouteABit(int pin)
+{
+    return indexOf(kVppA, pin);
+}
+int vppRouteBBit(int pin)
+{
+    return indexOf(kVppB, pin);
+}
+int vccRouteABit(int pin)
+{
+    return indexOf(kVccA, pin);
+}
+int vccRouteCBit(int pin)
+{
+    return indexOf(kVccC, pin);
+}
+int gndRouteBit(int pin)
+{
+    int i = indexOf(kGnd, pin);
+    return i < 0 ? -1 : i + 3;
+}
+
+} // namespace pontvex::boxsim::socketmap

@@ -1,0 +1,53 @@
+#include "boxsim/chips/Registry.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace pontvex::boxsim {
+
+// Each chip file defines one maker and one name list; declare them here and
+// add one line to the table below.
+std::unique_ptr<ChipModel> makeTestChip(const std::string& name);
+std::vector<std::string> testChipNames();
+std::unique_ptr<ChipModel> makeEprom27(const std::string& name);
+std::vector<std::string> eprom27Names();
+
+namespace {
+
+const ChipFamilyEntry kFamilies[] = {
+    {makeTestChip, testChipNames},
+    {makeEprom27, eprom27Names},
+};
+
+} // namespace
+
+bool sameChipName(const std::string& a, const std::string& b)
+{
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::toupper(static_cast<unsigned char>(x)) ==
+                      std::toupper(static_cast<unsigned char>(y));
+           });
+}
+
+std::unique_ptr<ChipModel> makeChipModel(const std::string& name)
+{
+    for (const ChipFamilyEntry& f : kFamilies) {
+        if (auto chip = f.make(name)) {
+            return chip;
+        }
+    }
+    return nullptr;
+}
+
+std::vector<std::string> chipModelNames()
+{
+    std::vector<std::string> all;
+    for (const ChipFamilyEntry& f : kFamilies) {
+        for (auto& n : f.names()) {
+            all.push_back(n);
+        }
+    }
+    return all;
+}
+
+} // namespace pontvex::boxsim
