@@ -64,7 +64,12 @@ public:
             window_.suppliesOff();
             window_.link.Flush();
         } catch (...) {
+            // Queued bytes never reached the box: whatever the body said, it failed.
             window_.ErrorFlag = 1;
+            try {
+                window_.setMessage(window_.connectionErrorText());
+            } catch (...) {
+            }
         }
     }
 
@@ -321,6 +326,8 @@ void FamilyWindow::runCommand(const std::string& busyText, const std::function<v
 {
     if (commandDepth_ > 0) {
         // A command run from inside another: the outer frame owns the supplies.
+        if (!busyText.empty())
+            setMessage(busyText);
         body();
         return;
     }

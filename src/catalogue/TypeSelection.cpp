@@ -362,6 +362,16 @@ void TypeSelection::startUp()
     changed();
 }
 
+bool TypeSelection::setFactory(const std::string& key, FamilyFactory factory)
+{
+    for (auto& row : table_)
+        if (key == row.key) {
+            row.factory = std::move(factory);
+            return true;
+        }
+    return false;
+}
+
 FamilyWindow* TypeSelection::window(const std::string& windowClass) const
 {
     auto it = windows_.find(windowClass);

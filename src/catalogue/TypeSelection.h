@@ -100,6 +100,8 @@ public:
 
     // --- family windows ----------------------------------------------------------------
     const std::vector<DispatchRow>& table() const { return table_; }
+    // Puts a factory on the row of key (a family under test, a plug-in); false for an unknown key.
+    bool setFactory(const std::string& key, FamilyFactory factory);
     // The window of a class, once created; null before.
     FamilyWindow* window(const std::string& windowClass) const;
     // The window the last dispatch showed; null before.
