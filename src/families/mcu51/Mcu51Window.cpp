@@ -1,0 +1,524 @@
+#include "families/mcu51/Mcu51Window.h"
+
+#include "families/mcu51/Mcu51Texts.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace pontvex {
+
+using namespace mcu51text;
+
+std::array<uint8_t, 3>& ChipSignature()
+{
+    static std::array<uint8_t, 3> signature{0, 0, 0};
+    return signature;
+}
+
+namespace {
+std::string format(const char* fmt, int a = 0, int b = 0, int c = 0, int d = 0, int e = 0, int f = 0)
+{
+    char text[160];
+    std::snprintf(text, sizeof text, fmt, a, b, c, d, e, f);
+    return text;
+}
+} // namespace
+
+Mcu51Window::Mcu51Window(std::string className, ProgrammerLink& link, FamilyHost& host)
+    : FamilyWindow(std::move(className), link, host)
+{
+    setAddressDigits(4);
+}
+
+std::string Mcu51Window::rowName(int index) const
+{
+    if (index < 0 || index >= static_cast<int>(rows_.size()))
+        return {};
+    return rows_[static_cast<size_t>(index)].name;
+}
+
+const Mcu51Row* Mcu51Window::row() const
+{
+    const int index = chip_.VariantIndex;
+    if (index < 1 || index > rowCount())
+        return nullptr;
+    return &rows_[static_cast<size_t>(index)];
+}
+
+void Mcu51Window::setPins(std::initializer_list<PinLevel> pins)
+{
+    for (const PinLevel& p : pins)
+        set(p.pin, p.level);
+}
+
+int Mcu51Window::speedIndex() const
+{
+    const int k = option("speed");
+    return k < 0 ? 0 : k;
+}
+
+int Mcu51Window::lockIndex() const
+{
+    const int k = option("lock");
+    return k < 0 ? 0 : k;
+}
+
+int64_t Mcu51Window::loopLast() const
+{
+    const Mcu51Row* r = row();
+    if (!r)
+        return -1;
+    return std::min<int64_t>(r->lastAddress, host.endAddress());
+}
+
+// --- selection ------------------------------------------------------------------
+
+void Mcu51Window::SelectChip(const ChipSelection& chip)
+{
+    try {
+        link.ResetSocket();
+        if (!acceptChip(chip))
+            return;
+        setChipNameText(chip.ChipName);
+        setMessage(link.Connected() ? connectedText_ : kNoLink);
+        host.fileNew();
+        show();
+        FillVariantTable();
+        const Mcu51Row* r = row();
+        setProgressMax(r->lastAddress);
+        host.setEndAddress(r->lastAddress);
+        host.showPage();
+        if (ButtonControl* erase = findButton("erase"))
+            erase->enabled = r->otp == 0;
+        link.SetVppVoltage(pins_.vppMillivolts);
+        link.Flush();
+    } catch (const LinkLost&) {
+        ErrorFlag = 1;
+        setMessage(kNoLink);
+    }
+}
+
+// --- building blocks ----------------------------------------------------------------
+
+bool Mcu51Window::ProbeChip()
+{
+    link.RouteGnd(pins_.gnd);
+    link.RouteVcc(pins_.vcc);
+    H(pins_.reset);
+    L(pins_.reset);
+    const bool present = link.OscillatorPresenceTest(pins_.clockOut, pins_.clockIn);
+    // A refused probe stops Auto too; nothing was done to the chip.
+    if (!present)
+        ErrorFlag = 1;
+    return present;
+}
+
+void Mcu51Window::PowerUp()
+{
+    link.WriteAllLatches(0);
+    link.LinkDelay(200);
+    link.SetBusMode(15);
+    link.SetPin(14, 1);
+    link.RouteGnd(20);
+    link.RouteVcc(40);
+    link.WriteAllLatches(255);
+    link.SetBusMode(7);
+    link.SetVccVoltage(5);
+    link.SetPin(18, 1);
+    link.LinkDelay(10);
+    link.SetPin(19, 1);
+    link.RouteClock(19);
+    link.LinkDelay(1000);
+    link.RouteVpp(0);
+    link.LinkDelay(200);
+    setPins({{9, Lv::H}, {29, Lv::L}, {30, Lv::H}, {31, Lv::H}});
+}
+
+void Mcu51Window::SetAddress(uint32_t a)
+{
+    if (!pins_.pinAddressPins.empty()) {
+        // A8 and up one pin each: H for a 1, L for a 0.
+        for (size_t i = 0; i < pins_.pinAddressPins.size(); ++i)
+            link.SetPinDriver((a >> (8 + i)) & 1u, pins_.pinAddressPins[i]);
+        CurrentAddress = a;
+        link.WriteLatch(0, static_cast<uint8_t>(a & 0xFF));
+        return;
+    }
+    // Pins 17-19 share port 2 with A8-A12: keep the levels they have.
+    const uint8_t keep = link.ReadPort(2) & 0x07;
+    HighAddressLatch = static_cast<uint8_t>(keep | (((a >> 8) & 0x1F) << 3));
+    for (size_t i = 0; i < pins_.highAddressPins.size(); ++i)
+        set(pins_.highAddressPins[i], ((a >> (13 + i)) & 1u) ? Lv::H : Lv::L);
+    CurrentAddress = a;
+    link.WriteLatch(0, static_cast<uint8_t>(a & 0xFF));
+    link.WriteLatch(2, HighAddressLatch);
+}
+
+void Mcu51Window::NextAddress()
+{
+    CurrentAddress += 1;
+    link.WriteLatch(0, static_cast<uint8_t>(CurrentAddress & 0xFF));
+}
+
+uint8_t Mcu51Window::ReadBus()
+{
+    link.SendByte(160);
+    return link.ReceiveByte();
+}
+
+void Mcu51Window::PutData(uint8_t b)
+{
+    link.SendByte(161);
+    link.SendByte(b);
+}
+
+void Mcu51Window::vppOn()
+{
+    // The supplies guard drops the level after every command, so set it again here.
+    link.SetVppVoltage(pins_.vppMillivolts);
+    link.RouteVpp(pins_.vppPin);
+}
+
+void Mcu51Window::readCodeMode()
+{
+    link.SetBusMode(7);
+    link.SetPin(18, 1);
+    link.SetPin(19, 1);
+    setPins({{27, Lv::L},
+             {28, Lv::L},
+             {16, Lv::H},
+             {17, Lv::H},
+             {9, Lv::H},
+             {29, Lv::L},
+             {30, Lv::H},
+             {31, Lv::H}});
+}
+
+void Mcu51Window::readSignatureMode()
+{
+    link.SetBusMode(7);
+    link.SetPin(18, 1);
+    link.SetPin(19, 1);
+    setPins({{27, Lv::L},
+             {28, Lv::L},
+             {16, Lv::L},
+             {17, Lv::L},
+             {9, Lv::H},
+             {29, Lv::L},
+             {30, Lv::H},
+             {31, Lv::H}});
+}
+
+void Mcu51Window::programMode()
+{
+    link.SetBusMode(15);
+    link.SetPin(18, 1);
+    link.SetPin(19, 1);
+    setPins({{27, Lv::L},
+             {28, Lv::L},
+             {16, Lv::H},
+             {17, Lv::H},
+             {9, Lv::H},
+             {29, Lv::L},
+             {30, Lv::H},
+             {31, Lv::H}});
+    link.SetPin(14, 1);
+}
+
+void Mcu51Window::eraseMode()
+{
+    link.SetBusMode(15);
+    link.SetPin(18, 1);
+    link.SetPin(19, 1);
+    setPins({{27, Lv::H}, {28, Lv::L}, {16, Lv::L}, {17, Lv::L}, {13, Lv::H}});
+}
+
+// --- identification and signature check ------------------------------------------
+
+void Mcu51Window::identify()
+{
+    setMessage(kDetecting);
+    PowerUp();
+    readSignatureMode();
+    auto& sig = ChipSignature();
+    const std::vector<uint32_t> addresses = signatureAddresses();
+    sig = {0, 0, 0};
+    for (size_t i = 0; i < addresses.size() && i < sig.size(); ++i) {
+        SetAddress(addresses[i]);
+        sig[i] = ReadBus();
+    }
+    link.LinkDelay(100);
+    link.WriteAllLatches(255);
+    link.RouteVpp(0);
+    link.RouteVcc(0);
+    const std::string text =
+        addresses.size() >= 3 ? format(kIdText3, sig[0], sig[1], sig[2]) : format(kIdText2, sig[0], sig[1]);
+    setIdText(text);
+    setMessage(text);
+}
+
+bool Mcu51Window::CheckSignature()
+{
+    identify();
+    const auto& sig = ChipSignature();
+    const auto& want = chip_.ExpectedSignature;
+    const int n = signatureBytesCompared();
+    if (n >= 3)
+        setMessage(format(kRS3, sig[0], sig[1], sig[2], want[0], want[1], want[2]));
+    else
+        setMessage(format(kRS2, sig[0], sig[1], want[0], want[1]));
+    if (want[0] == 0)
+        return true;
+    bool allFF = true, same = true;
+    for (int i = 0; i < n; ++i) {
+        allFF = allFF && sig[static_cast<size_t>(i)] == 0xFF;
+        same = same && sig[static_cast<size_t>(i)] == want[static_cast<size_t>(i)];
+    }
+    if (allFF) {
+        if (host.prompt().askYesNo(kAskIdMismatch))
+            return true;
+        ErrorFlag = 1;
+        return false;
+    }
+    if (same)
+        return true;
+    if (host.prompt().askYesNo(kAskNoChip))
+        return true;
+    ErrorFlag = 1;
+    return false;
+}
+
+// --- standard command bodies ---------------------------------------------------------
+
+bool Mcu51Window::needHexView()
+{
+    if (host.hexViewExists())
+        return true;
+    ErrorFlag = 1;
+    host.prompt().showMessage(kNeedFile);
+    return false;
+}
+
+void Mcu51Window::readBody()
+{
+    if (!ProbeChip())
+        return;
+    PowerUp();
+    setMessage(kReading);
+    link.LinkDelay(100);
+    readCodeMode();
+    SetAddress(0);
+    walk(16, 0, [&](uint32_t a) {
+        buffer[a] = ReadBus();
+        return true;
+    });
+    link.RouteVcc(0);
+    succeed("OK");
+    host.showPage();
+}
+
+void Mcu51Window::blankBody()
+{
+    if (!ProbeChip())
+        return;
+    identify();
+    const auto& sig = ChipSignature();
+    if (sig[0] == 0xFF && sig[1] == 0xFF && !host.prompt().askYesNo(kAskIdFactory)) {
+        ErrorFlag = 1;
+        return;
+    }
+    setMessage(kBlanking);
+    PowerUp();
+    readCodeMode();
+    SetAddress(0);
+    const bool blank = walk(16, 0, [&](uint32_t a) {
+        if (ReadBus() == 0xFF)
+            return true;
+        fail(kBlankFail);
+        progress(a);
+        return false;
+    });
+    if (blank)
+        succeed(kOk2);
+}
+
+void Mcu51Window::verifyBody()
+{
+    if (!ProbeChip())
+        return;
+    setMessage(kVerifying);
+    PowerUp();
+    readCodeMode();
+    SetAddress(0);
+    const bool same = walk(32, 0, [&](uint32_t a) {
+        const uint8_t got = ReadBus();
+        if (got == buffer[a])
+            return true;
+        fail(format(kVerifyDiff, static_cast<int>(a), buffer[a], got));
+        progress(a);
+        return false;
+    });
+    if (same)
+        succeed(kOk2);
+    link.RouteVcc(0);
+}
+
+void Mcu51Window::writeBody()
+{
+    if (!ProbeChip())
+        return;
+    if (!CheckSignature())
+        return;
+    if (!needHexView())
+        return;
+    setMessage(kWriting);
+    PowerUp();
+    programMode();
+    SetAddress(0);
+    vppOn();
+    link.LinkDelay(100);
+    walk(16, 15, [&](uint32_t a) {
+        if (buffer[a] != 0xFF)
+            ProgramByte(buffer[a]);
+        return true;
+    });
+    link.RouteVpp(0);
+    link.RouteVcc(0);
+    succeed(endOfWriteText_);
+}
+
+bool Mcu51Window::lockReadBack()
+{
+    for (int i = 0; i < 129; ++i)
+        if (ReadBus() != 0xFF) {
+            fail(kLockFail);
+            return false;
+        }
+    succeed(kLockOk);
+    return true;
+}
+
+void Mcu51Window::command(void (Mcu51Window::*body)())
+{
+    runCommand("", [this, body] { (this->*body)(); });
+}
+
+void Mcu51Window::declareControls(bool withErase)
+{
+    addButton("Read1", "ReadRom", kReadCaption, "read", [this] { command(&Mcu51Window::readBody); });
+    addButton("Write", "WriteClick", kWriteCaption, "write", [this] { command(&Mcu51Window::writeBody); });
+    addButton("Blank", "BlankClick", kBlankCaption, "blank", [this] { command(&Mcu51Window::blankBody); });
+    if (withErase)
+        addButton("Erase", "EraseClick", kEraseCaption, "erase", [this] {
+            command(&Mcu51Window::eraseBody);
+        }).enabled = false;
+    addButton("Verify", "VerifyClick", kVerifyCaption, "verify",
+              [this] { command(&Mcu51Window::verifyBody); });
+    addButton("Secrity", "SecrityClick", kLockCaption, "lock", [this] { command(&Mcu51Window::lockBody); });
+    addButton("ID", "IDClick", kIdCaption, "id", [this] { command(&Mcu51Window::idBody); });
+    if (withErase)
+        addAutoStep("CheckBox1", kEraseCaption, "erase", true, [this] {
+            // One-time parts have nothing to erase; the step is skipped, not failed.
+            const Mcu51Row* r = row();
+            if (r && r->otp != 0)
+                return;
+            command(&Mcu51Window::eraseBody);
+        });
+    addAutoStep("CheckBox2", kBlankCaption, "blank", true, [this] { command(&Mcu51Window::blankBody); });
+    addAutoStep("CheckBox3", kWriteCaption, "write", true, [this] { command(&Mcu51Window::writeBody); });
+    addAutoStep("CheckBox4", kVerifyCaption, "verify", true, [this] { command(&Mcu51Window::verifyBody); });
+    addAutoStep("CheckBox5", kLockCaption, "lock", true, [this] { command(&Mcu51Window::lockBody); });
+}
+
+void Mcu51Window::addLockGroup()
+{
+    addOption("RadioGroup1", kLockGroup, "lock", {kLockBit1, kLockBit12, kLockBit123}, 1);
+}
+
+void Mcu51Window::addSpeedGroup()
+{
+    addOption("RadioGroup2", kSpeedGroup, "speed", {kSpeed1, kSpeed2, kSpeed3}, 0);
+}
+
+void Mcu51Window::idBody()
+{
+    if (!ProbeChip())
+        return;
+    identify();
+}
+
+// --- lock bits and erase of the usual 8051 table -------------------------------------
+
+void Mcu51Window::LockPulse(Lv p28, Lv p16, Lv p17, int progLow)
+{
+    setPins({{28, p28}, {16, p16}, {17, p17}});
+    vppOn();
+    link.LinkDelay(100);
+    L(30);
+    link.LinkDelay(progLow);
+    H(30);
+    link.LinkDelay(20);
+    link.RouteVpp(0);
+}
+
+void Mcu51Window::lockPulses(int progLow)
+{
+    const int k = lockIndex();
+    LockPulse(Lv::H, Lv::H, Lv::H, progLow);
+    if (k >= 1)
+        LockPulse(Lv::H, Lv::L, Lv::L, progLow);
+    if (k >= 2)
+        LockPulse(Lv::L, Lv::H, Lv::L, progLow);
+}
+
+void Mcu51Window::lockBody()
+{
+    if (!ProbeChip())
+        return;
+    setMessage(kLocking);
+    PowerUp();
+    link.SetBusMode(15);
+    link.SetPin(18, 1);
+    link.SetPin(19, 1);
+    SetAddress(0);
+    H(27);
+    H(13);
+    lockPulses(20);
+    if (lockIndex() == 0) {
+        setMessage(kLockDone);
+        return;
+    }
+    lockCheck();
+}
+
+void Mcu51Window::lockCheck()
+{
+    PowerUp();
+    link.RouteVcc(pins_.vcc);
+    link.SetBusMode(7);
+    link.SetPin(18, 1);
+    link.SetPin(19, 1);
+    setPins({{27, Lv::L}, {28, Lv::L}, {16, Lv::H}, {17, Lv::H}});
+    lockReadBack();
+    link.RouteVcc(0);
+}
+
+void Mcu51Window::eraseBody()
+{
+    if (!ProbeChip())
+        return;
+    PowerUp();
+    setMessage(kErasing);
+    eraseMode();
+    vppOn();
+    link.LinkDelay(100);
+    L(30);
+    link.LinkDelay(200);
+    H(30);
+    link.LinkDelay(5000);
+    link.RouteVpp(0);
+    link.RouteVcc(0);
+    succeed(kOk1);
+}
+
+} // namespace pontvex

@@ -1,0 +1,165 @@
+#include "families/mcu51/TP97c205x.h"
+
+#include "families/mcu51/Mcu51Texts.h"
+
+#include <cstdio>
+
+namespace pontvex {
+
+using namespace mcu51text;
+
+namespace {
+constexpr int kVppPin = 11;
+constexpr int kProgPin = 16;
+constexpr int kStepPin = 12;
+} // namespace
+
+TP97c205x::TP97c205x(ProgrammerLink& link, FamilyHost& host) : TP2051x("TP97c205x", link, host)
+{
+    setCaption("P97C205x");
+    pins_.vppMillivolts = 12500;
+    endOfWriteText_ = kDone15;
+    verifyBusyText_ = kWriting2;
+    signatureCount_ = 2;
+    declareControls(false);
+    if (ButtonControl* id = findButton("id"))
+        id->caption = kIdCaption2051;
+    addOption("RadioGroup1", kLockGroup, "lock", {kLockBit1, kLockBit12}, 1);
+    addOption("RadioGroup2", kSpeedGroup, "speed", {kSpeed2, kSpeed4, kSpeed6}, 1);
+    FillVariantTable();
+}
+
+void TP97c205x::FillVariantTable()
+{
+    rows_ = {
+        {"Exit", 0, 0, 1},
+        {"1: 97C1051 (1k)", 0, 1023, 1},
+        {"2: 97C2051 (2k)", 0, 2047, 1},
+    };
+}
+
+void TP97c205x::PowerUp()
+{
+    link.SetBusMode(15);
+    for (int k = 1; k <= 3; ++k)
+        link.WriteLatch(k, 0);
+    link.LinkDelay(100);
+    for (int k = 1; k <= 3; ++k)
+        link.WriteLatch(k, 0xFF);
+    link.RouteGnd(20);
+    link.RouteVcc(0);
+    link.LinkDelay(100);
+    link.RouteVcc(30);
+    link.RouteClock(15);
+    link.SetVppVoltage(pins_.vppMillivolts);
+    H(kStepPin);
+    L(kVppPin);
+    link.LinkDelay(120);
+    H(kVppPin);
+    L(kStepPin);
+    link.LinkDelay(120);
+    steps_ = 0;
+}
+
+void TP97c205x::NextAddress()
+{
+    ++steps_;
+    set(kStepPin, (steps_ & 1) ? Lv::H : Lv::L);
+    CurrentAddress += 1;
+}
+
+bool TP97c205x::checkSignature97()
+{
+    PowerUp();
+    link.SetBusMode(9);
+    readSignatureMode();
+    readSignature(2);
+    const auto& sig = ChipSignature();
+    const auto& want = chip_.ExpectedSignature;
+    char text[64];
+    std::snprintf(text, sizeof text, kRS2, sig[0], sig[1], want[0], want[1]);
+    setMessage(text);
+    link.RouteVcc(0);
+    if (want[0] == 0 || (sig[0] == want[0] && sig[1] == want[1]))
+        return true;
+    const char* question = sig[0] == 0xFF && sig[1] == 0xFF ? kAskNoChipLong : kAskNoChip;
+    if (host.prompt().askYesNo(question))
+        return true;
+    ErrorFlag = 1;
+    return false;
+}
+
+void TP97c205x::writeBody()
+{
+    if (!ProbeChip())
+        return;
+    if (!checkSignature97())
+        return;
+    if (!needHexView())
+        return;
+    setMessage(kWriting);
+    PowerUp();
+    link.SetBusMode(15);
+    link.SetPin(13, 1);
+    setPins({{16, Lv::H}, {17, Lv::L}, {18, Lv::H}, {19, Lv::H}, {21, Lv::H}});
+    link.RouteVpp(kVppPin);
+    ErrorFlag = 0;
+    walk(64, 63, [&](uint32_t a) {
+        if (buffer[a] != 0xFF) {
+            PutData(buffer[a]);
+            link.SendByte(167);
+            (void)link.ReceiveByte();
+        }
+        return true;
+    });
+    link.RouteVpp(0);
+    succeed(endOfWriteText_);
+}
+
+void TP97c205x::verifyBody()
+{
+    if (!ProbeChip())
+        return;
+    setMessage(verifyBusyText_);
+    link.LinkDelay(500);
+    PowerUp();
+    readCodeMode();
+    link.SetBusMode(9);
+    const bool same = walk(32, 0, [&](uint32_t a) {
+        const uint8_t got = ReadBus();
+        if (got == buffer[a])
+            return true;
+        char text[96];
+        std::snprintf(text, sizeof text, kVerifyDiff, static_cast<int>(a), buffer[a], got);
+        fail(text);
+        progress(a);
+        return false;
+    });
+    if (same)
+        succeed(kVerifyOk2051);
+    link.RouteVcc(0);
+}
+
+void TP97c205x::lockBody()
+{
+    if (!ProbeChip())
+        return;
+    setMessage(kLocking);
+    PowerUp();
+    link.SetBusMode(15);
+    for (int bit = 1; bit <= 2; ++bit) {
+        link.WriteLatch(2, bit == 1 ? 0xFF : 0xF3);
+        const Lv low = bit == 1 ? Lv::H : Lv::L;
+        setPins({{17, Lv::H}, {18, Lv::H}, {19, low}, {21, low}});
+        link.RouteVpp(kVppPin);
+        for (int i = 0; i < 25; ++i) {
+            L(kProgPin);
+            link.LinkDelay(1);
+            H(kProgPin);
+        }
+        link.RouteVpp(0);
+    }
+    lockCheck();
+}
+
+} // namespace pontvex

@@ -1,0 +1,148 @@
+#include "families/mcu51/TSST89c5x.h"
+
+#include "families/mcu51/Mcu51Texts.h"
+
+namespace pontvex {
+
+using namespace mcu51text;
+
+namespace {
+// The security bits in the order of their boxes, with their mode tuples.
+struct SecurityBit {
+    const char* name;
+    Lv p17, p16, p27, p28;
+};
+constexpr SecurityBit kSecurityBits[] = {
+    {"SB1", Lv::H, Lv::H, Lv::H, Lv::H}, {"SB2", Lv::L, Lv::L, Lv::H, Lv::H},
+    {"SB3", Lv::L, Lv::H, Lv::H, Lv::L}, {"RB0", Lv::H, Lv::L, Lv::L, Lv::L},
+    {"RB1", Lv::H, Lv::L, Lv::H, Lv::L},
+};
+} // namespace
+
+TSST89c5x::TSST89c5x(ProgrammerLink& link, FamilyHost& host) : Mcu51Window("TSST89c5x", link, host)
+{
+    setCaption("SST89C5x");
+    // The 5 V parts take EA at logic level: Vpp code 0.
+    pins_.vppMillivolts = 5000;
+    // 64 K rows need A15; P3.5 carries it (A13 on P2.5, A14 on P3.0 as on the other parts).
+    pins_.highAddressPins = {26, 10, 15};
+    endOfWriteText_ = kDone17;
+    declareControls(true);
+    // ReadIDClick is this window's name for the ID button.
+    if (ButtonControl* id = findButton("id"))
+        id->handler = "ReadIDClick";
+    addSpeedGroup();
+    for (const SecurityBit& bit : kSecurityBits)
+        addOption(bit.name, bit.name, bit.name, {"-", bit.name},
+                  bit.name[0] == 'S' && bit.name[2] == '1' ? 1 : 0);
+    FillVariantTable();
+}
+
+void TSST89c5x::FillVariantTable()
+{
+    rows_ = {
+        {"Exit", 0, 0, 0},
+        {"1: SST89C54", 0, 0x3FFF, 0},
+        {"2: SST89C58", 0, 0x7FFF, 0},
+        {"3: SST89E554", 0, 0x7FFF, 0},
+        {"4: SST89E564", 0, 0xFFFF, 0},
+    };
+}
+
+void TSST89c5x::SetMode(Lv p17, Lv p16, Lv p27, Lv p28)
+{
+    link.SetPin(13, 1);
+    setPins({{17, p17}, {16, p16}, {27, p27}, {28, p28}});
+}
+
+void TSST89c5x::readCodeMode()
+{
+    link.SetBusMode(7);
+    link.SetPin(18, 1);
+    link.SetPin(19, 1);
+    setPins({{9, Lv::H}, {29, Lv::L}, {30, Lv::H}, {31, Lv::H}});
+    SetMode(Lv::H, Lv::H, Lv::L, Lv::L);
+}
+
+void TSST89c5x::readSignatureMode()
+{
+    link.SetBusMode(7);
+    link.SetPin(18, 1);
+    link.SetPin(19, 1);
+    setPins({{9, Lv::H}, {29, Lv::L}, {30, Lv::H}, {31, Lv::H}});
+    SetMode(Lv::L, Lv::L, Lv::L, Lv::L);
+}
+
+void TSST89c5x::programMode()
+{
+    link.SetBusMode(15);
+    link.SetPin(18, 1);
+    link.SetPin(19, 1);
+    setPins({{9, Lv::H}, {29, Lv::L}, {30, Lv::H}, {31, Lv::H}});
+    SetMode(Lv::H, Lv::H, Lv::L, Lv::H);
+}
+
+void TSST89c5x::eraseMode()
+{
+    link.SetBusMode(15);
+    link.SetPin(18, 1);
+    link.SetPin(19, 1);
+    setPins({{9, Lv::H}, {29, Lv::L}, {30, Lv::H}, {31, Lv::H}});
+    SetMode(Lv::L, Lv::L, Lv::H, Lv::L);
+}
+
+void TSST89c5x::ProgramByte(uint8_t b)
+{
+    PutData(b);
+    link.SetPin(14, 0);
+    L(30);
+    H(30);
+    link.LinkDelay(1);
+    for (int i = 0; i <= speedIndex(); ++i)
+        link.LinkDelay(10);
+}
+
+void TSST89c5x::eraseBody()
+{
+    if (!ProbeChip())
+        return;
+    setMessage(kErasingSst);
+    PowerUp();
+    eraseMode();
+    vppOn();
+    link.LinkDelay(100);
+    L(30);
+    H(30);
+    link.LinkDelay(500);
+    link.RouteVpp(0);
+    link.RouteVcc(0);
+    succeed("OK!");
+}
+
+void TSST89c5x::lockBody()
+{
+    if (!ProbeChip())
+        return;
+    setMessage(kLocking);
+    PowerUp();
+    link.SetBusMode(15);
+    link.SetPin(18, 1);
+    link.SetPin(19, 1);
+    SetAddress(0);
+    for (const SecurityBit& bit : kSecurityBits) {
+        if (option(bit.name) != 1)
+            continue;
+        SetMode(bit.p17, bit.p16, bit.p27, bit.p28);
+        vppOn();
+        link.LinkDelay(100);
+        PutData(0xFF);
+        L(30);
+        H(30);
+        link.LinkDelay(20);
+        link.RouteVpp(0);
+    }
+    link.RouteVcc(0);
+    setMessage(kLockDone);
+}
+
+} // namespace pontvex

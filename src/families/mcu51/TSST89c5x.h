@@ -1,0 +1,27 @@
+#pragma once
+
+#include "families/mcu51/Mcu51Window.h"
+
+namespace pontvex {
+
+// SST89C54/58 and SST89E554/564: 5 V programming, mode pins set as one tuple,
+// five security bits.
+class TSST89c5x : public Mcu51Window {
+public:
+    TSST89c5x(ProgrammerLink& link, FamilyHost& host);
+    void FillVariantTable() override;
+
+protected:
+    void ProgramByte(uint8_t b) override;
+    // Mode pins in the order (P3.7 pin 17, P3.6 pin 16, P2.6 pin 27, P2.7 pin 28).
+    void SetMode(Lv p17, Lv p16, Lv p27, Lv p28);
+    void readCodeMode() override;
+    void readSignatureMode() override;
+    void programMode() override;
+    void eraseMode() override;
+    std::vector<uint32_t> signatureAddresses() const override { return {0x30, 0x31}; }
+    void eraseBody() override;
+    void lockBody() override;
+};
+
+} // namespace pontvex
