@@ -11,12 +11,15 @@ std::unique_ptr<ChipModel> makeTestChip(const std::string& name);
 std::vector<std::string> testChipNames();
 std::unique_ptr<ChipModel> makeEprom27(const std::string& name);
 std::vector<std::string> eprom27Names();
+std::unique_ptr<ChipModel> makeMcu51Chip(const std::string& name);
+std::vector<std::string> mcu51ChipNames();
 
 namespace {
 
 const ChipFamilyEntry kFamilies[] = {
     {makeTestChip, testChipNames},
     {makeEprom27, eprom27Names},
+    {makeMcu51Chip, mcu51ChipNames},
 };
 
 } // namespace

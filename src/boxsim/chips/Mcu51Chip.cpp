@@ -1,0 +1,354 @@
+#include "boxsim/chips/Mcu51Chip.h"
+
+#include "boxsim/Box.h"
+#include "boxsim/chips/Registry.h"
+
+#include <memory>
+
+namespace pontvex::boxsim {
+
+namespace {
+
+constexpr uint32_t K = 1024;
+constexpr int k12V = 4, k12V5 = 5, k5V = 0;
+
+// Data port P0: P0.n on pin 39 - n.
+constexpr int kP0[8] = {39, 38, 37, 36, 35, 34, 33, 32};
+// 20-pin data port P1: P1.n on chip pin 12 + n.
+constexpr int kP1[8] = {12, 13, 14, 15, 16, 17, 18, 19};
+
+// Mode pins packed as bits: 3 = P2.6, 2 = P2.7, 1 = P3.6, 0 = P3.7 (1 = high).
+constexpr int mode4(int p26, int p27, int p36, int p37)
+{
+    return p26 << 3 | p27 << 2 | p36 << 1 | p37;
+}
+constexpr int kReadCode = mode4(0, 0, 1, 1);
+constexpr int kReadSignature = mode4(0, 0, 0, 0);
+constexpr int kProgram = mode4(0, 1, 1, 1);
+constexpr int kErase = mode4(1, 0, 0, 0);
+constexpr int kLock1 = mode4(1, 1, 1, 1);
+constexpr int kLock2 = mode4(1, 1, 0, 0);
+constexpr int kLock3 = mode4(1, 0, 1, 0);
+constexpr int kReadLock = mode4(1, 1, 1, 0);
+
+// The data sheets ask for a 10 ms erase pulse on the PROG-timed parts; the
+// window gives 200 byte times. Half of the data sheet's is still accepted.
+constexpr SimTime kMinErasePulse = 50;
+
+const std::vector<int> kC5xHigh{26, 10};
+const std::vector<int> kS5xHigh{26, 14};
+const std::vector<int> kSstHigh{26, 10, 15};
+constexpr std::array<uint32_t, 3> kSig30{0x30, 0x31, 0x32};
+constexpr std::array<uint32_t, 3> kSigPages{0x000, 0x100, 0x200};
+
+// Signatures as the makers publish them where known; the others carry the
+// maker byte and the part's number so identification tells them apart.
+const Mcu51Type kTypes[] = {
+    {"AT89C51", 4 * K, Mcu51Kind::C5x, {0x1E, 0x51, 0xFF}, kSig30, kC5xHigh, k12V, false},
+    {"AT89LV51", 4 * K, Mcu51Kind::C5x, {0x1E, 0x61, 0xFF}, kSig30, kC5xHigh, k12V, false},
+    {"AT89C52", 8 * K, Mcu51Kind::C5x, {0x1E, 0x52, 0xFF}, kSig30, kC5xHigh, k12V, false},
+    {"AT89LV52", 8 * K, Mcu51Kind::C5x, {0x1E, 0x62, 0xFF}, kSig30, kC5xHigh, k12V, false},
+    {"AT89C55", 20 * K, Mcu51Kind::C5x, {0x1E, 0x55, 0xFF}, kSig30, kC5xHigh, k12V, false},
+    {"AT80F51", 4 * K, Mcu51Kind::C5x, {0x1E, 0x51, 0xFF}, kSig30, kC5xHigh, k12V, false},
+    {"AT80F52", 8 * K, Mcu51Kind::C5x, {0x1E, 0x52, 0xFF}, kSig30, kC5xHigh, k12V, false},
+    {"AT87F51", 4 * K, Mcu51Kind::C5x, {0x1E, 0x51, 0xFF}, kSig30, kC5xHigh, k12V, true},
+    {"AT87F52", 8 * K, Mcu51Kind::C5x, {0x1E, 0x52, 0xFF}, kSig30, kC5xHigh, k12V, true},
+    {"AT89S51", 4 * K, Mcu51Kind::S5x, {0x1E, 0x51, 0x06}, kSigPages, kS5xHigh, k12V, false},
+    {"AT89S52", 8 * K, Mcu51Kind::S5x, {0x1E, 0x52, 0x06}, kSigPages, kS5xHigh, k12V, false},
+    {"AT89S53", 12 * K, Mcu51Kind::S5x, {0x1E, 0x53, 0xFF}, kSig30, kS5xHigh, k12V, false},
+    {"AT89S8252", 8 * K, Mcu51Kind::X8252, {0x1E, 0x72, 0x06}, kSig30, kC5xHigh, k12V, false},
+    {"AT89LS8252", 8 * K, Mcu51Kind::X8252, {0x1E, 0x72, 0x06}, kSig30, kC5xHigh, k12V, false},
+    {"AT89LS53", 12 * K, Mcu51Kind::X8252, {0x1E, 0x53, 0xFF}, kSig30, kC5xHigh, k12V, false},
+    {"AT89C51WD", 4 * K, Mcu51Kind::Wd, {0x1E, 0x51, 0xFF}, kSig30, kC5xHigh, k12V, false},
+    {"AT89C52WD", 8 * K, Mcu51Kind::Wd, {0x1E, 0x52, 0xFF}, kSig30, kC5xHigh, k12V, false},
+    {"AT89C55WD", 20 * K, Mcu51Kind::Wd, {0x1E, 0x55, 0xFF}, kSig30, kC5xHigh, k12V, false},
+    {"AT87F51RC", 32 * K, Mcu51Kind::Wd, {0x1E, 0x51, 0xFF}, kSig30, kC5xHigh, k12V, true},
+    {"SST89C54", 16 * K, Mcu51Kind::Sst, {0xBF, 0xE0, 0xFF}, kSig30, kSstHigh, k5V, false},
+    {"SST89C58", 32 * K, Mcu51Kind::Sst, {0xBF, 0xE1, 0xFF}, kSig30, kSstHigh, k5V, false},
+    {"SST89E564", 64 * K, Mcu51Kind::Sst, {0xBF, 0x92, 0xFF}, kSig30, kSstHigh, k5V, false},
+};
+
+struct Small {
+    const char* name;
+    uint32_t size;
+    std::array<uint8_t, 3> signature;
+    bool otp97;
+};
+const Small kSmall[] = {
+    {"AT89C1051", 1 * K, {0x1E, 0x11, 0xFF}, false}, {"AT89C2051", 2 * K, {0x1E, 0x21, 0xFF}, false},
+    {"AT89C4051", 4 * K, {0x1E, 0x41, 0xFF}, false}, {"97C1051", 1 * K, {0xFF, 0xFF, 0xFF}, true},
+    {"97C2051", 2 * K, {0xFF, 0xFF, 0xFF}, true},
+};
+
+} // namespace
+
+// --- 40-pin parts ------------------------------------------------------------
+
+Mcu51Chip::Mcu51Chip(const Mcu51Type& type) : type_(type), memory_(type.size, 0xFF) {}
+
+bool Mcu51Chip::loadImage(const std::vector<uint8_t>& bytes)
+{
+    if (bytes.size() > memory_.size())
+        return false;
+    std::copy(bytes.begin(), bytes.end(), memory_.begin());
+    return true;
+}
+
+uint32_t Mcu51Chip::address(ChipIo& io) const
+{
+    uint32_t a = 0;
+    for (int bit = 0; bit < 8; ++bit)
+        a |= static_cast<uint32_t>(io.pin(1 + bit).level) << bit;
+    for (int bit = 0; bit < 5; ++bit)
+        a |= static_cast<uint32_t>(io.pin(21 + bit).level) << (8 + bit);
+    for (size_t i = 0; i < type_.highAddressPins.size(); ++i)
+        a |= static_cast<uint32_t>(io.pin(type_.highAddressPins[i]).level) << (13 + i);
+    return a;
+}
+
+bool Mcu51Chip::eaAtVpp(ChipIo& io) const
+{
+    const PinLevel ea = io.pin(31);
+    return ea.source == PinSource::Vpp && ea.vppCode == type_.programCode;
+}
+
+static int modeOf(ChipIo& io)
+{
+    return mode4(io.pin(27).level, io.pin(28).level, io.pin(16).level, io.pin(17).level);
+}
+
+void Mcu51Chip::strobe(ChipIo& io, SimTime width)
+{
+    const int mode = modeOf(io);
+    const uint32_t a = address(io) % type_.size;
+    uint8_t data = 0;
+    for (int n = 0; n < 8; ++n)
+        data |= static_cast<uint8_t>(io.pin(kP0[n]).level << n);
+    if (mode == kProgram) {
+        // Lock bit 1 stops further programming.
+        if (locks_ & 1) {
+            io.note("program refused: lock bit 1");
+            return;
+        }
+        memory_[a] &= data;
+        ++programmed_;
+        return;
+    }
+    if (mode == kErase) {
+        if (type_.otp) {
+            io.note("erase pulse on a one-time part: nothing erased");
+            return;
+        }
+        if (type_.kind == Mcu51Kind::C5x && width < kMinErasePulse) {
+            io.warn("erase pulse too short: " + std::to_string(width) + " units");
+            return;
+        }
+        std::fill(memory_.begin(), memory_.end(), 0xFF);
+        locks_ = 0;
+        ++erases_;
+        return;
+    }
+    if (type_.kind == Mcu51Kind::X8252) {
+        if (mode == kLock3)
+            locks_ |= static_cast<uint8_t>(((~data) >> 7 & 1) | (((~data) >> 6 & 1) << 1) |
+                                           (((~data) >> 5 & 1) << 2));
+        return;
+    }
+    if (mode == kLock1)
+        locks_ |= 1;
+    else if (mode == kLock2)
+        locks_ |= 2;
+    else if (mode == kLock3)
+        locks_ |= 4;
+}
+
+void Mcu51Chip::output(ChipIo& io)
+{
+    const bool active = io.pin(9).level == 1 && io.pin(29).level == 0 && io.pin(30).level == 1;
+    int value = -1;
+    if (active) {
+        const int mode = modeOf(io);
+        const uint32_t a = address(io);
+        if (mode == kReadCode) {
+            value = (locks_ & 2) ? 0xFF : applyStuckCells(a % type_.size, memory_[a % type_.size]);
+        } else if (mode == kReadSignature) {
+            value = 0xFF;
+            for (size_t i = 0; i < 3; ++i)
+                if (a == type_.signatureAddress[i])
+                    value = type_.signature[i];
+        } else if (mode == kReadLock && type_.kind == Mcu51Kind::Wd) {
+            value = (locks_ & 7) << 2;
+        }
+    }
+    for (int n = 0; n < 8; ++n) {
+        if (value < 0)
+            io.release(kP0[n]);
+        else
+            io.drive(kP0[n], (value >> n) & 1);
+    }
+}
+
+void Mcu51Chip::onPins(ChipIo& io)
+{
+    if (!io.powered()) {
+        io.releaseAll();
+        progArmed_ = false;
+        return;
+    }
+    // The oscillator inverter: what the presence test looks for.
+    io.drive(18, io.pin(19).level ? 0 : 1);
+    const bool mode = io.pin(9).level == 1 && io.pin(29).level == 0;
+    if (io.fell(30)) {
+        progFell_ = io.now();
+        progArmed_ = mode && eaAtVpp(io);
+    } else if (io.rose(30)) {
+        if (progArmed_ && mode && eaAtVpp(io))
+            strobe(io, io.now() - progFell_);
+        progArmed_ = false;
+    }
+    output(io);
+}
+
+// --- 20-pin parts ------------------------------------------------------------
+
+Mcu2051Chip::Mcu2051Chip(std::string name, uint32_t size, std::array<uint8_t, 3> signature, bool otp97)
+    : name_(std::move(name)), size_(size), signature_(signature), otp97_(otp97), memory_(size, 0xFF)
+{
+}
+
+bool Mcu2051Chip::loadImage(const std::vector<uint8_t>& bytes)
+{
+    if (bytes.size() > memory_.size())
+        return false;
+    std::copy(bytes.begin(), bytes.end(), memory_.begin());
+    return true;
+}
+
+int Mcu2051Chip::mode(ChipIo& io) const
+{
+    // Same packing as the 40-pin table: P3.3, P3.4, P3.5, P3.7.
+    return mode4(io.pin(7).level, io.pin(8).level, io.pin(9).level, io.pin(11).level);
+}
+
+bool Mcu2051Chip::rstAt(ChipIo& io, int code) const
+{
+    const PinLevel rst = io.pin(1);
+    return rst.source == PinSource::Vpp && rst.vppCode == code;
+}
+
+void Mcu2051Chip::output(ChipIo& io)
+{
+    int value = -1;
+    if (io.pin(1).level == 1 && io.pin(6).level == 1) {
+        const int m = mode(io);
+        if (m == kReadCode && counter_ < size_)
+            value = (locks_ & 2) ? 0xFF : applyStuckCells(counter_, memory_[counter_]);
+        else if (m == kReadCode)
+            value = 0xFF;
+        else if (m == kReadSignature)
+            value = counter_ < (otp97_ ? 2u : 3u) ? signature_[counter_] : 0xFF;
+    }
+    for (int n = 0; n < 8; ++n) {
+        if (value < 0)
+            io.release(kP1[n]);
+        else
+            io.drive(kP1[n], (value >> n) & 1);
+    }
+}
+
+void Mcu2051Chip::onPins(ChipIo& io)
+{
+    if (!io.powered()) {
+        io.releaseAll();
+        progArmed_ = false;
+        return;
+    }
+    io.drive(4, io.pin(5).level ? 0 : 1);
+    if (io.rose(1)) {
+        counter_ = 0;
+        skipNextStep_ = true;
+    } else if (io.pin(1).level == 1) {
+        if (!otp97_ && io.rose(5)) {
+            ++counter_;
+        } else if (otp97_ && io.pin(2).level != io.previous(2).level) {
+            // The step line's first edge after a reset belongs to the reset.
+            if (skipNextStep_)
+                skipNextStep_ = false;
+            else
+                ++counter_;
+        }
+    }
+    const int code = otp97_ ? k12V5 : k12V;
+    if (io.fell(6)) {
+        progFell_ = io.now();
+        progArmed_ = rstAt(io, code);
+    } else if (io.rose(6)) {
+        const SimTime width = io.now() - progFell_;
+        if (progArmed_ && rstAt(io, code)) {
+            const int m = mode(io);
+            if (m == kProgram && !otp97_ && !(locks_ & 1) && counter_ < size_) {
+                uint8_t data = 0;
+                for (int n = 0; n < 8; ++n)
+                    data |= static_cast<uint8_t>(io.pin(kP1[n]).level << n);
+                memory_[counter_] &= data;
+            } else if (m == kErase && !otp97_) {
+                if (width >= kMinErasePulse) {
+                    std::fill(memory_.begin(), memory_.end(), 0xFF);
+                    locks_ = 0;
+                    ++erases_;
+                } else {
+                    io.warn("erase pulse too short: " + std::to_string(width) + " units");
+                }
+            } else if (m == kLock1) {
+                locks_ |= 1;
+            } else if (m == kLock2) {
+                locks_ |= 2;
+            }
+        }
+        progArmed_ = false;
+    }
+    output(io);
+}
+
+bool Mcu2051Chip::onCommand(Box& box, ChipIo& io, uint8_t command, std::span<const uint8_t> operands,
+                            std::span<uint8_t> reply)
+{
+    (void)operands;
+    if (command != 167)
+        return false;
+    // The box's PROG train at the routed Vpp, then it reads the cell back.
+    if (otp97_ && io.powered() && rstAt(io, k12V5) && mode(io) == kProgram && !(locks_ & 1) &&
+        counter_ < size_) {
+        static constexpr int kP1Socket[8] = {22, 23, 24, 25, 26, 27, 28, 29};
+        memory_[counter_] &= box.samplePins(kP1Socket);
+        box.advance(25);
+    }
+    if (!reply.empty())
+        reply[0] = counter_ < size_ ? memory_[counter_] : 0xFF;
+    return true;
+}
+
+// --- registry ------------------------------------------------------------------
+
+std::unique_ptr<ChipModel> makeMcu51Chip(const std::string& name)
+{
+    for (const Mcu51Type& t : kTypes)
+        if (sameChipName(name, t.name))
+            return std::make_unique<Mcu51Chip>(t);
+    for (const Small& s : kSmall)
+        if (sameChipName(name, s.name))
+            return std::make_unique<Mcu2051Chip>(s.name, s.size, s.signature, s.otp97);
+    return nullptr;
+}
+
+std::vector<std::string> mcu51ChipNames()
+{
+    std::vector<std::string> names;
+    for (const Mcu51Type& t : kTypes)
+        names.push_back(t.name);
+    for (const Small& s : kSmall)
+        names.push_back(s.name);
+    return names;
+}
+
+} // namespace pontvex::boxsim
