@@ -1,6 +1,19 @@
 #include "cli/Run.h"
 
+#include "boxsim/Box.h"
+#include "boxsim/SimTransport.h"
+#include "boxsim/chips/Registry.h"
+#include "catalogue/HeadlessHost.h"
+#include "cli/Catalogue.h"
 #include "cli/DataFiles.h"
+#include "cli/FileIo.h"
+#include "cli/Terminal.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <iostream>
+#include <set>
+#include <sstream>
 
 namespace pontvex::cli {
 
@@ -18,13 +31,564 @@ int runConvert(const Options& options)
     return kExitOk;
 }
 
+// The rest of the program as the family sees it: questions on the terminal,
+// the message line and progress on the console.
+class CliHost : public HeadlessHost {
+public:
+    CliHost(CliPrompt& prompt, StatusOutput& status) : prompt_(prompt), status_(status) {}
+    UserPrompt& prompt() override { return prompt_; }
+    void familyChanged(FamilyWindow& family) override
+    {
+        if (reporting)
+            status_.update(family.message(), family.progressValue(), family.progressMax(),
+                           family.addressText());
+    }
+    bool reporting = false;
+
+private:
+    CliPrompt& prompt_;
+    StatusOutput& status_;
+};
+
+std::string lowerAscii(std::string text)
+{
+    for (char& c : text)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+bool matchesName(const std::string& wanted, std::initializer_list<const std::string*> names)
+{
+    for (const std::string* n : names)
+        if (!n->empty() && (*n == wanted || equalsIgnoreCase(trim(*n), trim(wanted))))
+            return true;
+    return false;
+}
+
+// One run of a chip command: connection, simulated box, chosen family.
+class Session {
+public:
+    explicit Session(const Options& options)
+        : o_(options), prompt_(options.answer), host_(prompt_, status_), link_(ProgrammerLink::instance()),
+          buffer_(DeviceBuffer::instance())
+    {
+        link_.setPrompt(&prompt_);
+    }
+
+    ~Session()
+    {
+        // Leave a real box idle; nothing left to tell if it is gone.
+        try {
+            if (window_)
+                window_->close();
+            if (link_.Connected()) {
+                link_.PowerDown();
+                link_.Flush();
+            }
+        } catch (const LinkLost&) {
+        }
+        link_.Disconnect();
+        link_.setPrompt(nullptr);
+        if (!traceTemporary_.empty()) {
+            std::error_code ec;
+            std::filesystem::remove(traceTemporary_, ec);
+        }
+    }
+
+    int run()
+    {
+        connect();
+        selection_ = std::make_unique<TypeSelection>(link_, host_);
+        const int category = o_.category.empty() ? -1 : parseCategory(o_.category);
+        if (o_.command == "list")
+            return finish(list(category));
+
+        choose(category);
+        applySettings();
+        int code = command();
+        return finish(code);
+    }
+
+private:
+    // --- connection -------------------------------------------------------------
+
+    void connect()
+    {
+        switch (o_.connection) {
+        case Connection::Offline:
+            return;
+        case Connection::Port:
+            if (!link_.ConnectTo(o_.port))
+                throw CliError(kExitNoBox, "no box answered on " + o_.port);
+            return;
+        case Connection::Default:
+        case Connection::Simulator:
+            startSimulator();
+            return;
+        }
+    }
+
+    void startSimulator()
+    {
+        boxsim::BoxOptions boxOptions;
+        if (!o_.firmwareId.empty())
+            boxOptions.firmwareId = o_.firmwareId + std::string(8 - o_.firmwareId.size(), ' ');
+        box_ = std::make_shared<boxsim::Box>(boxOptions);
+        if (!o_.traceFile.empty()) {
+            traceTemporary_ = o_.traceFile + ".partial";
+            if (!box_->trace().toFile(traceTemporary_))
+                throw fileError("cannot write " + o_.traceFile);
+        }
+        // The chip goes in once it is known; the identity and the list probe need none.
+        if (!link_.AttachTransport(std::make_unique<boxsim::SimTransport>(box_), "simulator"))
+            throw CliError(kExitNoBox, "the simulated box did not answer");
+    }
+
+    std::unique_ptr<boxsim::ChipModel> socketModel()
+    {
+        if (!o_.socketChip.empty()) {
+            auto model = boxsim::makeChipModel(o_.socketChip);
+            if (!model) {
+                std::string names;
+                for (const auto& n : boxsim::chipModelNames())
+                    names += (names.empty() ? "" : ", ") + n;
+                throw usageError("no chip model '" + o_.socketChip + "' (" + names + ")");
+            }
+            return model;
+        }
+        // A model of the chosen chip: by its list name, its row name, or the row
+        // name's first word ("27c256   12.7v" -> 27c256).
+        std::vector<std::string> tries{chip_.ChipName};
+        if (window_ && window_->variantValid(chip_.VariantIndex)) {
+            std::string row = trim(window_->rowName(chip_.VariantIndex));
+            tries.push_back(row);
+            tries.push_back(row.substr(0, row.find(' ')));
+        }
+        for (const auto& name : tries)
+            if (!name.empty())
+                if (auto model = boxsim::makeChipModel(name))
+                    return model;
+        return nullptr;
+    }
+
+    void fillSocket()
+    {
+        if (!box_ || o_.socketEmpty)
+            return;
+        auto model = socketModel();
+        if (!model) {
+            std::cerr << "pontvex-cli: no simulated model of " << chip_.ChipName
+                      << "; the simulated socket stays empty (see --socket-chip)\n";
+            return;
+        }
+        if (!o_.socketImage.empty()) {
+            std::vector<uint8_t> image = readWholeFile(o_.socketImage);
+            if (!model->loadImage(image))
+                throw fileError(o_.socketImage + ": does not fit into the simulated " + model->name() + " (" +
+                                std::to_string(model->image().size()) + " bytes)");
+        }
+        link_.Flush();
+        box_->insertChip(std::move(model));
+    }
+
+    // --- chip ---------------------------------------------------------------------
+
+    void choose(int category)
+    {
+        ChipSelection chip;
+        int chipCategory = category >= 0 ? category : 0;
+        if (!o_.key.empty()) {
+            chip.AlgorithmKey = o_.key;
+            chip.VariantIndex = *o_.variant;
+            chip.ChipName = o_.key;
+            // Name and signature from the list when it has this chip.
+            for (const auto& e : readCatalogue(*selection_, category, o_.group))
+                if (e.parsed.key == o_.key && e.parsed.variant == *o_.variant) {
+                    chip.ChipName = e.name;
+                    chip.ExpectedSignature = e.parsed.signature;
+                    chipCategory = e.category;
+                    break;
+                }
+        } else if (!o_.chip.empty()) {
+            const auto entries = readCatalogue(*selection_, category, o_.group);
+            const CatalogueEntry& e = findChip(entries, o_.chip);
+            chip.AlgorithmKey = e.parsed.key;
+            chip.VariantIndex = e.parsed.variant;
+            chip.ChipName = e.name;
+            chip.ExpectedSignature = e.parsed.signature;
+            chipCategory = e.category;
+            selection_->GroupName = e.group;
+        } else {
+            throw usageError("'" + o_.command + "' needs a chip: --chip NAME or --key KEY --variant N");
+        }
+        chip_ = chip;
+
+        const DispatchRow* row = nullptr;
+        for (const auto& r : selection_->table())
+            if (chip.AlgorithmKey == r.key)
+                row = &r;
+        if (!row)
+            throw usageError("chip '" + chip.ChipName + "': unknown algorithm key '" + chip.AlgorithmKey +
+                             "'");
+        if (!row->factory)
+            throw usageError("chip '" + chip.ChipName + "': its family " + row->windowClass + " (key " +
+                             row->key + ") is not built into this program yet");
+
+        // The ID reader looks at the category the chip came from.
+        selection_->categorySelection = chipCategory;
+        selection_->CategoryIndex = chipCategory;
+        selection_->chip = chip;
+        host_.idReader = [this] {
+            selection_->ReadIdCode();
+            return selection_->idField;
+        };
+        selection_->DispatchAlgorithm();
+        window_ = selection_->currentWindow();
+        if (!window_)
+            throw usageError("chip '" + chip.ChipName + "': no family window opened");
+        if (!window_->variantValid(chip.VariantIndex))
+            throw usageError("chip '" + chip.ChipName + "': variant " + std::to_string(chip.VariantIndex) +
+                             " is no row of " + window_->className() + " (1.." +
+                             std::to_string(window_->rowCount()) + ")");
+        fillSocket();
+    }
+
+    void applySettings()
+    {
+        for (const auto& [name, value] : o_.settings) {
+            if (OptionGroup* group = findOption(name)) {
+                group->selected = optionItem(*group, value);
+                continue;
+            }
+            if (AddressField* field = findField(name)) {
+                parseHex(value, "--set " + name);
+                window_->editField(field->name, value);
+                continue;
+            }
+            std::string known;
+            for (const auto& g : window_->options())
+                known += (known.empty() ? "" : ", ") + (g.shortName.empty() ? g.caption : g.shortName);
+            for (const auto& f : window_->fields())
+                known += (known.empty() ? "" : ", ") + (f.shortName.empty() ? f.caption : f.shortName);
+            throw usageError("--set: " + window_->className() + " has no option or field '" + name + "'" +
+                             (known.empty() ? std::string() : " (" + known + ")"));
+        }
+    }
+
+    OptionGroup* findOption(const std::string& name)
+    {
+        if (OptionGroup* g = window_->findOption(name))
+            return g;
+        for (auto& g : window_->options())
+            if (matchesName(name, {&g.name, &g.caption, &g.shortName}))
+                return &g;
+        return nullptr;
+    }
+
+    AddressField* findField(const std::string& name)
+    {
+        if (AddressField* f = window_->findField(name))
+            return f;
+        for (auto& f : window_->fields())
+            if (matchesName(name, {&f.name, &f.caption, &f.shortName}))
+                return &f;
+        return nullptr;
+    }
+
+    static int optionItem(const OptionGroup& group, const std::string& value)
+    {
+        const std::string wanted = trim(value);
+        for (size_t i = 0; i < group.items.size(); ++i)
+            if (group.items[i] == value || equalsIgnoreCase(trim(group.items[i]), wanted))
+                return static_cast<int>(i);
+        if (!wanted.empty() && wanted.size() < 4 &&
+            wanted.find_first_not_of("0123456789") == std::string::npos) {
+            int index = std::stoi(wanted);
+            if (index < static_cast<int>(group.items.size()))
+                return index;
+        }
+        int found = -1;
+        for (size_t i = 0; i < group.items.size(); ++i)
+            if (!wanted.empty() && lowerAscii(group.items[i]).rfind(lowerAscii(wanted), 0) == 0) {
+                if (found >= 0) {
+                    found = -2;
+                    break;
+                }
+                found = static_cast<int>(i);
+            }
+        if (found >= 0)
+            return found;
+        std::string items;
+        for (size_t i = 0; i < group.items.size(); ++i)
+            items += (i ? ", " : "") + std::to_string(i) + " \"" + group.items[i] + "\"";
+        throw usageError("--set " + (group.shortName.empty() ? group.caption : group.shortName) +
+                         ": no item '" + value + "' (" + items + ")");
+    }
+
+    // --- commands -----------------------------------------------------------------
+
+    int command()
+    {
+        const std::string& c = o_.command;
+        if (c == "controls")
+            return controls();
+        if (c == "read") {
+            int code = press("read");
+            if (code == kExitOk)
+                saveImage(o_, o_.output, buffer_, readEnd());
+            return code;
+        }
+        if (c == "write") {
+            loadFile(o_.arguments[0]);
+            int code = press("write");
+            if (code == kExitOk && o_.verifyAfterWrite && window_->findButton("verify"))
+                code = press("verify");
+            return code;
+        }
+        if (c == "verify") {
+            loadFile(o_.arguments[0]);
+            return press("verify");
+        }
+        if (c == "auto")
+            return autoSequence();
+        if (c == "press") {
+            if (o_.arguments.size() > 1)
+                loadFile(o_.arguments[1]);
+            int code = press(o_.arguments[0]);
+            if (code == kExitOk && !o_.output.empty())
+                saveImage(o_, o_.output, buffer_, readEnd());
+            return code;
+        }
+        int code = press(c); // blank, erase, checksum, id, lock
+        if (c == "id" && !window_->idText().empty())
+            status_.result(window_->idText());
+        return code;
+    }
+
+    // The last address a read filled: the chip's end, or the family's length field when shorter.
+    int64_t readEnd()
+    {
+        int64_t end = host_.endAddress();
+        for (const auto& f : window_->fields())
+            if ((f.name == "LastAddress" || f.shortName == "length") && f.value < end)
+                end = f.value;
+        return end;
+    }
+
+    void loadFile(const std::string& path)
+    {
+        const int64_t loadEnd = loadImage(o_, path, buffer_);
+        // A loaded file opens the hex view, as the load command does.
+        host_.hexView = true;
+        const int64_t chipEnd = host_.endAddress();
+        if (loadEnd > chipEnd)
+            std::cerr << "pontvex-cli: note: " << path << " ends at " << hexText(loadEnd) << ", the chip at "
+                      << hexText(chipEnd) << "; the rest is not used\n";
+    }
+
+    static std::string hexText(int64_t value)
+    {
+        char text[32];
+        std::snprintf(text, sizeof text, "%llx", static_cast<unsigned long long>(value));
+        return text;
+    }
+
+    ButtonControl* findButton(const std::string& which)
+    {
+        if (ButtonControl* b = window_->findButton(which))
+            return b;
+        for (auto& b : window_->buttons())
+            if (matchesName(which, {&b.name, &b.handler, &b.caption, &b.shortName}))
+                return &b;
+        return nullptr;
+    }
+
+    int press(const std::string& which)
+    {
+        ButtonControl* button = findButton(which);
+        const bool frameButton = lowerAscii(which) == "auto" || lowerAscii(which) == "exit";
+        if (!button && !frameButton) {
+            std::string known;
+            for (const auto& b : window_->buttons())
+                known += (known.empty() ? "" : ", ") + (b.shortName.empty() ? b.caption : b.shortName);
+            throw usageError(window_->className() + " has no button '" + which + "' (" + known + ")");
+        }
+        if (button && !button->enabled)
+            throw CliError(kExitFailed, "'" + button->caption + "' is disabled for " + chip_.ChipName);
+        window_->ErrorFlag = 0;
+        status_.begin();
+        host_.reporting = true;
+        if (button)
+            button->run();
+        else
+            window_->press(lowerAscii(which));
+        host_.reporting = false;
+        status_.end(window_->message());
+        return outcome();
+    }
+
+    int autoSequence()
+    {
+        if (o_.steps) {
+            std::set<AutoStep*> ticked;
+            std::stringstream list(*o_.steps);
+            std::string name;
+            while (std::getline(list, name, ',')) {
+                if (trim(name).empty())
+                    continue;
+                AutoStep* step = window_->findAutoStep(trim(name));
+                for (auto& s : window_->autoSteps())
+                    if (!step && matchesName(name, {&s.name, &s.caption, &s.shortName}))
+                        step = &s;
+                if (!step) {
+                    std::string known;
+                    for (const auto& s : window_->autoSteps())
+                        known +=
+                            (known.empty() ? "" : ", ") + (s.shortName.empty() ? s.caption : s.shortName);
+                    throw usageError("--steps: " + window_->className() + " has no Auto step '" + trim(name) +
+                                     "' (" + known + ")");
+                }
+                ticked.insert(step);
+            }
+            for (auto& s : window_->autoSteps())
+                s.checked = ticked.count(&s) > 0;
+        }
+        bool needsImage = false;
+        for (const auto& s : window_->autoSteps())
+            needsImage = needsImage || (s.checked && (s.shortName == "write" || s.shortName == "verify"));
+        if (!o_.arguments.empty())
+            loadFile(o_.arguments[0]);
+        else if (needsImage)
+            throw usageError(
+                "'auto' writes or verifies: give the image FILE (or --steps without write and verify)");
+        return press("auto");
+    }
+
+    int outcome()
+    {
+        if (prompt_.refused())
+            throw usageError("a question was not answered (no terminal): give --yes or --no");
+        if (!link_.Connected()) {
+            if (o_.connection == Connection::Offline)
+                std::cerr << "pontvex-cli: offline: no box to run '" << o_.command << "' on\n";
+            return kExitNoBox;
+        }
+        return window_->ErrorFlag != 0 ? kExitFailed : kExitOk;
+    }
+
+    int controls()
+    {
+        FamilyWindow& w = *window_;
+        std::ostringstream out;
+        out << "family\t" << w.className() << "\n";
+        out << "chip\t" << chip_.ChipName << "\tkey " << chip_.AlgorithmKey << "\tvariant "
+            << chip_.VariantIndex;
+        if (w.variantValid(chip_.VariantIndex))
+            out << "\trow \"" << w.rowName(chip_.VariantIndex) << "\"";
+        out << "\n";
+        for (const auto& b : w.buttons())
+            out << "button\t" << b.shortName << "\t" << b.caption << "\t" << b.name << "\t" << b.handler
+                << (b.enabled ? "" : "\t(disabled)") << "\n";
+        for (const auto& g : w.options()) {
+            out << "option\t" << g.shortName << "\t" << g.caption << "\t= " << g.selected;
+            for (size_t i = 0; i < g.items.size(); ++i)
+                out << "\t" << i << " \"" << g.items[i] << "\"";
+            out << "\n";
+        }
+        for (const auto& f : w.fields())
+            out << "field\t" << f.shortName << "\t" << f.caption << "\t= " << f.text << "\n";
+        for (const auto& s : w.autoSteps())
+            out << "step\t" << s.shortName << "\t" << s.caption << "\t" << (s.checked ? "[x]" : "[ ]")
+                << "\n";
+        std::cout << out.str() << std::flush;
+        return kExitOk;
+    }
+
+    int list(int category)
+    {
+        std::ostringstream out;
+        for (const auto& e : readCatalogue(*selection_, category, o_.group)) {
+            out << categoryName(e.category) << "\t" << e.group << "\t" << e.name << "\t" << e.parsed.key
+                << " " << e.parsed.variant;
+            bool built = false;
+            for (const auto& r : selection_->table())
+                built = built || (e.parsed.key == r.key && r.factory);
+            if (!built)
+                out << "\t(family not built)";
+            out << "\n";
+        }
+        std::cout << out.str() << std::flush;
+        return kExitOk;
+    }
+
+    // --- end of the run -------------------------------------------------------------
+
+    int finish(int code)
+    {
+        if (!box_)
+            return code;
+        // Whatever the command left queued reaches the simulated box before the dump.
+        try {
+            if (link_.Connected())
+                link_.Flush();
+        } catch (const LinkLost&) {
+        }
+        int fileCode = kExitOk;
+        if (!o_.socketDump.empty()) {
+            if (boxsim::ChipModel* chip = box_->chip(); chip && chip->hasImage()) {
+                try {
+                    writeFileAtomically(o_.socketDump, chip->image());
+                } catch (const CliError& e) {
+                    std::cerr << "pontvex-cli: " << e.what() << "\n";
+                    fileCode = e.code();
+                }
+            } else {
+                std::cerr << "pontvex-cli: --socket-dump: the simulated socket holds no chip with a memory\n";
+                fileCode = kExitUsage;
+            }
+        }
+        if (!traceTemporary_.empty()) {
+            box_->trace().flush();
+            std::error_code ec;
+            std::filesystem::rename(traceTemporary_, o_.traceFile, ec);
+            if (!ec)
+                traceTemporary_.clear();
+            if (ec) {
+                std::cerr << "pontvex-cli: cannot write " << o_.traceFile << ": " << ec.message() << "\n";
+                fileCode = kExitFile;
+            }
+        }
+        const std::string problems = box_->errorReport();
+        if (!problems.empty()) {
+            std::istringstream lines(problems);
+            std::string line;
+            while (std::getline(lines, line))
+                std::cerr << "simulator: " << line << "\n";
+        }
+        return code != kExitOk ? code : fileCode;
+    }
+
+    const Options& o_;
+    CliPrompt prompt_;
+    StatusOutput status_;
+    CliHost host_;
+    ProgrammerLink& link_;
+    DeviceBuffer& buffer_;
+    std::shared_ptr<boxsim::Box> box_;
+    std::string traceTemporary_;
+    std::unique_ptr<TypeSelection> selection_;
+    FamilyWindow* window_ = nullptr;
+    ChipSelection chip_;
+};
+
 } // namespace
 
 int run(const Options& options)
 {
     if (options.command == "convert")
         return runConvert(options);
-    throw usageError("'" + options.command + "' is not available yet");
+    Session session(options);
+    return session.run();
 }
 
 } // namespace pontvex::cli
