@@ -1,0 +1,96 @@
+#pragma once
+
+#include "boxsim/ChipModel.h"
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace pontvex::boxsim {
+
+// How a 27-series part takes its program pulse.
+enum class EpromStrobe : uint8_t {
+    CeHigh, // 2716: CE/PGM pulsed high, OE high
+    CeLow,  // CE/PGM pulsed low, OE high (or OE/Vpp at Vpp)
+    PgmLow, // separate PGM pulsed low while CE is low and OE high
+};
+
+// How the part is erased in the socket (UV parts are erased by load/reset).
+enum class EpromErase : uint8_t { Uv, Winbond, Sst };
+
+// One silicon type: size, package, programming pins and voltages. Pin numbers
+// are the chip's own.
+struct EpromType {
+    const char* base;
+    uint32_t size;
+    int pins;   // 24, 28 or 32
+    int vppPin; // the OE pin on OE/Vpp parts
+    int pgmPin; // PGM of PgmLow parts, 0 otherwise
+    EpromStrobe strobe;
+    std::vector<int> programCodes; // Vpp level codes that program
+    int vppMaxMillivolts;
+    EpromErase erase = EpromErase::Uv;
+    int eraseStrobePin = 0; // held low for the erase time; 0: CE
+};
+
+// A UV or electrically erasable 27-series EPROM: erased cells read 0xFF, a
+// program pulse only clears bits, and only with Vcc switched onto its Vcc pin,
+// an accepted level on its Vpp pin and the strobe its type takes. With 12 V on
+// A9 and CE, OE low it answers its electronic signature (A0 = 0: maker, 1: device).
+// W27E parts erase with 14 V on Vpp and A9 and a 2000-unit strobe; SST27SF parts
+// with 12 V and a 5000-unit CE pulse.
+class Eprom27 : public ChipModel {
+public:
+    Eprom27(std::string name, const EpromType& type, uint8_t maker, uint8_t device);
+
+    std::string name() const override { return name_; }
+    int pinCount() const override { return type_.pins; }
+    int vccPin() const override { return type_.pins; }
+    int gndPin() const override { return type_.pins / 2; }
+    int maxMillivolts(int chipPin) const override;
+    void onPins(ChipIo& io) override;
+    // Blank check and checksum (129, 130) of a powered chip, from its cells.
+    bool onCommand(Box& box, ChipIo& io, uint8_t command, std::span<const uint8_t> operands,
+                   std::span<uint8_t> reply) override;
+
+    bool hasImage() const override { return true; }
+    std::vector<uint8_t> image() const override { return memory_; }
+    bool loadImage(const std::vector<uint8_t>& bytes) override;
+
+    const EpromType& type() const { return type_; }
+    uint8_t cell(uint32_t address) const { return memory_.at(address); }
+    // Program pulses that changed or confirmed a cell, and erases done.
+    int programPulses() const { return pulses_; }
+    int erases() const { return erases_; }
+    // Pulses refused for a Vpp level the part does not program at.
+    int refusedPulses() const { return refused_; }
+
+    // Chip pins of the package.
+    int addressPin(int bit) const;
+    int dataPin(int bit) const;
+    int cePin() const;
+    int oePin() const;
+    int a9Pin() const { return addressPin(9); }
+    int addressBits() const;
+
+private:
+    uint32_t address(ChipIo& io) const;
+    uint8_t dataBus(ChipIo& io) const;
+    bool highVoltage(const PinLevel& level) const;
+    void handleErase(ChipIo& io, bool a9High);
+
+    std::string name_;
+    EpromType type_;
+    uint8_t maker_, device_;
+    std::vector<uint8_t> memory_;
+    bool programArmed_ = false;
+    SimTime eraseSince_ = -1;
+    int pulses_ = 0, erases_ = 0, refused_ = 0;
+};
+
+// Registry entry points.
+std::unique_ptr<ChipModel> makeEprom27(const std::string& name);
+std::vector<std::string> eprom27Names();
+
+} // namespace pontvex::boxsim
