@@ -25,6 +25,9 @@ void Box::checkMonitor()
         bool vpp = (va >= 0 && (vppRouteA_ >> va) & 1) || (vb >= 0 && (vppRouteB_ >> vb) & 1);
         int ca = sm::vccRouteABit(p), cc = sm::vccRouteCBit(p);
         bool vcc = (ca >= 0 && !((vccRouteA_ >> ca) & 1)) || (cc >= 0 && !((vccGndRoute_ >> cc) & 1));
+        if (!gnd && !vpp && !vcc) {
+            continue;
+        }
         std::string pin = "pin " + std::to_string(p);
         if (gnd && vpp) {
             record(Severity::Error, ProblemKind::Monitor, pin + ": ground and Vpp switched together (short)");
@@ -52,6 +55,9 @@ void Box::checkMonitor()
     bool highVoltage = false;
     for (int k = 1; k <= chip_->pinCount(); ++k) {
         const PinLevel& l = level_[chip_->socketPin(k)];
+        if (!l.supplied()) {
+            continue;
+        }
         std::string where =
             "chip pin " + std::to_string(k) + " (socket " + std::to_string(chip_->socketPin(k)) + ")";
         int mv = l.millivolts();

@@ -36,28 +36,43 @@ template <int N> int indexOf(const int (&table)[N], int pin)
 
 const int kDataPins[8] = {17, 18, 19, 21, 22, 23, 24, 25};
 
-Bit pinLatchBit(int pin)
-{
-    for (int k = 0; k < 7; ++k) {
-        for (int b = 0; b < 8; ++b) {
-            if (pin != 0 && kLatchPins[k][b] == pin) {
-                return {k, b};
+namespace {
+struct PinTables {
+    Bit latch[41];
+    Bit port[41];
+    PinTables()
+    {
+        for (int k = 0; k < 7; ++k) {
+            for (int b = 0; b < 8; ++b) {
+                if (int p = kLatchPins[k][b]) {
+                    latch[p] = {k, b};
+                }
+            }
+        }
+        for (int k = 0; k < 5; ++k) {
+            for (int b = 0; b < 8; ++b) {
+                if (int p = kPortPins[k][b]) {
+                    port[p] = {k, b};
+                }
             }
         }
     }
-    return {};
+};
+const PinTables& tables()
+{
+    static const PinTables t;
+    return t;
+}
+} // namespace
+
+Bit pinLatchBit(int pin)
+{
+    return pin >= 1 && pin <= 40 ? tables().latch[pin] : Bit{};
 }
 
 Bit portBit(int pin)
 {
-    for (int k = 0; k < 5; ++k) {
-        for (int b = 0; b < 8; ++b) {
-            if (pin != 0 && kPortPins[k][b] == pin) {
-                return {k, b};
-            }
-        }
-    }
-    return {};
+    return pin >= 1 && pin <= 40 ? tables().port[pin] : Bit{};
 }
 
 int portPin(int port, int bit)
