@@ -1,0 +1,211 @@
+#include "CliRunner.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <sstream>
+
+namespace {
+
+int lines(const std::string& text)
+{
+    return static_cast<int>(std::count(text.begin(), text.end(), '\n'));
+}
+
+// An independent Intel HEX decoder (data, end and extended linear address records).
+std::vector<uint8_t> decodeHex(const std::string& text, size_t size)
+{
+    std::vector<uint8_t> image(size, 0xFF);
+    std::istringstream in(text);
+    std::string line;
+    uint32_t base = 0;
+    auto byteAt = [](const std::string& l, size_t i) {
+        return static_cast<uint8_t>(std::stoul(l.substr(1 + 2 * i, 2), nullptr, 16));
+    };
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (line.empty() || line[0] != ':')
+            continue;
+        const size_t count = byteAt(line, 0);
+        const uint32_t address = (byteAt(line, 1) << 8) | byteAt(line, 2);
+        const int type = byteAt(line, 3);
+        uint8_t sum = 0;
+        for (size_t i = 0; i < count + 5; ++i)
+            sum = static_cast<uint8_t>(sum + byteAt(line, i));
+        EXPECT_EQ(sum, 0) << line;
+        if (type == 1)
+            break;
+        if (type == 4)
+            base = static_cast<uint32_t>((byteAt(line, 4) << 8) | byteAt(line, 5)) << 16;
+        if (type == 0)
+            for (size_t i = 0; i < count; ++i)
+                if (base + address + i < size)
+                    image[base + address + i] = byteAt(line, 4 + i);
+    }
+    return image;
+}
+
+const std::vector<std::string> k27C256 = {"--chip", "27C256"};
+
+std::vector<std::string> with(std::vector<std::string> a, const std::vector<std::string>& b)
+{
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+TEST(CliList, ShowsTheChipsOfTheDeviceListAndNarrowsByCategory)
+{
+    CliSandbox box;
+    CliResult r = box.run({"list"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("EPROM\tATMEL\tAT27C256\tP27 13\n"), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find("---"), std::string::npos); // separators are no choices
+
+    r = box.run({"list", "--category", "mpu"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out.find("AT27C256"), std::string::npos);
+    EXPECT_EQ(r.out.rfind("MPU\t", 0), 0u) << r.out;
+
+    r = box.run({"list", "--category", "nonsense"});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_EQ(lines(r.err), 1) << r.err;
+    r = box.run({"list", "--group", "NO SUCH MAKER"});
+    EXPECT_EQ(r.exitCode, 2);
+}
+
+TEST(CliChip, AutoProgramsARandomImageIntoASimulated27C256)
+{
+    CliSandbox box;
+    const auto image = randomBytes(0x8000, 27256);
+    box.writeFile("image.bin", image);
+    CliResult r = box.run(with(k27C256, {"--socket-dump", "chip.bin", "auto", "image.bin"}));
+    ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+    // Piped: only the result, the family's own text.
+    EXPECT_EQ(r.out, "Авто ОК!\n");
+    EXPECT_EQ(box.readFile("chip.bin"), image);
+}
+
+TEST(CliChip, ReadsASimulatedChipBackIntoAHexFile)
+{
+    CliSandbox box;
+    const auto image = randomBytes(0x8000, 99);
+    box.writeFile("image.bin", image);
+    CliResult r = box.run(with(k27C256, {"--socket-image", "image.bin", "read", "-o", "back.hex"}));
+    ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+    EXPECT_EQ(r.out, "Счт.ОК!\n");
+    const auto bytes = box.readFile("back.hex");
+    const std::string text(bytes.begin(), bytes.end());
+    EXPECT_EQ(decodeHex(text, 0x8000), image);
+    // Exactly the chip: 1024 records of 32 bytes and the end record.
+    EXPECT_EQ(std::count(text.begin(), text.end(), ':'), 1025);
+}
+
+TEST(CliChip, BlankOnAProgrammedChipFailsWithTheFamilysMessage)
+{
+    CliSandbox box;
+    std::vector<uint8_t> image(0x8000, 0xFF);
+    image[0x1234] = 0x5A;
+    box.writeFile("image.bin", image);
+    CliResult r = box.run(with(k27C256, {"--socket-image", "image.bin", "blank"}));
+    EXPECT_EQ(r.exitCode, 1) << r.err;
+    EXPECT_EQ(r.out, "001200: Ошибка!\n");
+}
+
+TEST(CliChip, OfflineReadIsRefusedAndWritesNothing)
+{
+    CliSandbox box;
+    CliResult r = box.run(with(k27C256, {"--offline", "read", "-o", "out.bin"}));
+    EXPECT_EQ(r.exitCode, 3);
+    EXPECT_EQ(r.out, "Ошб.соед!\n");
+    EXPECT_EQ(lines(r.err), 1) << r.err;
+    EXPECT_FALSE(box.exists("out.bin"));
+}
+
+TEST(CliChip, SettingsReachTheFamilyAndVerifyReportsTheFirstDifference)
+{
+    CliSandbox box;
+    auto image = randomBytes(0x8000, 3);
+    box.writeFile("image.bin", image);
+    // A length field of ff reads 256 bytes.
+    CliResult r = box.run(with(k27C256, {"--socket-image", "image.bin", "--set", "length=ff", "--set",
+                                         "Алгоритм проверки=Все сразу", "read", "-o", "head.bin"}));
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(box.readFile("head.bin"), std::vector<uint8_t>(image.begin(), image.begin() + 0x100));
+
+    auto other = image;
+    other[0x42] ^= 0xFF;
+    box.writeFile("other.bin", other);
+    r = box.run(with(k27C256, {"--socket-image", "image.bin", "--set", "length=ff", "verify", "other.bin"}));
+    EXPECT_EQ(r.exitCode, 1) << r.err;
+    char expected[80];
+    std::snprintf(expected, sizeof expected, "000042:Ошиб! (Файл=%02x,Устр=%02x)\n", other[0x42],
+                  image[0x42]);
+    EXPECT_EQ(r.out, expected);
+}
+
+TEST(CliChip, UnknownNamesAreUsageErrorsOnOneLine)
+{
+    CliSandbox box;
+    const std::vector<std::vector<std::string>> bad = {
+        {"--chip", "NO-SUCH-CHIP", "blank"},
+        {"--chip", "AT27C", "blank"}, // several chips
+        {"--chip", "27C256", "--set", "nonsense=1", "blank"},
+        {"--chip", "27C256", "--set", "speed=9 мсек/байт", "blank"},
+        {"--chip", "27C256", "--set", "length=xyz", "blank"},
+        {"--chip", "27C256", "--steps", "blank,polish", "auto"},
+        {"--chip", "27C256", "press", "NoSuchButton"},
+        {"--chip", "27C256", "lock"}, // an EPROM has no lock command
+        {"--chip", "27C256", "--socket-chip", "NOPE", "blank"},
+        {"--chip", "27C256", "auto"}, // writes, but no image
+        {"--key", "P27", "--variant", "99", "blank"},
+        {"--key", "NOKEY", "--variant", "1", "blank"},
+        {"blank"}, // no chip
+    };
+    for (const auto& args : bad) {
+        CliResult r = box.run(args);
+        std::string shown;
+        for (const auto& a : args)
+            shown += a + " ";
+        EXPECT_EQ(r.exitCode, 2) << shown << r.err;
+        EXPECT_EQ(lines(r.err), 1) << shown << r.err;
+    }
+    CliResult r = box.run({"--chip", "AT27C", "blank"});
+    EXPECT_NE(r.err.find("AT27C256"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("AT27C512"), std::string::npos) << r.err;
+}
+
+TEST(CliChip, FileProblemsExitFourAndLeaveNothingBehind)
+{
+    CliSandbox box;
+    box.writeFile("huge.bin", std::vector<uint8_t>(0x10000, 0));
+    CliResult r = box.run(with(k27C256, {"--socket-image", "huge.bin", "blank"}));
+    EXPECT_EQ(r.exitCode, 4) << r.err;
+    r = box.run(with(k27C256, {"verify", "missing.bin"}));
+    EXPECT_EQ(r.exitCode, 4) << r.err;
+    EXPECT_NE(r.err.find("missing.bin"), std::string::npos);
+    r = box.run(with(k27C256, {"--set", "length=f", "read", "-o", "no/such/dir/out.hex"}));
+    EXPECT_EQ(r.exitCode, 4) << r.err;
+    r = box.run(with(k27C256, {"--port", "/dev/no-such-port", "blank"}));
+    EXPECT_EQ(r.exitCode, 3) << r.err;
+    auto files = box.listFiles();
+    EXPECT_EQ(files, std::vector<std::string>{"huge.bin"});
+}
+
+TEST(CliChip, TraceAndControls)
+{
+    CliSandbox box;
+    CliResult r = box.run(with(k27C256, {"--trace", "t.txt", "--set", "length=f", "read", "-o", "x.bin"}));
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_FALSE(box.readFile("t.txt").empty());
+    EXPECT_EQ(box.readFile("x.bin").size(), 16u);
+
+    r = box.run(with(k27C256, {"controls"}));
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("family\tTP27x\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("button\tblank\tПроверить\tBlank\tBlankClick\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("field\tlength\tДлина\t= 7fff\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("step\tverify\tСравнить\t[ ]\n"), std::string::npos) << r.out;
+}
+
+} // namespace
