@@ -22,7 +22,12 @@ const int kVccA[8] = {8, 17, 25, 27, 28, 30, 32, 34};
 const int kVccC[3] = {36, 40, 26};
 const int kGnd[5] = {25, 10, 16, 20, 31};
 
-template <int N> int indexOf(const int (&table)[N], int pin)
+} // namespace
+
+const int kDataPins[8] = {17, 18, 19, 21, 22, 23, 24, 25};
+
+namespace {
+template <int N> int indexIn(const int (&table)[N], int pin)
 {
     for (int i = 0; i < N; ++i) {
         if (table[i] == pin) {
@@ -32,16 +37,20 @@ template <int N> int indexOf(const int (&table)[N], int pin)
     return -1;
 }
 
-} // namespace
-
-const int kDataPins[8] = {17, 18, 19, 21, 22, 23, 24, 25};
-
-namespace {
 struct PinTables {
     Bit latch[41];
     Bit port[41];
+    int vppA[41], vppB[41], vccA[41], vccC[41], gnd[41];
     PinTables()
     {
+        for (int p = 0; p <= 40; ++p) {
+            vppA[p] = indexIn(kVppA, p);
+            vppB[p] = indexIn(kVppB, p);
+            vccA[p] = indexIn(kVccA, p);
+            vccC[p] = indexIn(kVccC, p);
+            int g = indexIn(kGnd, p);
+            gnd[p] = g < 0 ? -1 : g + 3;
+        }
         for (int k = 0; k < 7; ++k) {
             for (int b = 0; b < 8; ++b) {
                 if (int p = kLatchPins[k][b]) {
@@ -85,26 +94,32 @@ int latchPin(int latch, int bit)
     return latch >= 0 && latch < 7 && bit >= 0 && bit < 8 ? kLatchPins[latch][bit] : 0;
 }
 
+namespace {
+bool inSocket(int pin)
+{
+    return pin >= 1 && pin <= 40;
+}
+} // namespace
+
 int vppRouteABit(int pin)
 {
-    return indexOf(kVppA, pin);
+    return inSocket(pin) ? tables().vppA[pin] : -1;
 }
 int vppRouteBBit(int pin)
 {
-    return indexOf(kVppB, pin);
+    return inSocket(pin) ? tables().vppB[pin] : -1;
 }
 int vccRouteABit(int pin)
 {
-    return indexOf(kVccA, pin);
+    return inSocket(pin) ? tables().vccA[pin] : -1;
 }
 int vccRouteCBit(int pin)
 {
-    return indexOf(kVccC, pin);
+    return inSocket(pin) ? tables().vccC[pin] : -1;
 }
 int gndRouteBit(int pin)
 {
-    int i = indexOf(kGnd, pin);
-    return i < 0 ? -1 : i + 3;
+    return inSocket(pin) ? tables().gnd[pin] : -1;
 }
 
 } // namespace pontvex::boxsim::socketmap
