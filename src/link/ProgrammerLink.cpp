@@ -2,6 +2,8 @@
 
 #include "link/SerialPort.h"
 
+#include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -39,6 +41,8 @@ constexpr int timeoutForBytes(size_t n)
 // A long run of queued bytes (a 10000-unit delay, a page of data) goes out
 // once this much has piled up, so the box never idles behind a full queue.
 constexpr size_t kFlushThreshold = 4096;
+// One 11-bit frame at 115200 baud.
+constexpr double kByteTimeMs = 11.0 / 115.2;
 
 constexpr std::array<uint8_t, 256> makeBitReverseTable()
 {
@@ -401,15 +405,18 @@ bool ProgrammerLink::identify(std::unique_ptr<Transport> transport, const std::s
     portOpened_ = true;
     uint8_t answer[kIdentityLength] = {};
     size_t got = 0;
+    const auto start = std::chrono::steady_clock::now();
     if (transport_->write(&kIdentityRequest, 1) == 1) {
         got = transport_->read(answer, kIdentityLength, timeoutForBytes(kIdentityLength));
     }
+    const std::chrono::duration<double, std::milli> took = std::chrono::steady_clock::now() - start;
     if (got < kIdentityLength) {
         statusText_ = kStatusFailed;
         transport_.reset();
         portOpened_ = false;
         return false;
     }
+    roundTripMs_ = std::max(0.0, took.count() - (1 + kIdentityLength) * kByteTimeMs);
     firmwareId_ = printableId(answer, kFirmwareIdLength);
     statusText_ = firmwareId_;
     portName_ = name;
@@ -453,6 +460,9 @@ void ProgrammerLink::Disconnect()
 void ProgrammerLink::dropQueues()
 {
     out_.clear();
+    replies_.clear();
+    owed_ = 0;
+    longOwed_ = false;
 }
 
 void ProgrammerLink::loseLink(const std::string& message)
@@ -470,6 +480,7 @@ void ProgrammerLink::SendByte(uint8_t value)
     if (!connected_) {
         return;
     }
+    settleLongCommand();
     out_.push_back(value);
     if (out_.size() >= kFlushThreshold) {
         Flush();
@@ -481,10 +492,18 @@ uint8_t ProgrammerLink::ReceiveByte()
     if (!connected_) {
         return 255;
     }
+    if (!replies_.empty()) {
+        const uint8_t value = replies_.front();
+        replies_.pop_front();
+        return value;
+    }
     Flush();
     uint8_t value = 0;
     if (transport_->read(&value, 1, timeoutForBytes(1)) != 1) {
         loseLink(kReadLost);
+    }
+    if (owed_ > 0 && --owed_ == 0) {
+        longOwed_ = false;
     }
     return value;
 }
@@ -494,6 +513,7 @@ void ProgrammerLink::LinkDelay(int n)
     if (!portOpened_ || !connected_ || n <= 0) {
         return;
     }
+    settleLongCommand();
     out_.insert(out_.end(), static_cast<size_t>(n), kNoOperation);
     if (out_.size() >= kFlushThreshold) {
         Flush();
@@ -505,8 +525,79 @@ void ProgrammerLink::BlockWrite(const uint8_t* data, size_t n)
     if (!connected_ || n == 0) {
         return;
     }
+    settleLongCommand();
     out_.insert(out_.end(), data, data + n);
     Flush();
+}
+
+// --- reply pipelining -----------------------------------------------------------
+
+bool ProgrammerLink::IsLongCommand(uint8_t command)
+{
+    return command == 129 || command == 130 || command == 136 || command == 137 ||
+           (command >= 140 && command <= 146) || command == 150;
+}
+
+void ProgrammerLink::collect(size_t n)
+{
+    Flush();
+    n = std::min(n, owed_);
+    while (n > 0) {
+        uint8_t chunk[256];
+        const size_t want = std::min(n, sizeof chunk);
+        const size_t got = transport_->read(chunk, want, timeoutForBytes(want));
+        replies_.insert(replies_.end(), chunk, chunk + got);
+        owed_ -= got;
+        n -= got;
+        if (owed_ == 0) {
+            longOwed_ = false;
+        }
+        if (got < want) {
+            loseLink(kReadLost);
+        }
+    }
+}
+
+void ProgrammerLink::settleLongCommand()
+{
+    // A busy box does not read its input; whatever follows a long command
+    // waits on our side until the command has answered.
+    if (longOwed_) {
+        collect(owed_);
+    }
+}
+
+void ProgrammerLink::QueueCommand(std::initializer_list<uint8_t> bytes, int replyBytes, bool longCommand)
+{
+    QueueCommand(bytes.begin(), bytes.size(), replyBytes, longCommand);
+}
+
+void ProgrammerLink::QueueCommand(const uint8_t* bytes, size_t n, int replyBytes, bool longCommand)
+{
+    if (!connected_ || n == 0) {
+        return;
+    }
+    const size_t replies = replyBytes > 0 ? static_cast<size_t>(replyBytes) : 0;
+    settleLongCommand();
+    if (owed_ + replies > window_) {
+        collect(owed_ + replies - window_);
+    }
+    out_.insert(out_.end(), bytes, bytes + n);
+    owed_ += replies;
+    if (replies > 0 && (longCommand || IsLongCommand(bytes[0]))) {
+        longOwed_ = true;
+    }
+    if (out_.size() >= kFlushThreshold) {
+        Flush();
+    }
+}
+
+void ProgrammerLink::DiscardReplies()
+{
+    if (connected_) {
+        collect(owed_);
+    }
+    replies_.clear();
 }
 
 void ProgrammerLink::Flush()
@@ -967,9 +1058,18 @@ uint8_t ProgrammerLink::CheckSocketStatus()
 
 void ProgrammerLink::ReadPortBlock(uint8_t* destination, uint8_t& lowAddress)
 {
+    // All 512 port reads go out ahead of their replies; the bytes on the line
+    // are those of read, read, step, 256 times.
+    uint8_t step = lowAddress;
     for (int i = 0; i < 256; ++i) {
-        uint8_t value = kBitReverseTable[static_cast<uint8_t>(ReadPort(4) * 4)];
-        const uint8_t port3 = ReadPort(3);
+        QueueCommand({5}, 1);
+        QueueCommand({4}, 1);
+        ++step;
+        QueueCommand({16, step}, 0);
+    }
+    for (int i = 0; i < 256; ++i) {
+        uint8_t value = kBitReverseTable[static_cast<uint8_t>(ReceiveByte() * 4)];
+        const uint8_t port3 = ReceiveByte();
         if (port3 & 0x80) {
             value = static_cast<uint8_t>(value + 0x40);
         }
@@ -977,9 +1077,8 @@ void ProgrammerLink::ReadPortBlock(uint8_t* destination, uint8_t& lowAddress)
             value = static_cast<uint8_t>(value + 0x80);
         }
         destination[i] = value;
-        ++lowAddress;
-        WriteLatch(0, lowAddress);
     }
+    lowAddress = step;
 }
 
 const std::array<uint8_t, 256>& ProgrammerLink::BitReverseTable()

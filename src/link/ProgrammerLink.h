@@ -5,7 +5,9 @@
 
 #include <array>
 #include <cstdint>
+#include <deque>
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -75,6 +77,38 @@ public:
     // user and at the end of every operation.
     void Flush();
 
+    // --- reply pipelining ---------------------------------------------------
+    // A loop may queue commands and collect their replies later with
+    // ReceiveByte (or ReadDataByte and friends), strictly in the order the
+    // commands were queued. The bytes the box receives are the same as for
+    // send-then-read; only the waiting moves. Two limits keep a real box safe:
+    // at most ReplyWindow() reply bytes are owed at any time, and after a long
+    // firmware command (IsLongCommand, or longCommand = true for a family's
+    // own) nothing more is sent until its reply has arrived.
+    //
+    //   for (i = 0; i < 256; ++i) link.QueueCommand({128}, 1);   // read-ahead
+    //   for (i = 0; i < 256; ++i) buf[i] = link.ReceiveByte();   // collect
+    //
+    // A loop that stops early (Verify, Blank) calls DiscardReplies before it
+    // does anything else, so no stale reply is taken for a later command.
+    void QueueCommand(std::initializer_list<uint8_t> bytes, int replyBytes, bool longCommand = false);
+    void QueueCommand(const uint8_t* bytes, size_t n, int replyBytes, bool longCommand = false);
+    // Reads and drops every reply still owed or not yet collected.
+    void DiscardReplies();
+    // Reply bytes owed by the box plus those read but not yet collected.
+    int PendingReplies() const { return static_cast<int>(owed_ + replies_.size()); }
+    // At most this many reply bytes outstanding (default 64); 0 turns
+    // pipelining into send-then-read.
+    void setReplyWindow(int bytes) { window_ = bytes > 0 ? static_cast<size_t>(bytes) : 0; }
+    int ReplyWindow() const { return static_cast<int>(window_); }
+    // Firmware commands that keep the box busy for long (blank check, sum,
+    // the program commands, page and block writes).
+    static bool IsLongCommand(uint8_t command);
+    // Time from the identity request to its complete answer, less the line
+    // time of the 10 bytes involved, measured at connection: what the port,
+    // driver and adapter add to every round trip. -1 before a connection.
+    double RoundTripMs() const { return roundTripMs_; }
+
     // --- pin operations ---------------------------------------------------
     void SetPin(int pin, int level);
     void FloatPin(int pin);
@@ -139,6 +173,8 @@ private:
     void sendPinLatch(int k);
     void sendVppRoutes();
     void dropQueues();
+    void settleLongCommand();
+    void collect(size_t n);
 
     UserPrompt* prompt_ = nullptr;
     PortOpener* opener_ = nullptr;
@@ -153,6 +189,13 @@ private:
     // Bytes queued for the box; written in one piece before any read, before
     // any question to the user and by Flush.
     std::vector<uint8_t> out_;
+    // Pipelining: replies owed by the box, replies read ahead of collection,
+    // the window, and whether a long command is among those owed.
+    size_t owed_ = 0;
+    std::deque<uint8_t> replies_;
+    size_t window_ = 64;
+    bool longOwed_ = false;
+    double roundTripMs_ = -1;
 };
 
 } // namespace pontvex

@@ -5,7 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <deque>
+#include <functional>
 #include <initializer_list>
 #include <memory>
 #include <vector>
@@ -36,6 +39,91 @@ inline Bytes cat(std::initializer_list<Bytes> parts)
     }
     return out;
 }
+
+// A box that answers the commands it has been sent, in order, and nothing
+// before its command has been written: reading ahead of the writes times out.
+// Operand and reply counts follow the box's command table.
+class FakeBox {
+public:
+    // Reply bytes for a command; zeros when unset.
+    std::function<Bytes(uint8_t command, const Bytes& operands)> answer;
+    // log.written.size() when each reply byte was handed out.
+    std::vector<size_t> writtenAtReply;
+    // Most reply bytes ever owed at a read.
+    size_t maxOwed = 0;
+
+    void install(TransportLog& log)
+    {
+        log.responder = [this](const TransportLog& seen, uint8_t& reply) { return next(seen, reply); };
+    }
+
+    static int operandCount(uint8_t c, int pageLength)
+    {
+        if ((c >= 8 && c <= 14) || (c >= 16 && c <= 20) || c == 22 || (c >= 24 && c <= 27) || c == 131 ||
+            c == 132 || c == 135 || c == 137 || (c >= 138 && c <= 145) || c == 161 || c == 166 || c == 168 ||
+            c == 169 || c == 176 || c == 177) {
+            return 1;
+        }
+        if (c == 133 || c == 171 || c == 173) {
+            return 2;
+        }
+        if (c == 170) {
+            return 3;
+        }
+        if (c == 136) {
+            return pageLength;
+        }
+        return 0;
+    }
+    static int replyCount(uint8_t c)
+    {
+        if ((c >= 1 && c <= 5) || c == 7 || c == 128 || c == 137 || (c >= 140 && c <= 145) || c == 160 ||
+            c == 165 || c == 167 || c == 178) {
+            return 1;
+        }
+        if (c == 129 || c == 130 || c == 169 || c == 172 || c == 174) {
+            return 2;
+        }
+        return c == 15 ? 9 : c == 184 ? 16 : 0;
+    }
+
+private:
+    bool next(const TransportLog& seen, uint8_t& reply)
+    {
+        parse(seen.written);
+        maxOwed = std::max(maxOwed, ready_.size());
+        if (ready_.empty()) {
+            return false;
+        }
+        reply = ready_.front();
+        ready_.pop_front();
+        writtenAtReply.push_back(seen.written.size());
+        return true;
+    }
+    void parse(const Bytes& written)
+    {
+        while (parsed_ < written.size()) {
+            const uint8_t c = written[parsed_];
+            const auto ops = static_cast<size_t>(operandCount(c, pageLength_));
+            if (parsed_ + 1 + ops > written.size()) {
+                return;
+            }
+            const Bytes operands(written.begin() + static_cast<long>(parsed_) + 1,
+                                 written.begin() + static_cast<long>(parsed_ + 1 + ops));
+            parsed_ += 1 + ops;
+            if (c == 131) {
+                pageLength_ = operands[0] == 0 ? 256 : operands[0];
+            }
+            Bytes out = answer ? answer(c, operands) : Bytes(static_cast<size_t>(replyCount(c)), 0);
+            out.resize(static_cast<size_t>(replyCount(c)), 0);
+            ready_.insert(ready_.end(), out.begin(), out.end());
+        }
+    }
+
+    size_t parsed_ = 0;
+    int pageLength_ = 256;
+    std::deque<uint8_t> ready_;
+};
 
 // A link online on a recording transport, shadows at their start values and
 // nothing recorded yet.

@@ -361,24 +361,27 @@ TEST_F(Reads, DataByteAndStatus)
 TEST_F(Reads, PortBlockAssemblesAnEightBitPort0)
 {
     // Pins 32..39 of the box carry the byte: pin 39 is bit 0, pin 32 bit 7.
-    int index = 0;
-    log->responder = [&index](const TransportLog& seen, uint8_t& reply) {
-        const uint8_t command = seen.written.back();
-        const int i = index / 2;
-        ++index;
+    FakeBox box;
+    int port4Reads = 0;
+    int port3Reads = 0;
+    box.answer = [&](uint8_t command, const Bytes&) {
         if (command == 5) { // pins 34..39 in bits 0..5
+            const int i = port4Reads++;
             uint8_t v = 0;
             for (int b = 0; b < 6; ++b) {
-                if (i & (1 << (7 - (b + 2)))) {
+                if (i & (1 << (5 - b))) {
                     v |= static_cast<uint8_t>(1 << b);
                 }
             }
-            reply = v;
-        } else { // command 4: pin 32 in bit 6, pin 33 in bit 7
-            reply = static_cast<uint8_t>(((i & 0x80) ? 0x40 : 0) | ((i & 0x40) ? 0x80 : 0));
+            return Bytes{v};
         }
-        return true;
+        if (command == 4) { // pin 32 in bit 6, pin 33 in bit 7
+            const int i = port3Reads++;
+            return Bytes{static_cast<uint8_t>(((i & 0x80) ? 0x40 : 0) | ((i & 0x40) ? 0x80 : 0))};
+        }
+        return Bytes{};
     };
+    box.install(*log);
     uint8_t block[256] = {};
     uint8_t low = 0xFE;
     link.ReadPortBlock(block, low);
@@ -389,6 +392,7 @@ TEST_F(Reads, PortBlockAssemblesAnEightBitPort0)
     const Bytes all = sent();
     ASSERT_EQ(all.size(), 256u * 4);
     EXPECT_EQ(Bytes(all.begin(), all.begin() + 8), bytes({5, 4, 16, 0xFF, 5, 4, 16, 0x00}));
+    EXPECT_LE(box.maxOwed, 64u);
 }
 
 TEST(BitReverse, TableReversesEveryByte)
