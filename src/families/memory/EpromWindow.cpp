@@ -94,13 +94,10 @@ std::string EpromWindow::rowName(int index) const
 
 void EpromWindow::SelectChip(const ChipSelection& chip)
 {
-    chip_ = chip;
-    if (chip.VariantIndex < 1 || chip.VariantIndex > rowCount()) {
+    if (!acceptChip(chip)) {
         // A list line that names no row of this window: nothing is set up and
         // no command runs until a real chip is chosen.
         rowIndex_ = 0;
-        setMessage(format(eprom_text::kNoRow, chip.VariantIndex));
-        ErrorFlag = 1;
         return;
     }
     rowIndex_ = chip.VariantIndex;
@@ -251,7 +248,9 @@ void EpromWindow::runWrite()
     uint32_t a = chipStart;
     for (uint32_t i = 0; i < length; ++i) {
         a = chipStart + i;
-        if ((a & 0xFF) == 0) {
+        // Again at the first byte: FloatPin 35 above has released A18 of the
+        // 512 K and 1 M parts, which only a port write takes back.
+        if ((a & 0xFF) == 0 || i == 0) {
             SetEpromAddress(a);
             progress(a);
         }

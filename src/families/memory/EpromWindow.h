@@ -54,8 +54,8 @@ inline constexpr const char* kEraseOk = "OK!";
 inline constexpr const char* kSelectOk = "OK ";
 // The buffer would be left at this address (Write and Verify from a high BufferStart).
 inline constexpr const char* kOutsideBuffer = "%06x: Вне буфера!";
-// VariantIndex names no row of the window's table.
-inline constexpr const char* kNoRow = "Нет микросхемы %d!";
+// VariantIndex names no row of the window's table (the frame's text).
+inline constexpr const char* kNoRow = "Нет типа %d в таблице!";
 } // namespace eprom_text
 
 // The frame shared by the three 27-series windows: the package layout, the
