@@ -73,6 +73,7 @@ public:
           buffer_(DeviceBuffer::instance())
     {
         link_.setPrompt(&prompt_);
+        prompt_.setStatus(&status_);
     }
 
     ~Session()
@@ -416,7 +417,7 @@ private:
         if (button && !button->enabled)
             throw CliError(kExitFailed, "'" + button->caption + "' is disabled for " + chip_.ChipName);
         window_->ErrorFlag = 0;
-        status_.begin();
+        status_.begin(window_->progressValue(), window_->addressText());
         host_.reporting = true;
         if (button)
             button->run();
@@ -467,7 +468,8 @@ private:
     int outcome()
     {
         if (prompt_.refused())
-            throw usageError("a question was not answered (no terminal): give --yes or --no");
+            throw usageError("question not answered (no terminal; give --yes or --no): " +
+                             prompt_.refusedQuestion());
         if (!link_.Connected()) {
             if (o_.connection == Connection::Offline)
                 std::cerr << "pontvex-cli: offline: no box to run '" << o_.command << "' on\n";

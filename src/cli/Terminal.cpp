@@ -33,14 +33,17 @@ std::string oneLine(const std::string& text)
 
 bool CliPrompt::ask(const std::string& text, const char* choices)
 {
+    if (status_)
+        status_->clearBar();
     if (answer_ != Answer::Ask) {
         std::cerr << oneLine(text) << " -> " << (answer_ == Answer::Yes ? "yes" : "no") << " ("
                   << (answer_ == Answer::Yes ? "--yes" : "--no") << ")\n";
         return answer_ == Answer::Yes;
     }
     if (!stdinIsTerminal() || !stderrIsTerminal()) {
-        std::cerr << "pontvex-cli: question not answered (no terminal; give --yes or --no): " << oneLine(text)
-                  << "\n";
+        // Nobody to ask: the command goes on as if answered No, the run ends as a usage error.
+        if (!refused_)
+            refusedQuestion_ = oneLine(text);
         refused_ = true;
         return false;
     }
@@ -49,6 +52,8 @@ bool CliPrompt::ask(const std::string& text, const char* choices)
         std::string reply;
         if (!std::getline(std::cin, reply)) {
             std::cerr << "\n";
+            if (!refused_)
+                refusedQuestion_ = oneLine(text);
             refused_ = true;
             return false;
         }
@@ -72,6 +77,8 @@ bool CliPrompt::askYesCancel(const std::string& text)
 void CliPrompt::showMessage(const std::string& text)
 {
     messages_.push_back(text);
+    if (status_)
+        status_->clearBar();
     std::cerr << oneLine(text) << "\n";
 }
 
@@ -82,8 +89,11 @@ void CliPrompt::showBox(const std::string& text)
 
 StatusOutput::StatusOutput() : messagesLive_(stdoutIsTerminal()), bar_(stderrIsTerminal()) {}
 
-void StatusOutput::begin()
+void StatusOutput::begin(int64_t value, const std::string& address)
 {
+    progressSeen_ = false;
+    startValue_ = value;
+    startAddress_ = address;
     started_ = std::chrono::steady_clock::now();
     lastDrawn_ = {};
     firstValue_ = -1;
@@ -146,7 +156,9 @@ void StatusOutput::update(const std::string& message, int64_t value, int64_t max
             std::cout << oneLine(message) << std::endl;
         }
     }
-    if (bar_ && max > 0)
+    if (!progressSeen_ && (value != startValue_ || address != startAddress_))
+        progressSeen_ = true;
+    if (bar_ && max > 0 && progressSeen_)
         drawBar(value, max, address);
 }
 

@@ -16,22 +16,29 @@ bool stderrIsTerminal();
 
 // Questions answered by --yes/--no, on the terminal, or refused when there is
 // nobody to ask (a refused question answers No and makes the run a usage error).
+class StatusOutput;
+
 class CliPrompt : public UserPrompt {
 public:
     explicit CliPrompt(Answer answer) : answer_(answer) {}
+    // The progress bar is taken off the terminal before anything is asked or shown.
+    void setStatus(StatusOutput* status) { status_ = status; }
     bool askYesNo(const std::string& text) override;
     bool askYesCancel(const std::string& text) override;
     void showMessage(const std::string& text) override;
     void showBox(const std::string& text) override;
 
     bool refused() const { return refused_; }
+    const std::string& refusedQuestion() const { return refusedQuestion_; }
     const std::vector<std::string>& messages() const { return messages_; }
 
 private:
     bool ask(const std::string& text, const char* choices);
 
     Answer answer_;
+    StatusOutput* status_ = nullptr;
     bool refused_ = false;
+    std::string refusedQuestion_;
     std::vector<std::string> messages_;
 };
 
@@ -39,8 +46,9 @@ private:
 class StatusOutput {
 public:
     StatusOutput();
-    // A command starts: progress counts from here.
-    void begin();
+    // A command starts: progress counts from here; the bar appears once the
+    // family reports an address other than the one it showed before.
+    void begin(int64_t value, const std::string& address);
     // The family's visible state; called often inside loops.
     void update(const std::string& message, int64_t value, int64_t max, const std::string& address);
     // The command ended: clears the bar; when piped prints the final message.
@@ -48,8 +56,9 @@ public:
     // Prints a result line on stdout (id text, checksum and the like).
     void result(const std::string& line);
 
-private:
     void clearBar();
+
+private:
     void drawBar(int64_t value, int64_t max, const std::string& address);
 
     bool messagesLive_;
@@ -58,6 +67,9 @@ private:
     std::string lastMessage_;
     std::chrono::steady_clock::time_point started_, lastDrawn_;
     int64_t firstValue_ = -1;
+    bool progressSeen_ = false;
+    int64_t startValue_ = 0;
+    std::string startAddress_;
 };
 
 // One line that wraps a multi-line family text for stderr.

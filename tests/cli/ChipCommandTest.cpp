@@ -144,6 +144,41 @@ TEST(CliChip, SettingsReachTheFamilyAndVerifyReportsTheFirstDifference)
     EXPECT_EQ(r.out, expected);
 }
 
+TEST(CliChip, WriteVerifiesByDefault)
+{
+    CliSandbox box;
+    const auto image = randomBytes(0x100, 8);
+    box.writeFile("image.bin", image);
+    CliResult r =
+        box.run(with(k27C256, {"--set", "length=ff", "--socket-dump", "chip.bin", "write", "image.bin"}));
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "OK!\nСрав.ОК!\n");
+    auto chip = box.readFile("chip.bin");
+    ASSERT_EQ(chip.size(), 0x8000u);
+    EXPECT_TRUE(std::equal(image.begin(), image.end(), chip.begin()));
+    EXPECT_TRUE(std::all_of(chip.begin() + 0x100, chip.end(), [](uint8_t b) { return b == 0xFF; }));
+
+    r = box.run(with(k27C256, {"--set", "length=ff", "--no-verify", "write", "image.bin"}));
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "OK!\n");
+}
+
+TEST(CliChip, QuestionsAreAnsweredByFlagsAndRefusedWithoutATerminal)
+{
+    CliSandbox box;
+    // An empty socket makes a microcontroller family ask whether to go on.
+    const std::vector<std::string> base = {"--chip", "AT89C51", "--socket-empty", "blank"};
+    CliResult r = box.run(base);
+    EXPECT_EQ(r.exitCode, 2) << r.err;
+    EXPECT_EQ(lines(r.err), 1) << r.err;
+    EXPECT_NE(r.err.find("--yes or --no"), std::string::npos) << r.err;
+
+    r = box.run(with({"--no"}, base));
+    EXPECT_EQ(r.exitCode, 1) << r.err;
+    r = box.run(with({"--yes"}, base));
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+}
+
 TEST(CliChip, UnknownNamesAreUsageErrorsOnOneLine)
 {
     CliSandbox box;
