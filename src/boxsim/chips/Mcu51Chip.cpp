@@ -103,7 +103,11 @@ uint32_t Mcu51Chip::address(ChipIo& io) const
         a |= static_cast<uint32_t>(io.pin(21 + bit).level) << (8 + bit);
     for (size_t i = 0; i < type_.highAddressPins.size(); ++i)
         a |= static_cast<uint32_t>(io.pin(type_.highAddressPins[i]).level) << (13 + i);
-    return a;
+    // The part decodes only the address lines its size needs.
+    uint32_t mask = 1;
+    while (mask < type_.size)
+        mask <<= 1;
+    return a & (mask - 1);
 }
 
 bool Mcu51Chip::eaAtVpp(ChipIo& io) const
@@ -120,11 +124,13 @@ static int modeOf(ChipIo& io)
 void Mcu51Chip::strobe(ChipIo& io, SimTime width)
 {
     const int mode = modeOf(io);
-    const uint32_t a = address(io) % type_.size;
+    const uint32_t a = address(io);
     uint8_t data = 0;
     for (int n = 0; n < 8; ++n)
         data |= static_cast<uint8_t>(io.pin(kP0[n]).level << n);
     if (mode == kProgram) {
+        if (a >= type_.size)
+            return;
         // Lock bit 1 stops further programming.
         if (locks_ & 1) {
             io.note("program refused: lock bit 1");
@@ -170,7 +176,7 @@ void Mcu51Chip::output(ChipIo& io)
         const int mode = modeOf(io);
         const uint32_t a = address(io);
         if (mode == kReadCode) {
-            value = (locks_ & 2) ? 0xFF : applyStuckCells(a % type_.size, memory_[a % type_.size]);
+            value = (locks_ & 2) || a >= type_.size ? 0xFF : applyStuckCells(a, memory_[a]);
         } else if (mode == kReadSignature) {
             value = 0xFF;
             for (size_t i = 0; i < 3; ++i)

@@ -37,7 +37,11 @@ std::vector<uint32_t> TAt89s5x1::signatureAddresses() const
 
 bool TAt89s5x1::ProbeChip()
 {
-    // Older boxes cannot drive this family's pins; the status byte tells them apart.
+    // Older boxes cannot drive this family's pins; the status byte tells them
+    // apart. Its bit 6 is the level of pin 40, which a released pin would set,
+    // so pin 40 is held low (nothing is routed to it between commands) while
+    // the status is read.
+    L(40);
     if (link.CheckSocketStatus() == 0) {
         ErrorFlag = 1;
         host.prompt().showMessage(kOldHardware);

@@ -19,6 +19,7 @@ TP2051x::TP2051x(ProgrammerLink& link, FamilyHost& host) : TP2051x("TP2051x", li
 {
     setCaption("P205x");
     declareControls(true);
+    findButton("erase")->enabled = true;
     if (ButtonControl* id = findButton("id"))
         id->caption = kIdCaption2051;
     addOption("RadioGroup1", kLockGroup, "lock", {kLockBit1, kLockBit12}, 1);
