@@ -77,9 +77,9 @@ enum class HexFault {
     BadDigit,    // a character inside the record that is no hexadecimal digit
     Truncated,   // the text ends inside a record
     BadChecksum,
-    ExtraText,   // more digits on the line than the count says
-    BadLength,   // an address record with fewer than two data bytes
-    NoRecords,   // text that holds no record at all
+    ExtraText, // more digits on the line than the count says
+    BadLength, // an address record with fewer than two data bytes
+    NoRecords, // text that holds no record at all
 };
 
 struct HexReadReport {

@@ -61,7 +61,10 @@ FileCommands::FileCommands(FileSession& session, ImageViews& views, FileDialogs&
 {
 }
 
-void FileCommands::PrepareFormatDialog() { format_.PrepareFormatDialog(session_.FileName); }
+void FileCommands::PrepareFormatDialog()
+{
+    format_.PrepareFormatDialog(session_.FileName);
+}
 
 void FileCommands::LoadFileClick()
 {
@@ -195,8 +198,8 @@ bool FileCommands::LoadHexFile()
     session_.LoadEnd = report.last;
     views_.showLoadedImage(session_.FileName, session_.LoadEnd);
     if (report.fault != HexFault::None)
-        prompt_.showBox(std::string(files_text::kBadFormat) + files_text::kLineBefore + std::to_string(report.line) +
-                        files_text::kLineAfter);
+        prompt_.showBox(std::string(files_text::kBadFormat) + files_text::kLineBefore +
+                        std::to_string(report.line) + files_text::kLineAfter);
     else if (report.dataLeft)
         tellDataLeft(report.last);
     return report.fault == HexFault::None;

@@ -14,7 +14,8 @@ public:
     virtual ~FileDialogs() = default;
     // The open dialog. filter holds "description|pattern" pairs joined by "|".
     // The chosen file, or nothing when the user cancels.
-    virtual std::optional<std::string> chooseFileToOpen(const std::string& filter, const std::string& defaultExt,
+    virtual std::optional<std::string> chooseFileToOpen(const std::string& filter,
+                                                        const std::string& defaultExt,
                                                         const std::string& initialDir) = 0;
     // The save dialog (no filter). The chosen name, or nothing when the user cancels.
     virtual std::optional<std::string> chooseFileToSave(const std::string& initialDir) = 0;

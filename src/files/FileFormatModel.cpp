@@ -81,7 +81,10 @@ bool FileFormatModel::OKBtnClick(UserPrompt& prompt)
     return true;
 }
 
-void FileFormatModel::CancelBtnClick() { formatIndex = kNoFormat; }
+void FileFormatModel::CancelBtnClick()
+{
+    formatIndex = kNoFormat;
+}
 
 std::optional<uint32_t> parseHexField(const std::string& text)
 {

@@ -19,13 +19,13 @@ public:
     static const std::array<const char*, 4> FormatItems;
     static constexpr int kNoFormat = -1;
 
-    std::string caption;           // the dialog's caption: FileName
-    int formatIndex = 0;           // RadioGroup1; kNoFormat after Cancel
-    int modeIndex = 0;             // RadioGroup2, a row of ModeTable
-    std::string startText = "0";   // Edit1
+    std::string caption;            // the dialog's caption: FileName
+    int formatIndex = 0;            // RadioGroup1; kNoFormat after Cancel
+    int modeIndex = 0;              // RadioGroup2, a row of ModeTable
+    std::string startText = "0";    // Edit1
     std::string endText = "ffffff"; // Edit2
-    bool addressEnabled = true;    // Edit1 and Edit2
-    bool modeEnabled = true;       // RadioGroup2
+    bool addressEnabled = true;     // Edit1 and Edit2
+    bool modeEnabled = true;        // RadioGroup2
     uint32_t LaneMask = 0;
     uint32_t LaneValue = 0;
     int64_t LoadStart = 0; // the start field as read by OKBtnClick
@@ -37,7 +37,8 @@ public:
 
     // Caption = fileName; selects the format named by its extension (".BIN" when none matches).
     void PrepareFormatDialog(const std::string& fileName);
-    // A format was chosen: ".BIN" enables the address fields and the load mode group, any other disables them.
+    // A format was chosen: ".BIN" enables the address fields and the load mode group, any other disables
+    // them.
     void OnRadioClick(int index);
     // A load mode was chosen.
     void OnClick2(int mode);

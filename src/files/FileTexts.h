@@ -18,7 +18,8 @@ inline constexpr const char* kStartLabel = "Начальный адрес буф
 inline constexpr const char* kEndLabel = "Конечный адрес буфера:";
 inline constexpr const char* kOkButton = "Да";
 inline constexpr const char* kCancelButton = "Отмена";
-inline constexpr const char* kOpenFilter = "*.*|*.*|*.bin  Двоичный|*.bin|*.hex  Intel Стандартный|*.hex|*.jed  PLD Стандартный(jeced)|*.jed";
+inline constexpr const char* kOpenFilter =
+    "*.*|*.*|*.bin  Двоичный|*.bin|*.hex  Intel Стандартный|*.hex|*.jed  PLD Стандартный(jeced)|*.jed";
 
 // Said where a load could not take all of a file: "%06x" of the last address stored follows.
 inline constexpr const char* kDataLeft = "数据超出装载范围，只装载到地址 ";

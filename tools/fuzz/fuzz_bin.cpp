@@ -35,6 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
               start, DeviceBuffer::kSize);
 
     static uint8_t small[1024];
-    check(StoreBinBytes(file, small, offset & 0x3FF, data[0] >> 3, data[0] >> 5), offset & 0x3FF, sizeof small);
+    check(StoreBinBytes(file, small, offset & 0x3FF, data[0] >> 3, data[0] >> 5), offset & 0x3FF,
+          sizeof small);
     return 0;
 }

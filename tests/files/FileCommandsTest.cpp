@@ -1,0 +1,386 @@
+#include "files/FileCommands.h"
+#include "app/UserPrompt.h"
+#include "files/DataFormats.h"
+#include "files/FileDialogs.h"
+#include "files/FileTexts.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <unistd.h>
+#include <vector>
+
+using namespace pontvex;
+namespace fs = std::filesystem;
+
+namespace {
+
+struct ScriptedPrompt : UserPrompt {
+    std::vector<std::string> said; // boxes and messages in order
+    bool askYesNo(const std::string&) override { return true; }
+    bool askYesCancel(const std::string&) override { return true; }
+    void showMessage(const std::string& text) override { said.push_back(text); }
+    void showBox(const std::string& text) override { said.push_back(text); }
+};
+
+struct FakeViews : ImageViews {
+    bool hex = false;
+    int64_t end = 0xFFFF;
+    std::string caption;
+    int shown = 0;
+    bool hexViewExists() const override { return hex; }
+    int64_t EndAddress() const override { return end; }
+    void showLoadedImage(const std::string& c, int64_t e) override
+    {
+        hex = true;
+        caption = c;
+        end = e;
+        ++shown;
+    }
+};
+
+struct ScriptedDialogs : FileDialogs {
+    std::optional<std::string> file;
+    std::string filter, initialDir;
+    // Acts on the format dialog as the user would; the default presses OK.
+    std::function<void(FileFormatModel&)> user;
+    UserPrompt* prompt = nullptr;
+    FileFormatModel seen; // the dialog as it was shown
+
+    std::optional<std::string> chooseFileToOpen(const std::string& f, const std::string&,
+                                                const std::string& dir) override
+    {
+        filter = f;
+        initialDir = dir;
+        return file;
+    }
+    std::optional<std::string> chooseFileToSave(const std::string& dir) override
+    {
+        initialDir = dir;
+        return file;
+    }
+    void showFormatDialog(FileFormatModel& model) override
+    {
+        seen = model;
+        if (user)
+            user(model);
+        else
+            EXPECT_TRUE(model.OKBtnClick(*prompt));
+    }
+};
+
+class FileCommandsTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        buffer.reset();
+        dir = fs::temp_directory_path() / ("pontvex-files-" + std::to_string(::getpid()) + "-" +
+                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+        session.ProgramDir = dir.string() + "/";
+        dialogs.prompt = &prompt;
+    }
+    void TearDown() override
+    {
+        std::error_code ignored;
+        fs::permissions(dir, fs::perms::owner_all, ignored);
+        fs::remove_all(dir, ignored);
+    }
+
+    std::string writeFile(const std::string& name, const std::vector<uint8_t>& bytes)
+    {
+        const std::string path = (dir / name).string();
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        return path;
+    }
+    std::string writeText(const std::string& name, const std::string& text)
+    {
+        return writeFile(name, std::vector<uint8_t>(text.begin(), text.end()));
+    }
+    static std::vector<uint8_t> readFile(const std::string& path)
+    {
+        std::ifstream in(path, std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), {}};
+    }
+
+    DeviceBuffer& buffer = DeviceBuffer::instance();
+    fs::path dir;
+    FileSession session;
+    FakeViews views;
+    ScriptedDialogs dialogs;
+    ScriptedPrompt prompt;
+    FileCommands commands{session, views, dialogs, prompt};
+};
+
+TEST_F(FileCommandsTest, FormatFollowsTheExtension)
+{
+    FileFormatModel& model = commands.formatDialog();
+    const std::pair<const char*, const char*> cases[] = {
+        {"x.hex", ".HEX"}, {"X.Jed", ".JED"},  {"a.b/x.cds", ".CDS"}, {"x.dat", ".BIN"},
+        {"x", ".BIN"},     {"x.hexa", ".HEX"}, {"dir.hex/x", ".BIN"},
+    };
+    for (const auto& [name, format] : cases) {
+        session.FileName = name;
+        commands.PrepareFormatDialog();
+        EXPECT_EQ(model.format(), format) << name;
+        EXPECT_EQ(model.caption, name);
+        EXPECT_EQ(model.addressEnabled, std::string(format) == ".BIN");
+        EXPECT_EQ(model.modeEnabled, std::string(format) == ".BIN");
+    }
+}
+
+TEST_F(FileCommandsTest, BinaryLoadInALaneFromTheStartField)
+{
+    dialogs.file = writeFile("image.dat", {0, 1, 2, 3, 4, 5, 6});
+    dialogs.user = [this](FileFormatModel& m) {
+        m.OnClick2(3); // "2th char of word16"
+        m.startText = "8000";
+        EXPECT_TRUE(m.OKBtnClick(prompt));
+    };
+    commands.LoadFileClick();
+    EXPECT_EQ(dialogs.filter, files_text::kOpenFilter);
+    EXPECT_EQ(dialogs.initialDir, session.ProgramDir);
+    EXPECT_EQ(dialogs.seen.format(), ".BIN");
+    EXPECT_EQ(dialogs.seen.startText, "000000");
+    EXPECT_EQ(dialogs.seen.endText, "ffffff");
+    EXPECT_EQ(session.LoadStart, 0x8000);
+    EXPECT_EQ(session.LoadEnd, 0x8002);
+    EXPECT_EQ(buffer[0x8000], 1);
+    EXPECT_EQ(buffer[0x8002], 5);
+    EXPECT_EQ(views.end, 0x8002);
+    EXPECT_EQ(views.caption, *dialogs.file);
+    EXPECT_TRUE(prompt.said.empty());
+    // The lane is kept for the next load.
+    EXPECT_EQ(commands.formatDialog().LaneMask, 1u);
+    EXPECT_EQ(commands.formatDialog().LaneValue, 1u);
+}
+
+TEST_F(FileCommandsTest, SaveProposesTheLoadedRangeAndWritesIt)
+{
+    std::vector<uint8_t> bytes(0x2000);
+    for (size_t i = 0; i < bytes.size(); ++i)
+        bytes[i] = static_cast<uint8_t>(i ^ (i >> 8));
+    session.FileName = writeFile("in.bin", bytes);
+    ASSERT_TRUE(commands.LoadBinFile(0, 0));
+
+    dialogs.file = (dir / "out.bin").string();
+    commands.SaveBufClick();
+    EXPECT_EQ(dialogs.seen.startText, "0");
+    EXPECT_EQ(dialogs.seen.endText, "001fff");
+    EXPECT_FALSE(dialogs.seen.modeEnabled);
+    EXPECT_EQ(readFile(*dialogs.file), bytes);
+    EXPECT_TRUE(prompt.said.empty());
+}
+
+TEST_F(FileCommandsTest, HexSaveWritesTheWholeImageExactly)
+{
+    views.hex = true;
+    views.end = 0x1FFFF;
+    buffer[0x12345] = 0x67;
+    dialogs.file = (dir / "out.hex").string();
+    dialogs.user = [this](FileFormatModel& m) {
+        m.startText = "100"; // the start field does not apply to HEX
+        EXPECT_TRUE(m.OKBtnClick(prompt));
+    };
+    commands.SaveBufClick();
+    std::string expected;
+    WriteHexRecords(expected, imageOf(buffer), 0x1FFFF);
+    EXPECT_EQ(readFile(*dialogs.file), std::vector<uint8_t>(expected.begin(), expected.end()));
+
+    buffer.reset();
+    session.FileName = *dialogs.file;
+    EXPECT_TRUE(commands.LoadHexFile());
+    EXPECT_EQ(session.LoadEnd, 0x1FFFF);
+    EXPECT_EQ(buffer[0x12345], 0x67);
+}
+
+TEST_F(FileCommandsTest, CancelKeepsTheNewNameAndLoadsNothing)
+{
+    dialogs.file = writeFile("new.bin", {1, 2, 3});
+    dialogs.user = [](FileFormatModel& m) { m.CancelBtnClick(); };
+    commands.LoadFileClick();
+    EXPECT_EQ(session.FileName, *dialogs.file);
+    EXPECT_EQ(views.shown, 0);
+    EXPECT_EQ(buffer[0], 0xFF);
+
+    dialogs.file.reset(); // the open dialog cancelled
+    commands.LoadFileClick();
+    EXPECT_EQ(session.FileName, (dir / "new.bin").string());
+}
+
+TEST_F(FileCommandsTest, CdsLoadsButIsNeverSaved)
+{
+    std::vector<uint8_t> cds(0x1002, 0x21);
+    cds[2] = 0x99;
+    dialogs.file = writeFile("emc.cds", cds);
+    commands.LoadFileClick();
+    EXPECT_EQ(session.LoadEnd, 0xFFF);
+    EXPECT_EQ(buffer[0], 0x99);
+
+    dialogs.file = (dir / "out.cds").string();
+    commands.SaveBufClick();
+    EXPECT_EQ(prompt.said, std::vector<std::string>{files_text::kCannotSaveInFormat});
+    EXPECT_FALSE(fs::exists(*dialogs.file));
+}
+
+TEST_F(FileCommandsTest, JedecIsNotAvailableYet)
+{
+    dialogs.file = writeText("logic.jed", "*\n");
+    commands.LoadFileClick();
+    EXPECT_EQ(prompt.said, std::vector<std::string>{files_text::kJedNotAvailable});
+    EXPECT_EQ(views.shown, 0);
+}
+
+TEST_F(FileCommandsTest, SaveWithoutAViewDoesNothing)
+{
+    dialogs.file = (dir / "x.bin").string();
+    commands.SaveBufClick();
+    EXPECT_EQ(session.FileName, "noname.bin");
+}
+
+TEST_F(FileCommandsTest, BadAddressFieldsKeepTheDialogOpen)
+{
+    FileFormatModel& m = commands.formatDialog();
+    session.FileName = "x.bin";
+    commands.PrepareFormatDialog();
+    for (const char* bad : {"", "12g", "800000", "123456789", "-1"}) {
+        m.startText = bad;
+        EXPECT_FALSE(m.OKBtnClick(prompt)) << bad;
+    }
+    m.startText = " 7fffff ";
+    EXPECT_TRUE(m.OKBtnClick(prompt));
+    EXPECT_EQ(m.LoadStart, 0x7FFFFF);
+
+    m.checkEnd = true;
+    m.endText = "800000";
+    EXPECT_FALSE(m.OKBtnClick(prompt));
+    m.endText = "ffffffff"; // -1: an empty range
+    EXPECT_TRUE(m.OKBtnClick(prompt));
+
+    // Other formats do not read the disabled fields.
+    m.OnRadioClick(1);
+    m.startText = "zz";
+    EXPECT_TRUE(m.OKBtnClick(prompt));
+    EXPECT_EQ(m.LoadStart, 0);
+}
+
+TEST_F(FileCommandsTest, FilesThatCannotBeReadChangeNothing)
+{
+    buffer[0] = 0x5A;
+    session.LoadEnd = 0x1234;
+    const std::string missing = (dir / "missing.bin").string();
+    const std::string folder = (dir / "folder.hex").string();
+    fs::create_directory(folder);
+
+    session.FileName = missing;
+    EXPECT_FALSE(commands.LoadBinFile(0, 0));
+    session.FileName = folder;
+    EXPECT_FALSE(commands.LoadHexFile());
+    EXPECT_FALSE(commands.LoadBinFile(0, 0));
+    EXPECT_FALSE(commands.LoadCdsFile());
+    EXPECT_EQ(prompt.said, (std::vector<std::string>{
+                               files_text::kOpenBinFailed + missing, files_text::kOpenFileFailed + folder,
+                               files_text::kOpenBinFailed + folder, files_text::kOpenBinFailed + folder}));
+    EXPECT_EQ(session.LoadEnd, 0x1234);
+    EXPECT_EQ(views.shown, 0);
+    EXPECT_EQ(buffer[0], 0x5A);
+
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "running as root: file permissions do not stop reads";
+    session.FileName = writeFile("locked.bin", {1, 2, 3});
+    fs::permissions(session.FileName, fs::perms::none);
+    EXPECT_FALSE(commands.LoadBinFile(0, 0));
+    EXPECT_EQ(buffer[0], 0x5A);
+}
+
+TEST_F(FileCommandsTest, SaveThatCannotBeWrittenSaysSoAndKeepsTheOldFile)
+{
+    views.hex = true;
+    views.end = 0xFF;
+    // A folder nobody may write into: permissions for a normal user, /proc for root.
+    fs::path readOnly = dir / "ro";
+    fs::create_directory(readOnly);
+    const std::string old = writeFile("ro/keep.hex", {'o', 'l', 'd'});
+    fs::permissions(readOnly, fs::perms::owner_read | fs::perms::owner_exec);
+    if (::geteuid() == 0)
+        readOnly = "/proc";
+    for (const char* name : {"keep.hex", "new.bin"}) {
+        prompt.said.clear();
+        session.FileName = (readOnly / name).string();
+        const bool hex = std::string(name).ends_with(".hex");
+        EXPECT_FALSE(hex ? commands.SaveHexFile() : commands.SaveBinFile(0, 0xFF));
+        EXPECT_EQ(prompt.said, std::vector<std::string>{files_text::kCannotWrite + session.FileName});
+    }
+    EXPECT_EQ(readFile(old), (std::vector<uint8_t>{'o', 'l', 'd'}));
+
+    // A save range past the buffer is refused, not cut.
+    prompt.said.clear();
+    session.FileName = (dir / "big.bin").string();
+    EXPECT_FALSE(commands.SaveBinFile(0x7FFFF0, 0x800000));
+    EXPECT_EQ(prompt.said.size(), 1u);
+    EXPECT_FALSE(fs::exists(session.FileName));
+    EXPECT_TRUE(commands.SaveBinFile(0x10, 0x0F));
+    EXPECT_EQ(fs::file_size(session.FileName), 0u);
+}
+
+TEST_F(FileCommandsTest, BadHexNamesTheLineAndKeepsWhatCameBefore)
+{
+    session.FileName = writeText("bad.hex", ":0100000042BD\r\n:01000100FF00\r\n");
+    EXPECT_FALSE(commands.LoadHexFile());
+    EXPECT_EQ(prompt.said, std::vector<std::string>{std::string(files_text::kBadFormat) + "第2行"});
+    EXPECT_EQ(buffer[0], 0x42);
+    EXPECT_EQ(session.LoadEnd, 0);
+    EXPECT_EQ(views.shown, 1);
+}
+
+TEST_F(FileCommandsTest, LoadsThatLeaveDataBehindSaySo)
+{
+    session.FileName =
+        writeText("far.hex", ":0100000042BD\r\n:0200000400807A\r\n:0100000042BD\r\n:00000001FF");
+    EXPECT_TRUE(commands.LoadHexFile());
+    ASSERT_EQ(prompt.said.size(), 1u);
+    EXPECT_EQ(prompt.said[0], std::string(files_text::kDataLeft) + "000000");
+
+    prompt.said.clear();
+    session.FileName = writeFile("tail.bin", {1, 2, 3, 4});
+    session.LoadStart = DeviceBuffer::kSize - 2;
+    EXPECT_TRUE(commands.LoadBinFile(0, 0));
+    EXPECT_EQ(session.LoadEnd, int64_t{DeviceBuffer::kLastAddress});
+    EXPECT_EQ(prompt.said, std::vector<std::string>{std::string(files_text::kDataLeft) + "7fffff"});
+}
+
+TEST_F(FileCommandsTest, StartupReloadsByExtensionInAnyCase)
+{
+    session.FileName = writeText("last.hex", ":0100000042BD\r\n:00000001FF");
+    commands.ReloadDataFile();
+    EXPECT_EQ(buffer[0], 0x42);
+    EXPECT_EQ(views.shown, 1);
+
+    session.FileName = writeFile("last.BIN", {7, 8});
+    session.LoadStart = 0x100;
+    commands.ReloadDataFile();
+    EXPECT_EQ(buffer[0], 7);
+    EXPECT_EQ(session.LoadEnd, 1);
+
+    session.FileName = writeFile("last.dat", {9});
+    commands.ReloadDataFile();
+    session.FileName = (dir / "gone.hex").string();
+    commands.ReloadDataFile();
+    EXPECT_EQ(buffer[0], 7);
+    EXPECT_EQ(views.shown, 2);
+    EXPECT_TRUE(prompt.said.empty());
+}
+
+TEST_F(FileCommandsTest, EmptyBinaryGivesAnEmptyImage)
+{
+    session.FileName = writeFile("empty.bin", {});
+    EXPECT_TRUE(commands.LoadBinFile(0, 0));
+    EXPECT_EQ(session.LoadEnd, -1);
+    EXPECT_EQ(views.end, -1);
+}
+
+} // namespace
