@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <memory>
 #include <random>
 #include <string>
@@ -74,6 +75,20 @@ struct Bench {
     {
         box->clearProblems();
         ASSERT_TRUE(window->press(which)) << which;
+    }
+
+    // BufferStart, ChipStart and LastAddress as a user types them.
+    void fields(uint32_t bufferStart, uint32_t chipStart, uint32_t lastAddress)
+    {
+        window->editField("buffer-start", hex(bufferStart));
+        window->editField("chip-start", hex(chipStart));
+        window->editField("length", hex(lastAddress));
+    }
+    static std::string hex(uint32_t v, const char* pattern = "%x")
+    {
+        char text[16];
+        std::snprintf(text, sizeof text, pattern, v);
+        return text;
     }
 
     // The socket after a command: no Vpp route, Vpp level 0, no Vcc switched.
