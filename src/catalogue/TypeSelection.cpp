@@ -96,6 +96,8 @@ void TypeSelection::changed()
 {
     if (onChanged)
         onChanged();
+    for (const auto& listener : listeners_)
+        listener();
 }
 
 void TypeSelection::FillGroups()

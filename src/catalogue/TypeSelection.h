@@ -111,6 +111,8 @@ public:
     std::function<void(FamilyWindow& window, bool created)> onWindowShown;
     // The lists, selections or labels changed.
     std::function<void()> onChanged;
+    // More views of the same state (the type dialog's widget beside the main window).
+    void addChangeListener(std::function<void()> listener) { listeners_.push_back(std::move(listener)); }
 
 private:
     void changed();
@@ -122,6 +124,7 @@ private:
     std::map<std::string, std::unique_ptr<FamilyWindow>> windows_;
     FamilyWindow* current_ = nullptr;
     std::string listPath_;
+    std::vector<std::function<void()>> listeners_;
     // The category and group of the last OK (or the restored ones): only there does
     // the chip list open at ChipIndex.
     int chosenCategory_ = -1;

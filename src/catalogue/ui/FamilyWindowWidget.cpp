@@ -1,0 +1,261 @@
+#include "catalogue/ui/FamilyWindowWidget.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QFormLayout>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMdiSubWindow>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <exception>
+
+namespace pontvex {
+
+namespace {
+
+QString q(const std::string& text)
+{
+    return QString::fromStdString(text);
+}
+
+QLineEdit* readOnlyField(QWidget* parent, const char* name)
+{
+    auto* field = new QLineEdit(parent);
+    field->setObjectName(name);
+    field->setReadOnly(true);
+    field->setFocusPolicy(Qt::NoFocus);
+    return field;
+}
+
+} // namespace
+
+FamilyWindowWidget::FamilyWindowWidget(FamilyWindow& family, QWidget* parent)
+    : QWidget(parent), family_(family)
+{
+    setObjectName(q(family.className()));
+    setAttribute(Qt::WA_DeleteOnClose, false);
+
+    message_ = readOnlyField(this, "Message");
+    address_ = readOnlyField(this, "Address");
+    address_->setStyleSheet("color: red;");
+    address_->setMaximumWidth(90);
+    address_->setAlignment(Qt::AlignRight);
+    progress_ = new QProgressBar(this);
+    progress_->setObjectName("RdBar");
+    progress_->setTextVisible(false);
+    chipName_ = readOnlyField(this, "ChipName");
+    id_ = readOnlyField(this, "IdField");
+
+    auto* top = new QGridLayout;
+    top->addWidget(message_, 0, 0, 1, 4);
+    top->addWidget(address_, 1, 0);
+    top->addWidget(progress_, 1, 1, 1, 3);
+    top->addWidget(chipName_, 2, 0, 1, 2);
+    top->addWidget(id_, 2, 2, 1, 2);
+
+    // Command buttons, four to a row, in declared order.
+    auto* buttonGrid = new QGridLayout;
+    for (size_t i = 0; i < family.buttons().size(); ++i) {
+        const ButtonControl& control = family.buttons()[i];
+        auto* button = new QPushButton(q(control.caption), this);
+        button->setObjectName(q(control.name));
+        button->setAutoDefault(false);
+        buttonGrid->addWidget(button, static_cast<int>(i / 4), static_cast<int>(i % 4));
+        buttons_.push_back(button);
+        connect(button, &QPushButton::clicked, this, [this, i] {
+            ButtonControl& c = family_.buttons()[i];
+            try {
+                if (c.enabled && c.run)
+                    c.run();
+            } catch (const std::exception& e) {
+                QMessageBox::warning(this, " ", QString::fromUtf8(e.what()));
+            }
+            refresh();
+        });
+    }
+
+    auto* lower = new QHBoxLayout;
+    for (size_t g = 0; g < family.options().size(); ++g) {
+        const OptionGroup& option = family.options()[g];
+        auto* box = new QGroupBox(q(option.caption), this);
+        box->setObjectName(q(option.name));
+        auto* boxLayout = new QVBoxLayout(box);
+        auto* group = new QButtonGroup(box);
+        std::vector<QRadioButton*> items;
+        for (size_t k = 0; k < option.items.size(); ++k) {
+            auto* radio = new QRadioButton(q(option.items[k]), box);
+            group->addButton(radio, static_cast<int>(k));
+            boxLayout->addWidget(radio);
+            items.push_back(radio);
+        }
+        boxLayout->addStretch();
+        connect(group, &QButtonGroup::idClicked, this, [this, g](int k) {
+            if (!refreshing_)
+                family_.options()[g].selected = k;
+        });
+        optionBoxes_.push_back(box);
+        options_.push_back(std::move(items));
+        lower->addWidget(box);
+    }
+
+    if (!family.autoSteps().empty()) {
+        auto* box = new QGroupBox(q(family.autoGroupCaption()), this);
+        box->setObjectName("AutoGroup");
+        auto* boxLayout = new QVBoxLayout(box);
+        for (size_t i = 0; i < family.autoSteps().size(); ++i) {
+            const AutoStep& step = family.autoSteps()[i];
+            auto* check = new QCheckBox(q(step.caption), box);
+            check->setObjectName(q(step.name));
+            boxLayout->addWidget(check);
+            steps_.push_back(check);
+            connect(check, &QCheckBox::toggled, this, [this, i](bool on) {
+                if (!refreshing_)
+                    family_.autoSteps()[i].checked = on;
+            });
+        }
+        autoButton_ = new QPushButton(QString::fromUtf8("Авто"), box);
+        autoButton_->setObjectName("Button1");
+        autoButton_->setAutoDefault(false);
+        boxLayout->addWidget(autoButton_);
+        connect(autoButton_, &QPushButton::clicked, this, [this] {
+            try {
+                family_.Button1Click();
+            } catch (const std::exception& e) {
+                QMessageBox::warning(this, " ", QString::fromUtf8(e.what()));
+            }
+            refresh();
+        });
+        lower->addWidget(box);
+    }
+    lower->addStretch();
+
+    auto* fieldRow = new QHBoxLayout;
+    for (size_t i = 0; i < family.fields().size(); ++i) {
+        const AddressField& declared = family.fields()[i];
+        auto* form = new QFormLayout;
+        auto* edit = new QLineEdit(this);
+        edit->setObjectName(q(declared.name));
+        edit->setMaximumWidth(90);
+        form->addRow(q(declared.caption), edit);
+        fieldRow->addLayout(form);
+        fields_.push_back(edit);
+        // Enter and leaving the field both take the typed value.
+        connect(edit, &QLineEdit::editingFinished, this, [this, i] { fieldEdited(i); });
+    }
+    fieldRow->addStretch();
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addLayout(buttonGrid);
+    layout->addLayout(lower);
+    layout->addLayout(fieldRow);
+    layout->addStretch();
+    refresh();
+}
+
+QWidget* FamilyWindowWidget::frame()
+{
+    if (auto* sub = qobject_cast<QMdiSubWindow*>(parentWidget()))
+        return sub;
+    return this;
+}
+
+void FamilyWindowWidget::fieldEdited(size_t index)
+{
+    if (refreshing_ || index >= fields_.size())
+        return;
+    QLineEdit* edit = fields_[index];
+    family_.editField(family_.fields()[index].name, edit->text().toStdString());
+    edit->setModified(false);
+    refresh();
+}
+
+void FamilyWindowWidget::refresh()
+{
+    if (refreshing_)
+        return;
+    refreshing_ = true;
+    const QString title = family_.caption().empty() ? q(family_.className()) : q(family_.caption());
+    frame()->setWindowTitle(title);
+    setWindowTitle(title);
+    message_->setText(q(family_.message()));
+    address_->setText(q(family_.addressText()));
+    progress_->setRange(0, static_cast<int>(std::max<int64_t>(family_.progressMax(), 0)));
+    progress_->setValue(
+        static_cast<int>(std::clamp<int64_t>(family_.progressValue(), 0, family_.progressMax())));
+    chipName_->setText(q(family_.chipNameText()));
+    id_->setText(q(family_.idText()));
+    for (size_t i = 0; i < buttons_.size() && i < family_.buttons().size(); ++i) {
+        buttons_[i]->setText(q(family_.buttons()[i].caption));
+        buttons_[i]->setEnabled(family_.buttons()[i].enabled);
+    }
+    for (size_t g = 0; g < options_.size() && g < family_.options().size(); ++g) {
+        const int selected = family_.options()[g].selected;
+        if (selected >= 0 && static_cast<size_t>(selected) < options_[g].size())
+            options_[g][static_cast<size_t>(selected)]->setChecked(true);
+    }
+    for (size_t i = 0; i < steps_.size() && i < family_.autoSteps().size(); ++i)
+        steps_[i]->setChecked(family_.autoSteps()[i].checked);
+    for (size_t i = 0; i < fields_.size() && i < family_.fields().size(); ++i) {
+        // Text the user is still typing stays until Enter or leaving the field.
+        if (fields_[i]->hasFocus() && fields_[i]->isModified())
+            continue;
+        fields_[i]->setText(q(family_.fields()[i].text));
+    }
+    if (!family_.visible() && frame()->isVisible())
+        frame()->hide();
+    refreshing_ = false;
+}
+
+void FamilyWindowWidget::closeEvent(QCloseEvent* event)
+{
+    family_.close();
+    event->accept();
+}
+
+QPushButton* FamilyWindowWidget::button(const QString& caption) const
+{
+    for (QPushButton* b : buttons_)
+        if (b->text() == caption || b->objectName() == caption)
+            return b;
+    if (autoButton_ && (autoButton_->text() == caption || autoButton_->objectName() == caption))
+        return autoButton_;
+    return nullptr;
+}
+
+QCheckBox* FamilyWindowWidget::autoStepBox(const QString& caption) const
+{
+    for (QCheckBox* box : steps_)
+        if (box->text() == caption || box->objectName() == caption)
+            return box;
+    return nullptr;
+}
+
+QLineEdit* FamilyWindowWidget::field(const QString& name) const
+{
+    for (size_t i = 0; i < fields_.size(); ++i)
+        if (fields_[i]->objectName() == name || q(family_.fields()[i].caption) == name)
+            return fields_[i];
+    return nullptr;
+}
+
+QRadioButton* FamilyWindowWidget::optionItem(const QString& group, int index) const
+{
+    for (size_t g = 0; g < optionBoxes_.size(); ++g)
+        if ((optionBoxes_[g]->title() == group || optionBoxes_[g]->objectName() == group) && index >= 0 &&
+            static_cast<size_t>(index) < options_[g].size())
+            return options_[g][static_cast<size_t>(index)];
+    return nullptr;
+}
+
+} // namespace pontvex
