@@ -47,7 +47,7 @@ public:
     bool powered() const override { return box_.chipPowered(); }
     bool supplied() const override
     {
-        return powered() && box_.level_[socket(box_.chip_->vccPin())].source == PinSource::Vcc;
+        return powered() && box_.level_[static_cast<size_t>(box_.chipVcc_)].source == PinSource::Vcc;
     }
     void drive(int chipPin, int level) override
     {
@@ -73,7 +73,11 @@ public:
     }
 
 private:
-    int socket(int chipPin) const { return box_.chip_ ? box_.chip_->socketPin(chipPin) : 0; }
+    int socket(int chipPin) const
+    {
+        int p = chipPin + box_.chipFirst_ - 1;
+        return p >= box_.chipFirst_ && p <= box_.chipLast_ ? p : 0;
+    }
     Box& box_;
 };
 
@@ -118,6 +122,15 @@ void Box::insertChip(std::unique_ptr<ChipModel> chip)
     chip_ = std::move(chip);
     chipDrive_.fill(-1);
     chipNotified_ = false;
+    chipFirst_ = 0;
+    chipLast_ = -1;
+    chipVcc_ = chipGnd_ = 0;
+    if (chip_) {
+        chipFirst_ = chip_->firstSocketPin();
+        chipLast_ = chipFirst_ + chip_->pinCount() - 1;
+        chipVcc_ = chip_->socketPin(chip_->vccPin());
+        chipGnd_ = chip_->socketPin(chip_->gndPin());
+    }
     settle();
 }
 
@@ -125,6 +138,9 @@ std::unique_ptr<ChipModel> Box::removeChip()
 {
     auto c = std::move(chip_);
     chipDrive_.fill(-1);
+    chipFirst_ = 0;
+    chipLast_ = -1;
+    chipVcc_ = chipGnd_ = 0;
     settle();
     return c;
 }
@@ -618,11 +634,10 @@ void Box::readCycle(std::vector<uint8_t>* sample)
 {
     forcePin(26, 0);
     forcePin(28, 0);
-    settle();
     uint8_t v = samplePins(sm::kDataPins);
     releaseForced(26);
     releaseForced(28);
-    settle();
+    // The caller's address step settles the pins (OE rises with the step).
     if (sample) {
         sample->push_back(v);
     }

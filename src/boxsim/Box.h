@@ -152,6 +152,9 @@ public:
     void advance(SimTime units);
     // Re-resolves the pins and tells the chip and the monitor about changes.
     void settle();
+    // Tells the chip about its pins even if nothing changed (a test changed
+    // the model's behaviour behind the box's back).
+    void refreshChip();
     // A ChipIo for the chip in the socket (valid while it stays in).
     ChipIo& chipIo();
     void stepLowAddress();
@@ -207,6 +210,8 @@ private:
     std::array<PinLevel, 41> level_{};    // last resolved
     std::array<PinLevel, 41> chipSeen_{}; // levels at the chip's last notification
     bool chipNotified_ = false;
+    // Placement of the chip, cached at insertion (asked in every settle).
+    int chipFirst_ = 0, chipLast_ = -1, chipVcc_ = 0, chipGnd_ = 0;
     bool highVoltageOnChip_ = false; // monitor: state after the last check
     bool chipWasPowered_ = false;
 

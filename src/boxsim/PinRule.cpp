@@ -204,20 +204,16 @@ int Box::clockPin() const
 
 bool Box::chipPowered() const
 {
-    if (!chip_) {
-        return false;
-    }
-    int v = chip_->socketPin(chip_->vccPin()), g = chip_->socketPin(chip_->gndPin());
-    return v != 0 && g != 0 && level_[v].level == 1 && level_[g].level == 0;
+    int v = chipVcc_, g = chipGnd_;
+    return chip_ && v != 0 && g != 0 && level_[v].level == 1 && level_[g].level == 0;
 }
 
 void Box::settle()
 {
     for (int round = 0; round < 8; ++round) {
         bool powered = false;
-        if (chip_) {
-            int v = chip_->socketPin(chip_->vccPin()), g = chip_->socketPin(chip_->gndPin());
-            powered = v && g && resolve(v, false).level == 1 && resolve(g, false).level == 0;
+        if (chip_ && chipVcc_ && chipGnd_) {
+            powered = resolve(chipVcc_, false).level == 1 && resolve(chipGnd_, false).level == 0;
         }
         for (int p = 1; p <= 40; ++p) {
             level_[p] = resolve(p, powered);
@@ -242,8 +238,7 @@ void Box::settle()
             break;
         }
         bool changed = !chipNotified_;
-        for (int k = 1; k <= chip_->pinCount() && !changed; ++k) {
-            int p = chip_->socketPin(k);
+        for (int p = chipFirst_; p <= chipLast_ && !changed; ++p) {
             changed = !(level_[p] == chipSeen_[p]);
         }
         if (!changed) {
@@ -254,8 +249,7 @@ void Box::settle()
             chipNotified_ = true;
         }
         chip_->onPins(chipIo());
-        for (int k = 1; k <= chip_->pinCount(); ++k) {
-            int p = chip_->socketPin(k);
+        for (int p = chipFirst_; p <= chipLast_; ++p) {
             chipSeen_[p] = level_[p];
         }
         if (round == 7) {
@@ -263,6 +257,14 @@ void Box::settle()
         }
     }
     checkMonitor();
+}
+
+void Box::refreshChip()
+{
+    if (chip_) {
+        chip_->onPins(chipIo());
+    }
+    settle();
 }
 
 PinLevel Box::pin(int socketPin) const

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-namespace pontvex::boxsim::testing {
+namespace pontvex::boxsim::simtest {
 
 class QuietPrompt : public UserPrompt {
 public:
@@ -69,4 +69,4 @@ inline std::unique_ptr<ChipModel> chip(const std::string& name)
     return makeChipModel(name);
 }
 
-} // namespace pontvex::boxsim::testing
+} // namespace pontvex::boxsim::simtest

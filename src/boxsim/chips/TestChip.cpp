@@ -11,16 +11,16 @@ const int kDataPins[8] = {11, 12, 13, 15, 16, 17, 18, 19};
 constexpr int kCe = 20, kOe = 22, kWe = 27;
 } // namespace
 
-TestChip::TestChip(std::string kind) : kind_(std::move(kind))
+TestChip::TestChip(std::string kind) : kind_(std::move(kind)), forty_(kind_ == "TEST40")
 {
-    if (kind_ == "TEST28") {
+    if (!forty_) {
         memory_.assign(0x8000, 0xFF);
     }
 }
 
 int TestChip::maxMillivolts(int chipPin) const
 {
-    if (kind_ == "TEST28" && chipPin == 1) {
+    if (!forty_ && chipPin == 1) {
         return 13000;
     }
     return 7000;
@@ -68,7 +68,7 @@ void TestChip::onPins(ChipIo& io)
         return;
     }
     everPowered_ = true;
-    if (kind_ == "TEST40") {
+    if (forty_) {
         io.drive(18, 1 - io.pin(19).level);
         return;
     }

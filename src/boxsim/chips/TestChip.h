@@ -20,13 +20,13 @@ public:
     explicit TestChip(std::string kind);
 
     std::string name() const override { return kind_; }
-    int pinCount() const override { return kind_ == "TEST40" ? 40 : 28; }
-    int vccPin() const override { return kind_ == "TEST40" ? 40 : 28; }
-    int gndPin() const override { return kind_ == "TEST40" ? 20 : 14; }
+    int pinCount() const override { return forty_ ? 40 : 28; }
+    int vccPin() const override { return forty_ ? 40 : 28; }
+    int gndPin() const override { return forty_ ? 20 : 14; }
     int maxMillivolts(int chipPin) const override;
     void onPins(ChipIo& io) override;
 
-    bool hasImage() const override { return kind_ == "TEST28"; }
+    bool hasImage() const override { return !forty_; }
     std::vector<uint8_t> image() const override { return memory_; }
     bool loadImage(const std::vector<uint8_t>& bytes) override;
 
@@ -46,6 +46,7 @@ private:
     uint32_t address(ChipIo& io) const;
 
     std::string kind_;
+    bool forty_ = false;
     std::vector<uint8_t> memory_;
     std::vector<Edge> edges_;
     int writes_ = 0;
