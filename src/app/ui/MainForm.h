@@ -1,0 +1,190 @@
+#pragma once
+
+#include "app/Config.h"
+#include "app/ui/QtPrompt.h"
+#include "catalogue/FamilyWindow.h"
+#include "catalogue/TypeSelection.h"
+#include "files/FileCommands.h"
+#include "hexview/ui/FileWin.h"
+
+#include <QMainWindow>
+#include <QMdiSubWindow>
+#include <QPointer>
+
+#include <functional>
+#include <memory>
+#include <string>
+
+class QAction;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QMdiArea;
+
+class QToolBar;
+
+namespace pontvex {
+
+class FindDialog;
+class ReplaceDialog;
+class TEp3;
+class TInputHexDlg;
+
+// The main window: tool bar, type bar, chip list, status bar, menus and the
+// hex view as its child window. It is the host the family windows call for
+// the hex view, the counter, the ID reader and the user.
+class TMainForm : public QMainWindow, public FamilyHost, public ImageViews {
+    Q_OBJECT
+public:
+    explicit TMainForm(ProgrammerLink& link, QWidget* parent = nullptr);
+    ~TMainForm() override;
+
+    // --- fields -----------------------------------------------------------------
+    // FileName, ProgramDir (the working directory with "/" at the end),
+    // LoadStart and LoadEnd, as the file commands read and set them.
+    FileSession session;
+    const std::string& FileName() const { return session.FileName; }
+    std::string configPath() const { return session.ProgramDir + kConfigFileName; }
+
+    ProgrammerLink& link() { return link_; }
+    QtPrompt& qtPrompt() { return prompt_; }
+    TypeSelection* typeSelection() { return typeSelection_.get(); }
+    TFileWin* fileWin() const { return fileWin_; }
+    QMdiSubWindow* fileWinFrame() const { return fileWinFrame_; }
+    QMdiArea* mdiArea() const { return mdiArea_; }
+    TInputHexDlg* inputHexDlg() const { return inputHexDlg_; }
+    FindDialog* findDialog() const { return findDialog_; }
+    ReplaceDialog* replaceDialog() const { return replaceDialog_; }
+    TEp3* ep3() const { return ep3_; }
+    // Menu items and tool bar buttons by handler name ("S1Click", "tb:LoadFileClick").
+    QAction* action(const QString& name) const;
+
+    QComboBox* ComboBox1 = nullptr; // group chooser
+    QComboBox* ComboBox2 = nullptr; // category chooser
+    QLabel* Label2 = nullptr;       // type label
+    QLabel* FileLabel = nullptr;    // "Файл:" and the data file
+    QLineEdit* Counter = nullptr;   // chips programmed by Auto
+    QListWidget* ListBox1 = nullptr;
+    QWidget* ChipPanel = nullptr;
+    QLabel* StatusPanel[4] = {};
+
+    // --- start-up ---------------------------------------------------------------
+    // Step by step as the program comes up: the system parameters window (the
+    // link's face), the hidden dialogs, then the type selection (configuration,
+    // data file, lists, last chip).
+    void createSystemWindow();
+    void createDialogs();
+    void createTypeSelection();
+
+    // --- commands -----------------------------------------------------------------
+    void FileNew();
+    void LoadFileClick();
+    void SaveBufClick();
+    void FilePrint();
+    void FileExit() { close(); }
+    void MainFillClick();
+    void N11Click();
+    void S1Click();
+    void S2Click();
+    void R1Click();
+    void BeforClick();
+    void SelTypeClick();
+    void ProgClick();
+    void IDClick();
+    void SystemClick();
+    void SpeedButton8Click();
+    void SpeedButton10Click();
+    void HelpSearch();
+    void HelpAbout();
+    void CountSuccess(int flag);
+    void TestKelm();
+    void N5Click();
+    void D1Click();
+    void ComboBox1Change(int index);
+    void ComboBox2Change(int index);
+    void List1OnDbClick();
+    void List1KeyDown();
+    // The find dialog's and the replace dialog's buttons.
+    void OnFind();
+    void OnRePlaceFind();
+    void OnRePlace();
+
+    // Reads pontvex.CFG into FileName and the type selection; true when read.
+    bool LoadConfig();
+    bool SaveConfig();
+    void setFileName(const std::string& name);
+
+    // --- FamilyHost -----------------------------------------------------------------
+    UserPrompt& prompt() override { return prompt_; }
+    void fileNew() override { FileNew(); }
+    bool hexViewExists() const override { return fileWin_ != nullptr; }
+    int64_t endAddress() const override;
+    void setEndAddress(int64_t address) override;
+    void showPage() override;
+    void countSuccess() override { CountSuccess(1); }
+    std::string readIdCode() override;
+    void familyChanged(FamilyWindow& family) override;
+
+    // --- ImageViews ---------------------------------------------------------------------
+    int64_t EndAddress() const override { return endAddress(); }
+    void showLoadedImage(const std::string& caption, int64_t endAddress) override;
+    bool jedecViewExists() const override { return jedecViewShown && jedecViewShown(); }
+
+    // --- pieces other windows plug in ------------------------------------------------
+    // Load and save commands of the data files.
+    std::function<void()> loadFile;
+    std::function<void()> saveFile;
+    // Reloads the data file named by FileName at start-up, by its extension.
+    std::function<void()> reloadDataFile;
+    // Closes a JEDEC view that takes the hex view's place; tells whether one is shown.
+    std::function<void()> closeJedecView;
+    std::function<bool()> jedecViewShown;
+    // The type dialog's widget: shown by "Выбор".
+    std::function<void()> showTypeDialog;
+    // A family window was shown: make or raise its widget.
+    std::function<void(FamilyWindow& window, bool created)> showFamilyWindow;
+    // Repaint a family window's widget inside a long command.
+    std::function<void(FamilyWindow& window)> repaintFamilyWindow;
+    // The factory test window (double click on the type bar).
+    std::function<void()> openTestWindow;
+    // Runs after the configuration was saved on close (the socket is powered down after it).
+    std::function<void()> afterClose;
+
+signals:
+    void closed();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildActions();
+    void buildToolBars();
+    void buildMenus();
+    void buildCentre();
+    void buildStatusBar();
+    void refreshTypeBar();
+    QAction* makeAction(const QString& name, const char* text, void (TMainForm::*handler)(),
+                        const QKeySequence& shortcut = {});
+    HexPage* hexPage() const;
+    // Makes sure the hex view exists; true when it was created now.
+    bool ensureHexView();
+
+    ProgrammerLink& link_;
+    QtPrompt prompt_;
+    std::unique_ptr<TypeSelection> typeSelection_;
+    QMdiArea* mdiArea_ = nullptr;
+    QPointer<TFileWin> fileWin_;
+    QPointer<QMdiSubWindow> fileWinFrame_;
+    QToolBar* toolBar_ = nullptr;
+    QToolBar* typeBar_ = nullptr;
+    TInputHexDlg* inputHexDlg_ = nullptr;
+    FindDialog* findDialog_ = nullptr;
+    ReplaceDialog* replaceDialog_ = nullptr;
+    TEp3* ep3_ = nullptr;
+    int64_t endAddressWithoutView_ = 0xFFFF;
+    bool refreshing_ = false;
+};
+
+} // namespace pontvex

@@ -1,0 +1,343 @@
+#include "app/ui/Program.h"
+
+// Before any Qt header: the trace has a member named like Qt's emit macro.
+#include "boxsim/SimTransport.h"
+#include "boxsim/chips/Registry.h"
+
+#include "app/ui/MainForm.h"
+#include "app/ui/StartupWindow.h"
+#include "link/SerialPort.h"
+#include "link/ui/Ep3.h"
+
+#include <QApplication>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+namespace pontvex {
+
+namespace {
+
+// Forwards to the real prompt and notes whether a question got Yes, so a
+// failed probe can be told apart from a declined connection.
+class AnswerWatch : public UserPrompt {
+public:
+    explicit AnswerWatch(UserPrompt& inner) : inner_(inner) {}
+    bool askYesNo(const std::string& text) override { return note(inner_.askYesNo(text)); }
+    bool askYesCancel(const std::string& text) override { return note(inner_.askYesCancel(text)); }
+    void showMessage(const std::string& text) override { inner_.showMessage(text); }
+    void showBox(const std::string& text) override { inner_.showBox(text); }
+    bool saidYes = false;
+
+private:
+    bool note(bool yes)
+    {
+        saidYes = saidYes || yes;
+        return yes;
+    }
+    UserPrompt& inner_;
+};
+
+// The user who answers No to the connection question (--offline).
+class AnswerNo : public UserPrompt {
+public:
+    explicit AnswerNo(UserPrompt& inner) : inner_(inner) {}
+    bool askYesNo(const std::string&) override { return false; }
+    bool askYesCancel(const std::string&) override { return false; }
+    void showMessage(const std::string& text) override { inner_.showMessage(text); }
+    void showBox(const std::string& text) override { inner_.showBox(text); }
+
+private:
+    UserPrompt& inner_;
+};
+
+bool writeAtomically(const std::string& path, const std::vector<uint8_t>& bytes)
+{
+    const std::string temporary = path + ".partial";
+    {
+        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+        out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        if (!out)
+            return false;
+    }
+    std::error_code error;
+    std::filesystem::rename(temporary, path, error);
+    if (error)
+        std::filesystem::remove(temporary, error);
+    return !error;
+}
+
+} // namespace
+
+const char* programHelpText()
+{
+    return "Usage: pontvex [options]\n"
+           "  --port PATH           use this serial device (no question, no probe)\n"
+           "  --simulator           work with the simulated box in this process\n"
+           "  --offline             work with files only (no box)\n"
+           "  --socket-chip NAME    simulated socket: this chip model\n"
+           "  --socket-image FILE   simulated socket: the chip's memory from this file\n"
+           "  --socket-dump FILE    simulated socket: write the chip's memory here on exit\n"
+           "  --socket-empty        simulated socket: no chip\n"
+           "  --firmware-id ID      simulated box: identity (at most 8 characters)\n"
+           "  --trace FILE          simulated box: write every command it receives\n"
+           "  --help                this text\n";
+}
+
+ProgramOptions parseProgramOptions(const std::vector<std::string>& args)
+{
+    ProgramOptions o;
+    const auto setConnection = [&o](ProgramOptions::Connection c, const std::string& option) {
+        if (o.connection != ProgramOptions::Connection::Ask && o.connection != c)
+            o.error = option + " cannot be combined with another connection option";
+        o.connection = c;
+    };
+    const std::pair<const char*, std::string ProgramOptions::*> valued[] = {
+        {"--socket-chip", &ProgramOptions::socketChip}, {"--socket-image", &ProgramOptions::socketImage},
+        {"--socket-dump", &ProgramOptions::socketDump}, {"--firmware-id", &ProgramOptions::firmwareId},
+        {"--trace", &ProgramOptions::traceFile},        {"--port", &ProgramOptions::port},
+    };
+    for (size_t i = 0; i < args.size() && o.error.empty(); ++i) {
+        std::string name = args[i];
+        std::string value;
+        bool hasValue = false;
+        if (const size_t eq = name.find('='); name.rfind("--", 0) == 0 && eq != std::string::npos) {
+            value = name.substr(eq + 1);
+            name = name.substr(0, eq);
+            hasValue = true;
+        }
+        bool known = false;
+        for (const auto& [option, member] : valued) {
+            if (name != option)
+                continue;
+            known = true;
+            if (!hasValue) {
+                if (i + 1 >= args.size()) {
+                    o.error = name + " needs a value";
+                    break;
+                }
+                value = args[++i];
+            }
+            o.*member = value;
+            if (name == "--port")
+                setConnection(ProgramOptions::Connection::Port, name);
+        }
+        if (known)
+            continue;
+        if (name == "--simulator")
+            setConnection(ProgramOptions::Connection::Simulator, name);
+        else if (name == "--offline")
+            setConnection(ProgramOptions::Connection::Offline, name);
+        else if (name == "--socket-empty")
+            o.socketEmpty = true;
+        else if (name == "--help" || name == "-h")
+            o.help = true;
+        else
+            o.error = "unknown option " + args[i];
+    }
+    const bool socketOptions = !o.socketChip.empty() || !o.socketImage.empty() || !o.socketDump.empty() ||
+                               o.socketEmpty || !o.firmwareId.empty() || !o.traceFile.empty();
+    if (o.error.empty() && socketOptions && o.connection != ProgramOptions::Connection::Simulator)
+        o.error = "the socket and box options need --simulator";
+    if (o.error.empty() && o.socketEmpty && (!o.socketChip.empty() || !o.socketImage.empty()))
+        o.error = "--socket-empty cannot be combined with --socket-chip or --socket-image";
+    if (o.error.empty() && !o.socketImage.empty() && o.socketChip.empty())
+        o.error = "--socket-image needs --socket-chip";
+    if (o.error.empty() && o.firmwareId.size() > 8)
+        o.error = "--firmware-id takes at most 8 characters";
+    if (o.error.empty() && !o.socketChip.empty() && !boxsim::makeChipModel(o.socketChip)) {
+        std::string names;
+        for (const auto& n : boxsim::chipModelNames())
+            names += (names.empty() ? "" : ", ") + n;
+        o.error = "no chip model '" + o.socketChip + "' (" + names + ")";
+    }
+    return o;
+}
+
+// --- the simulated box ---------------------------------------------------------------
+
+SimulatedBox::SimulatedBox(const ProgramOptions& options, UserPrompt& prompt)
+    : options_(options), prompt_(prompt)
+{
+    boxsim::BoxOptions boxOptions;
+    if (!options.firmwareId.empty())
+        boxOptions.firmwareId = options.firmwareId + std::string(8 - options.firmwareId.size(), ' ');
+    box_ = std::make_shared<boxsim::Box>(boxOptions);
+    socketFixed_ = !options.socketChip.empty() || options.socketEmpty;
+}
+
+SimulatedBox::~SimulatedBox() = default;
+
+bool SimulatedBox::attach(ProgrammerLink& link)
+{
+    if (!options_.traceFile.empty()) {
+        traceTemporary_ = options_.traceFile + ".partial";
+        if (!box_->trace().toFile(traceTemporary_)) {
+            prompt_.showMessage("Не удалось записать файл " + options_.traceFile);
+            traceTemporary_.clear();
+        }
+    }
+    if (!options_.socketChip.empty()) {
+        auto model = boxsim::makeChipModel(options_.socketChip);
+        if (model && !options_.socketImage.empty()) {
+            std::ifstream in(options_.socketImage, std::ios::binary);
+            const std::vector<uint8_t> image((std::istreambuf_iterator<char>(in)), {});
+            if (!in.is_open() || !model->loadImage(image))
+                prompt_.showMessage("Файл " + options_.socketImage + " не подходит к микросхеме " +
+                                    model->name());
+        }
+        if (model)
+            box_->insertChip(std::move(model));
+    }
+    return link.AttachTransport(std::make_unique<boxsim::SimTransport>(box_), "simulator");
+}
+
+void SimulatedBox::followChip(ProgrammerLink& link, const std::string& chipName)
+{
+    if (socketFixed_ || chipName.empty())
+        return;
+    auto model = boxsim::makeChipModel(chipName);
+    if (!model)
+        model = boxsim::makeChipModel(chipName.substr(0, chipName.find(' ')));
+    if (!model || (box_->chip() && boxsim::sameChipName(box_->chip()->name(), model->name())))
+        return;
+    try {
+        link.Flush(); // what was sent so far reaches the old chip
+    } catch (const LinkLost&) {
+    }
+    box_->removeChip();
+    box_->insertChip(std::move(model));
+}
+
+void SimulatedBox::finish(ProgrammerLink& link)
+{
+    try {
+        if (link.Connected())
+            link.Flush();
+    } catch (const LinkLost&) {
+    }
+    if (!options_.socketDump.empty()) {
+        boxsim::ChipModel* chip = box_->chip();
+        if (!chip || !chip->hasImage() || !writeAtomically(options_.socketDump, chip->image()))
+            prompt_.showMessage("Не удалось записать файл " + options_.socketDump);
+    }
+    if (!traceTemporary_.empty()) {
+        box_->trace().flush();
+        std::error_code error;
+        std::filesystem::rename(traceTemporary_, options_.traceFile, error);
+        if (error)
+            prompt_.showMessage("Не удалось записать файл " + options_.traceFile);
+    }
+}
+
+// --- the program ------------------------------------------------------------------------
+
+namespace {
+
+void connectLink(const ProgramOptions& o, ProgrammerLink& link, UserPrompt& prompt,
+                 std::unique_ptr<SimulatedBox>& simulator)
+{
+    const auto startSimulator = [&] {
+        simulator = std::make_unique<SimulatedBox>(o, prompt);
+        if (!simulator->attach(link))
+            prompt.showMessage("Имитатор программатора не отвечает");
+    };
+    link.setPortOpener(&SerialPortOpener::instance());
+    switch (o.connection) {
+    case ProgramOptions::Connection::Offline: {
+        AnswerNo no(prompt);
+        link.setPrompt(&no);
+        link.Connect(true);
+        link.setPrompt(&prompt);
+        return;
+    }
+    case ProgramOptions::Connection::Port:
+        link.ConnectTo(o.port);
+        return;
+    case ProgramOptions::Connection::Simulator:
+        startSimulator();
+        return;
+    case ProgramOptions::Connection::Ask: {
+        AnswerWatch watch(prompt);
+        link.setPrompt(&watch);
+        link.Connect(true);
+        link.setPrompt(&prompt);
+        // No box answered although the user wanted one: a new user without
+        // hardware still gets a working program.
+        if (!link.Connected() && watch.saidYes && prompt.askYesNo(kSimulatorOffer))
+            startSimulator();
+        return;
+    }
+    }
+}
+
+} // namespace
+
+int runProgram(int argc, char** argv)
+{
+    // Help and our own mistakes are answered before any window system is needed;
+    // the toolkit's options (single dash) are left for it.
+    std::vector<std::string> ours;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg.rfind("--", 0) != 0)
+            continue;
+        ours.push_back(arg);
+        for (const char* valued :
+             {"--port", "--socket-chip", "--socket-image", "--socket-dump", "--firmware-id", "--trace"})
+            if (arg == valued && i + 1 < argc)
+                ours.emplace_back(argv[++i]);
+    }
+    const ProgramOptions early = parseProgramOptions(ours);
+    if (early.help) {
+        std::fputs(programHelpText(), stdout);
+        return 0;
+    }
+    if (!early.error.empty()) {
+        std::fprintf(stderr, "pontvex: %s\n%s", early.error.c_str(), programHelpText());
+        return 2;
+    }
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName("pontvex");
+    const ProgramOptions options = parseProgramOptions(std::vector<std::string>(argv + 1, argv + argc));
+    if (!options.error.empty()) {
+        std::fprintf(stderr, "pontvex: %s\n%s", options.error.c_str(), programHelpText());
+        return 2;
+    }
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    StartupWindow startup;
+    startup.showNow();
+
+    ProgrammerLink& link = ProgrammerLink::instance();
+    TMainForm main(link);
+    link.setPrompt(&main.qtPrompt());
+    main.createSystemWindow();
+    std::unique_ptr<SimulatedBox> simulator;
+    connectLink(options, link, main.qtPrompt(), simulator);
+    main.ep3()->refreshStatus();
+    main.createDialogs();
+
+    if (simulator)
+        main.showFamilyWindow = [&](FamilyWindow&, bool) {
+            if (main.typeSelection())
+                simulator->followChip(link, main.typeSelection()->chip.ChipName);
+        };
+    main.afterClose = [&] {
+        if (simulator)
+            simulator->finish(link);
+    };
+    main.createTypeSelection();
+
+    startup.close();
+    main.showMaximized();
+    QObject::connect(&main, &TMainForm::closed, &app, &QCoreApplication::quit);
+    const int code = QApplication::exec();
+    link.setPrompt(nullptr);
+    return code;
+}
+
+} // namespace pontvex

@@ -1,0 +1,64 @@
+#pragma once
+
+#include "link/ProgrammerLink.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace pontvex {
+
+namespace boxsim {
+class Box;
+}
+
+// The command line of the program. The connection and simulated-socket
+// options are those of pontvex-cli.
+struct ProgramOptions {
+    enum class Connection { Ask, Port, Simulator, Offline };
+    Connection connection = Connection::Ask;
+    std::string port;
+    std::string socketChip;
+    std::string socketImage;
+    std::string socketDump;
+    bool socketEmpty = false;
+    std::string firmwareId;
+    std::string traceFile;
+    bool help = false;
+    std::string error; // non-empty when the command line is wrong
+};
+
+ProgramOptions parseProgramOptions(const std::vector<std::string>& args);
+const char* programHelpText();
+
+// The simulated box in this process, when the program runs on one.
+class SimulatedBox {
+public:
+    SimulatedBox(const ProgramOptions& options, UserPrompt& prompt);
+    ~SimulatedBox();
+    // Starts the box and attaches it to the link; false (and told) on failure.
+    bool attach(ProgrammerLink& link);
+    // Puts a model of the chosen chip into the socket unless the command line
+    // fixed the socket's contents; the socket keeps a chip of the same name.
+    void followChip(ProgrammerLink& link, const std::string& chipName);
+    // Writes the socket dump and the trace, if asked for.
+    void finish(ProgrammerLink& link);
+    boxsim::Box& box() { return *box_; }
+
+private:
+    const ProgramOptions& options_;
+    UserPrompt& prompt_;
+    std::shared_ptr<boxsim::Box> box_;
+    std::string traceTemporary_;
+    bool socketFixed_ = false;
+};
+
+// The text of the offer made when no box answered.
+inline constexpr const char* kSimulatorOffer =
+    "Программатор не найден.\nРаботать с имитатором программатора? (микросхемы в его панели тоже имитация)";
+
+// The whole program: start-up window, main window, link, dialogs, type
+// selection, then the message loop. Returns the exit code.
+int runProgram(int argc, char** argv);
+
+} // namespace pontvex

@@ -1,0 +1,73 @@
+#include "app/ui/QtPrompt.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QPushButton>
+
+namespace pontvex {
+
+std::function<bool(QtPrompt::Kind, const std::string&)> QtPrompt::answerer;
+
+namespace {
+
+QString plainCaption()
+{
+    return QApplication::applicationDisplayName();
+}
+
+bool ask(QWidget* parent, const std::string& text, bool cancel)
+{
+    QMessageBox box(QMessageBox::Question, plainCaption(), QString::fromStdString(text),
+                    QMessageBox::NoButton, parent);
+    QPushButton* yes = box.addButton(QString::fromUtf8("Да"), QMessageBox::YesRole);
+    QPushButton* no = cancel ? box.addButton(QString::fromUtf8("Отмена"), QMessageBox::RejectRole)
+                             : box.addButton(QString::fromUtf8("Нет"), QMessageBox::NoRole);
+    box.setDefaultButton(yes);
+    box.setWindowFlag(Qt::WindowStaysOnTopHint); // above the start-up window
+    box.setEscapeButton(no);
+    box.exec();
+    return box.clickedButton() == yes;
+}
+
+void tell(QWidget* parent, const QString& caption, const std::string& text)
+{
+    QMessageBox box(QMessageBox::NoIcon, caption, QString::fromStdString(text), QMessageBox::Ok, parent);
+    box.setWindowFlag(Qt::WindowStaysOnTopHint);
+    box.exec();
+}
+
+} // namespace
+
+bool QtPrompt::askYesNo(const std::string& text)
+{
+    if (answerer)
+        return answerer(Kind::YesNo, text);
+    return ask(parent_, text, false);
+}
+
+bool QtPrompt::askYesCancel(const std::string& text)
+{
+    if (answerer)
+        return answerer(Kind::YesCancel, text);
+    return ask(parent_, text, true);
+}
+
+void QtPrompt::showMessage(const std::string& text)
+{
+    if (answerer) {
+        answerer(Kind::Message, text);
+        return;
+    }
+    tell(parent_, plainCaption(), text);
+}
+
+void QtPrompt::showBox(const std::string& text)
+{
+    if (answerer) {
+        answerer(Kind::Box, text);
+        return;
+    }
+    tell(parent_, " ", text);
+}
+
+} // namespace pontvex
