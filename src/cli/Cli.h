@@ -50,6 +50,7 @@ struct Options {
     bool socketEmpty = false;
     std::string firmwareId;
     std::string traceFile;
+    std::vector<std::string> faults; // simulated faults, as pontvex-boxsim --fault takes them
 
     // Chip choice.
     std::string chip;

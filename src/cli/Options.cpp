@@ -45,7 +45,8 @@ const std::map<std::string, std::string Options::*>& textOptions()
     return table;
 }
 
-const char* const kOtherValueOptions[] = {"--variant", "--set", "--steps", "--lane", "--start", "--end"};
+const char* const kOtherValueOptions[] = {"--variant", "--set", "--steps", "--lane",
+                                          "--start",   "--end", "--fault"};
 
 bool takesValue(const std::string& name)
 {
@@ -187,6 +188,8 @@ Options parseOptions(const std::vector<std::string>& args)
             if (eq == std::string::npos || eq == 0)
                 throw usageError("--set needs NAME=VALUE, got '" + value + "'");
             o.settings.emplace_back(value.substr(0, eq), value.substr(eq + 1));
+        } else if (name == "--fault") {
+            o.faults.push_back(value);
         } else if (name == "--steps") {
             o.steps = value;
         } else if (name == "--lane") {
@@ -243,9 +246,10 @@ Options parseOptions(const std::vector<std::string>& args)
     if (!o.key.empty() && !o.variant)
         throw usageError("--key needs --variant N");
     bool socketOptions = !o.socketChip.empty() || !o.socketImage.empty() || !o.socketDump.empty() ||
-                         o.socketEmpty || !o.firmwareId.empty() || !o.traceFile.empty();
+                         o.socketEmpty || !o.firmwareId.empty() || !o.traceFile.empty() || !o.faults.empty();
     if (socketOptions && (o.connection == Connection::Port || o.connection == Connection::Offline))
-        throw usageError("the --socket-*, --firmware-id and --trace options belong to the simulator");
+        throw usageError(
+            "the --socket-*, --firmware-id, --trace and --fault options belong to the simulator");
     if (o.socketEmpty && (!o.socketChip.empty() || !o.socketImage.empty()))
         throw usageError("--socket-empty excludes --socket-chip and --socket-image");
     if (o.firmwareId.size() > 8)
@@ -287,6 +291,9 @@ Simulated socket:
   --socket-empty       no chip in the socket
   --firmware-id ID     identity the simulated box answers (8 characters)
   --trace FILE         write the byte traffic to FILE
+  --fault SPEC         inject a fault, repeatable: vanish-after=N, drop-reply=N, drop-rate=P,
+                       short-identity, mute, stuck-pin=P:L, short-pins=P:Q,
+                       stuck-cell=ADDR:MASK:BITS (hex), seed=N
 
 Chip:
   --chip NAME          device-list name; exact, or a unique case-insensitive match

@@ -1,6 +1,7 @@
 #include "cli/Run.h"
 
 #include "boxsim/Box.h"
+#include "boxsim/Faults.h"
 #include "boxsim/SimTransport.h"
 #include "boxsim/chips/Registry.h"
 #include "catalogue/HeadlessHost.h"
@@ -140,8 +141,20 @@ private:
             if (!box_->trace().toFile(traceTemporary_))
                 throw fileError("cannot write " + o_.traceFile);
         }
+        for (const auto& spec : o_.faults) {
+            std::string error;
+            if (!faults_.add(spec, error))
+                throw usageError("--fault " + spec + ": " + error);
+        }
+        // Identity and socket faults now; stuck cells once the chip is in.
+        boxsim::FaultPlan now = faults_;
+        now.stuckCells.clear();
+        now.applyTo(*box_);
+        std::unique_ptr<Transport> transport = std::make_unique<boxsim::SimTransport>(box_);
+        if (faults_.lineFaults())
+            transport = std::make_unique<boxsim::FaultyTransport>(std::move(transport), faults_);
         // The chip goes in once it is known; the identity and the list probe need none.
-        if (!link_.AttachTransport(std::make_unique<boxsim::SimTransport>(box_), "simulator"))
+        if (!link_.AttachTransport(std::move(transport), "simulator"))
             throw CliError(kExitNoBox, "the simulated box did not answer");
     }
 
@@ -188,6 +201,8 @@ private:
                 throw fileError(o_.socketImage + ": does not fit into the simulated " + model->name() + " (" +
                                 std::to_string(model->image().size()) + " bytes)");
         }
+        for (const auto& cell : faults_.stuckCells)
+            model->addStuckCell(cell);
         link_.Flush();
         box_->insertChip(std::move(model));
     }
@@ -577,6 +592,7 @@ private:
     ProgrammerLink& link_;
     DeviceBuffer& buffer_;
     std::shared_ptr<boxsim::Box> box_;
+    boxsim::FaultPlan faults_;
     std::string traceTemporary_;
     std::unique_ptr<TypeSelection> selection_;
     FamilyWindow* window_ = nullptr;

@@ -179,6 +179,22 @@ TEST(CliChip, QuestionsAreAnsweredByFlagsAndRefusedWithoutATerminal)
     EXPECT_EQ(r.exitCode, 0) << r.err;
 }
 
+TEST(CliChip, ALostLinkExitsThreeAndSavesNothing)
+{
+    CliSandbox box;
+    box.writeFile("image.bin", randomBytes(0x8000, 1));
+    CliResult r = box.run(with(
+        k27C256, {"--socket-image", "image.bin", "--fault", "vanish-after=3000", "read", "-o", "out.hex"}));
+    EXPECT_EQ(r.exitCode, 3);
+    EXPECT_NE(r.err.find("Потеряна связь"), std::string::npos) << r.err;
+    EXPECT_FALSE(box.exists("out.hex"));
+
+    r = box.run(with(k27C256, {"--fault", "mute", "blank"}));
+    EXPECT_EQ(r.exitCode, 3);
+    r = box.run(with(k27C256, {"--fault", "no-such-fault", "blank"}));
+    EXPECT_EQ(r.exitCode, 2);
+}
+
 TEST(CliChip, UnknownNamesAreUsageErrorsOnOneLine)
 {
     CliSandbox box;
