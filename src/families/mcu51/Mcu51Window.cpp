@@ -90,7 +90,8 @@ void Mcu51Window::SelectChip(const ChipSelection& chip)
         host.showPage();
         if (ButtonControl* erase = findButton("erase"))
             erase->enabled = r->otp == 0;
-        link.SetVppVoltage(pins_.vppMillivolts);
+        // The programming level is set where Vpp is routed (vppOn): between
+        // commands the socket stays idle, Vpp level 0 included.
         link.Flush();
     } catch (const LinkLost&) {
         ErrorFlag = 1;
@@ -400,7 +401,14 @@ bool Mcu51Window::lockReadBack()
 
 void Mcu51Window::command(void (Mcu51Window::*body)())
 {
-    runCommand("", [this, body] { (this->*body)(); });
+    runCommand("", [this, body] {
+        // No row chosen (a list entry past the table): nothing to work on.
+        if (!row()) {
+            fail(format("Нет типа %d в таблице!", chip_.VariantIndex));
+            return;
+        }
+        (this->*body)();
+    });
 }
 
 void Mcu51Window::declareControls(bool withErase)
@@ -499,6 +507,9 @@ void Mcu51Window::lockCheck()
     link.SetPin(18, 1);
     link.SetPin(19, 1);
     setPins({{27, Lv::L}, {28, Lv::L}, {16, Lv::H}, {17, Lv::H}});
+    // PowerUp left every address line high; the check reads address 0, where
+    // a program starts, not the top cell that is most often still erased.
+    SetAddress(0);
     lockReadBack();
     link.RouteVcc(0);
 }

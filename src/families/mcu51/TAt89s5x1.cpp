@@ -128,6 +128,7 @@ void TAt89s5x1::lockBody()
     // Bit 2 stops reading: check it took before saying the lock is done.
     PowerUp();
     readCodeMode();
+    SetAddress(0);
     if (lockReadBack())
         succeed("end");
     link.RouteVcc(0);
