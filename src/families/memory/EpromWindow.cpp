@@ -65,7 +65,7 @@ void EpromWindow::declareControls(bool withErase)
     if (withErase)
         addButton("Erase", "EraseClick", "Стереть", "erase", [this] { EraseClick(); });
     addButton("CheckSum", "CheckSumClick", "КСумма", "checksum", [this] { CheckSumClick(); });
-    addButton("MFG", "MFGClick", "Код ИД", "id", [this] { MFGClick(); });
+    addButton("MFG", "MFGClick", "Код ИД", "id", [this] { readId(); });
     addButton("Button1", "Button1Click", "Авто", "auto", [this] { Button1Click(); });
     addButton("CancelBtn", "CancelBtnClick", "Выход", "exit", [this] { CancelBtnClick(); });
 
@@ -78,6 +78,20 @@ void EpromWindow::declareControls(bool withErase)
     addField("BufferStart", "Старт буф", "buffer-start", 0);
     addField("ChipStart", "Старт микр", "chip-start", 0);
     addField("LastAddress", "Длина", "length", 0x200);
+}
+
+void EpromWindow::readId()
+{
+    MFGClick();
+    // The ID reader leaves its 12.5 V level selected; the socket rests at 0 V.
+    try {
+        if (link.Connected()) {
+            suppliesOff();
+            link.Flush();
+        }
+    } catch (const LinkLost&) {
+        ErrorFlag = 1;
+    }
 }
 
 const EpromRow& EpromWindow::row() const

@@ -85,6 +85,8 @@ public:
     void BlankClick();
     void CheckSumClick();
     void EraseClick();
+    // "Код ИД": the type dialog's ID reader, then the socket back to rest.
+    void readId();
 
     std::array<uint8_t, 5> PortLatchValues{};
     int ReadBusMode = 12;
