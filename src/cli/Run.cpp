@@ -432,14 +432,14 @@ private:
         if (button && !button->enabled)
             throw CliError(kExitFailed, "'" + button->caption + "' is disabled for " + chip_.ChipName);
         window_->ErrorFlag = 0;
-        status_.begin(window_->progressValue(), window_->addressText());
+        status_.begin(window_->progressValue(), window_->addressText(), window_->message());
         host_.reporting = true;
         if (button)
             button->run();
         else
             window_->press(lowerAscii(which));
         host_.reporting = false;
-        status_.end(window_->message());
+        status_.end(window_->message(), !link_.Connected());
         return outcome();
     }
 

@@ -89,8 +89,10 @@ void CliPrompt::showBox(const std::string& text)
 
 StatusOutput::StatusOutput() : messagesLive_(stdoutIsTerminal()), bar_(stderrIsTerminal()) {}
 
-void StatusOutput::begin(int64_t value, const std::string& address)
+void StatusOutput::begin(int64_t value, const std::string& address, const std::string& message)
 {
+    beginMessage_ = message;
+    lastMessage_ = message;
     progressSeen_ = false;
     startValue_ = value;
     startAddress_ = address;
@@ -162,13 +164,14 @@ void StatusOutput::update(const std::string& message, int64_t value, int64_t max
         drawBar(value, max, address);
 }
 
-void StatusOutput::end(const std::string& message)
+void StatusOutput::end(const std::string& message, bool force)
 {
     clearBar();
+    const bool changed = message != beginMessage_;
     if (!messagesLive_) {
-        if (!message.empty())
+        if (!message.empty() && (changed || force))
             std::cout << oneLine(message) << std::endl;
-    } else if (message != lastMessage_ && !message.empty()) {
+    } else if (!message.empty() && (message != lastMessage_ || (force && !changed))) {
         std::cout << oneLine(message) << std::endl;
     }
     lastMessage_ = message;

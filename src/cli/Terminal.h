@@ -48,11 +48,13 @@ public:
     StatusOutput();
     // A command starts: progress counts from here; the bar appears once the
     // family reports an address other than the one it showed before.
-    void begin(int64_t value, const std::string& address);
+    // The message shown before the command is no result of it.
+    void begin(int64_t value, const std::string& address, const std::string& message);
     // The family's visible state; called often inside loops.
     void update(const std::string& message, int64_t value, int64_t max, const std::string& address);
-    // The command ended: clears the bar; when piped prints the final message.
-    void end(const std::string& message);
+    // The command ended: clears the bar; when piped prints the final message if
+    // the command changed it (or force: a refusal repeats the text it had).
+    void end(const std::string& message, bool force);
     // Prints a result line on stdout (id text, checksum and the like).
     void result(const std::string& line);
 
@@ -65,6 +67,7 @@ private:
     bool bar_;
     bool barShown_ = false;
     std::string lastMessage_;
+    std::string beginMessage_;
     std::chrono::steady_clock::time_point started_, lastDrawn_;
     int64_t firstValue_ = -1;
     bool progressSeen_ = false;
