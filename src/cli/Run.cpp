@@ -75,6 +75,8 @@ public:
     {
         link_.setPrompt(&prompt_);
         prompt_.setStatus(&status_);
+        if (options.output == "-")
+            status_.messagesToStandardError();
     }
 
     ~Session()

@@ -87,7 +87,15 @@ void CliPrompt::showBox(const std::string& text)
     showMessage(text);
 }
 
-StatusOutput::StatusOutput() : messagesLive_(stdoutIsTerminal()), bar_(stderrIsTerminal()) {}
+StatusOutput::StatusOutput() : out_(&std::cout), messagesLive_(stdoutIsTerminal()), bar_(stderrIsTerminal())
+{
+}
+
+void StatusOutput::messagesToStandardError()
+{
+    out_ = &std::cerr;
+    messagesLive_ = bar_;
+}
 
 void StatusOutput::begin(int64_t value, const std::string& address, const std::string& message)
 {
@@ -155,7 +163,7 @@ void StatusOutput::update(const std::string& message, int64_t value, int64_t max
         lastMessage_ = message;
         if (messagesLive_ && !message.empty()) {
             clearBar();
-            std::cout << oneLine(message) << std::endl;
+            *out_ << oneLine(message) << std::endl;
         }
     }
     if (!progressSeen_ && (value != startValue_ || address != startAddress_))
@@ -170,9 +178,9 @@ void StatusOutput::end(const std::string& message, bool force)
     const bool changed = message != beginMessage_;
     if (!messagesLive_) {
         if (!message.empty() && (changed || force))
-            std::cout << oneLine(message) << std::endl;
+            *out_ << oneLine(message) << std::endl;
     } else if (!message.empty() && (message != lastMessage_ || (force && !changed))) {
-        std::cout << oneLine(message) << std::endl;
+        *out_ << oneLine(message) << std::endl;
     }
     lastMessage_ = message;
 }
@@ -180,7 +188,7 @@ void StatusOutput::end(const std::string& message, bool force)
 void StatusOutput::result(const std::string& line)
 {
     clearBar();
-    std::cout << line << std::endl;
+    *out_ << line << std::endl;
 }
 
 } // namespace pontvex::cli

@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -46,6 +47,8 @@ private:
 class StatusOutput {
 public:
     StatusOutput();
+    // Standard output carries data (-o -): messages and results go to standard error.
+    void messagesToStandardError();
     // A command starts: progress counts from here; the bar appears once the
     // family reports an address other than the one it showed before.
     // The message shown before the command is no result of it.
@@ -63,6 +66,7 @@ public:
 private:
     void drawBar(int64_t value, int64_t max, const std::string& address);
 
+    std::ostream* out_;
     bool messagesLive_;
     bool bar_;
     bool barShown_ = false;

@@ -144,6 +144,19 @@ TEST(CliChip, SettingsReachTheFamilyAndVerifyReportsTheFirstDifference)
     EXPECT_EQ(r.out, expected);
 }
 
+TEST(CliChip, ReadToStandardOutputCarriesOnlyTheData)
+{
+    CliSandbox box;
+    const auto image = randomBytes(0x8000, 12);
+    box.writeFile("image.bin", image);
+    CliResult r =
+        box.run(with(k27C256, {"--socket-image", "image.bin", "--set", "length=3f", "read", "-o", "-"}));
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(std::vector<uint8_t>(r.out.begin(), r.out.end()),
+              std::vector<uint8_t>(image.begin(), image.begin() + 0x40));
+    EXPECT_EQ(r.err, "Счт.ОК!\n");
+}
+
 TEST(CliChip, WriteVerifiesByDefault)
 {
     CliSandbox box;
