@@ -117,6 +117,19 @@ void writeFileAtomically(const std::string& path, const std::vector<uint8_t>& by
     }
 }
 
+void checkWritable(const std::string& path)
+{
+    if (path == "-")
+        return;
+    struct stat info {};
+    if (::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode))
+        throw fileError("cannot write " + path + ": it is a directory");
+    size_t slash = path.find_last_of('/');
+    std::string folder = slash == std::string::npos ? std::string(".") : path.substr(0, slash + 1);
+    if (::access(folder.c_str(), W_OK | X_OK) != 0)
+        throw fileError("cannot write " + path + ": " + systemReason());
+}
+
 std::string extensionOf(const std::string& path)
 {
     size_t slash = path.find_last_of('/');

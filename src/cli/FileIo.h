@@ -14,6 +14,11 @@ std::vector<uint8_t> readWholeFile(const std::string& path);
 // standard output. Throws a file CliError naming the file.
 void writeFileAtomically(const std::string& path, const std::vector<uint8_t>& bytes);
 
+// Throws the file error a later write would meet when the folder of path is
+// missing or not writable, or path is a folder, so a long chip command is not
+// run for an output that cannot be saved.
+void checkWritable(const std::string& path);
+
 // Extension of a path in lower case without the dot ("" when none).
 std::string extensionOf(const std::string& path);
 

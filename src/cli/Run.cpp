@@ -348,6 +348,13 @@ private:
     int command()
     {
         const std::string& c = o_.command;
+        // Outputs that cannot be saved are found before the chip is touched.
+        if (!o_.output.empty()) {
+            formatFor(o_.output, o_.outFormat, true);
+            checkWritable(o_.output);
+        }
+        if (!o_.socketDump.empty())
+            checkWritable(o_.socketDump);
         if (c == "controls")
             return controls();
         if (c == "read") {
