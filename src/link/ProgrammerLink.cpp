@@ -724,6 +724,16 @@ uint8_t ProgrammerLink::ReadDataByte()
     return ReceiveByte();
 }
 
+void ProgrammerLink::ReadDataBytes(uint8_t* destination, size_t n)
+{
+    for (size_t i = 0; i < n; ++i) {
+        QueueCommand({128}, 1);
+    }
+    for (size_t i = 0; i < n; ++i) {
+        destination[i] = ReceiveByte();
+    }
+}
+
 // --- supply operations ----------------------------------------------------------
 
 int ProgrammerLink::VppLevelCode(int millivolts)

@@ -47,7 +47,7 @@ public:
     static std::string PortNameFromSettings(const std::string& contents);
 
     // The connection routine: question, settings file, probing order, idle state.
-    // askFirst = false skips the question (a port named on the command line).
+    // askFirst = false skips the question (a CLI that has decided already).
     void Connect(bool askFirst = true);
     // Connects to one named port only (a port or device path named on the
     // command line): no question, no probing of other ports. Same reactions,
@@ -120,6 +120,9 @@ public:
     void WriteAllLatches(uint8_t value);
     void WritePinLatch(int k, uint8_t value);
     uint8_t ReadDataByte();
+    // n × ReadDataByte with the commands queued ahead of their replies: the
+    // same bytes on the line, without a round trip per byte.
+    void ReadDataBytes(uint8_t* destination, size_t n);
 
     // --- supply operations --------------------------------------------------
     void SetVppVoltage(int millivolts);

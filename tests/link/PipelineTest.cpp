@@ -60,6 +60,24 @@ TEST_F(Pipelining, SameBytesAndResultsAsSendThenRead)
     EXPECT_GE(box.maxOwed, 60u);
 }
 
+TEST_F(Pipelining, DataBlockReadIsReadDataByteRepeated)
+{
+    FakeBox box;
+    countingBus(box);
+    box.install(*log);
+    std::vector<uint8_t> block(200);
+    link.ReadDataBytes(block.data(), block.size());
+    for (size_t i = 0; i < block.size(); ++i) {
+        ASSERT_EQ(block[i], i);
+    }
+    EXPECT_EQ(log->written, Bytes(200, 128));
+    EXPECT_LE(box.maxOwed, 64u);
+
+    link.Disconnect();
+    link.ReadDataBytes(block.data(), 3);
+    EXPECT_EQ(Bytes(block.begin(), block.begin() + 4), bytes({255, 255, 255, 3}));
+}
+
 TEST_F(Pipelining, WindowIsConfigurableAndZeroMeansSendThenRead)
 {
     FakeBox box;
