@@ -352,3 +352,21 @@ TEST(Mcu51Erase, TwentyPinEraseNeverLeavesVppOnAnUnpoweredChip)
 }
 
 } // namespace pontvex::mcu51_test
+
+namespace pontvex::mcu51_test {
+
+TEST(Mcu51S5x, BoxWithoutTheReadyStatusClosesTheWindow)
+{
+    Bench bench("AT89S5X", 2, "AT89S52");
+    ASSERT_TRUE(bench.w().visible());
+    bench.box->stickPin(40, 1); // the status byte no longer reads 37
+    bench.press("read");
+    EXPECT_EQ(bench.w().ErrorFlag, 1);
+    EXPECT_FALSE(bench.w().visible());
+    ASSERT_EQ(bench.host.script().messages.size(), 1u);
+    EXPECT_EQ(bench.host.script().messages[0],
+              "编程器的硬件不适合,\n必需V5.0以上的版本，\n(2003年4月后出厂的)");
+    EXPECT_TRUE(bench.host.script().questions.empty());
+}
+
+} // namespace pontvex::mcu51_test

@@ -450,6 +450,7 @@ void Mcu51Window::addSpeedGroup()
 
 void Mcu51Window::idBody()
 {
+    setMessage(kDetecting);
     if (!ProbeChip())
         return;
     identify();
