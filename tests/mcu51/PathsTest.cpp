@@ -370,3 +370,33 @@ TEST(Mcu51S5x, BoxWithoutTheReadyStatusClosesTheWindow)
 }
 
 } // namespace pontvex::mcu51_test
+
+namespace pontvex::mcu51_test {
+
+TEST(Mcu51Otp97, UnreadableSignatureAsksTheLongQuestion)
+{
+    Bench bench("P97C2051", 2, "97C2051", {0x1E, 0x21, 0x00});
+    bench.host.script().answer(false);
+    bench.press("write");
+    ASSERT_EQ(bench.host.script().questions.size(), 1u);
+    EXPECT_EQ(bench.host.script().questions[0], "Нет микр! Продолжать");
+    EXPECT_EQ(bench.w().message(), "R=(ff,ff)  S=(1e,21)");
+    EXPECT_EQ(bench.w().ErrorFlag, 1);
+    const auto chip = bench.chipImage();
+    EXPECT_TRUE(std::all_of(chip.begin(), chip.end(), [](uint8_t b) { return b == 0xFF; }));
+}
+
+TEST(Mcu51X8252, LockBitsChosenByTheDataPort)
+{
+    Bench bench("AT89X8252", 1, "AT89S8252");
+    bench.w().findOption("lock")->selected = 0;
+    bench.press("lock");
+    EXPECT_EQ(bench.w().message(), "Защита         ");
+    EXPECT_EQ(bench.chip40()->lockBits(), 0x01);
+    bench.w().findOption("lock")->selected = 2;
+    bench.press("lock");
+    EXPECT_EQ(bench.w().message(), "Защт.ОК! ");
+    EXPECT_EQ(bench.chip40()->lockBits(), 0x07);
+}
+
+} // namespace pontvex::mcu51_test
