@@ -85,8 +85,9 @@ std::vector<CatalogueEntry> readCatalogue(TypeSelection& selection, int category
 {
     std::ifstream file;
     if (!selection.OpenDeviceList(file))
-        throw fileError(std::string("no device list found (") + TypeSelection::listFileName(0) +
-                        " and the others, in the working directory or the data folder)");
+        throw fileError(
+            "no device list found (devicea.lst, device.lst or devicec.lst, by the box model; in the "
+            "working directory or the data folder beside the program)");
     std::vector<CatalogueEntry> entries;
     bool groupSeen = group.empty();
     for (int c = 0; c < static_cast<int>(kDeviceCategories.size()); ++c) {

@@ -211,6 +211,21 @@ private:
 
     // --- chip ---------------------------------------------------------------------
 
+    // The device list; its "no list" box gives way to one line naming what is missing.
+    std::vector<CatalogueEntry> catalogue(int category)
+    {
+        prompt_.holdBoxes(true);
+        std::vector<CatalogueEntry> entries;
+        try {
+            entries = readCatalogue(*selection_, category, o_.group);
+        } catch (...) {
+            prompt_.holdBoxes(false);
+            throw;
+        }
+        prompt_.releaseBoxes();
+        return entries;
+    }
+
     void choose(int category)
     {
         ChipSelection chip;
@@ -220,7 +235,7 @@ private:
             chip.VariantIndex = *o_.variant;
             chip.ChipName = o_.key;
             // Name and signature from the list when it has this chip.
-            for (const auto& e : readCatalogue(*selection_, category, o_.group))
+            for (const auto& e : catalogue(category))
                 if (e.parsed.key == o_.key && e.parsed.variant == *o_.variant) {
                     chip.ChipName = e.name;
                     chip.ExpectedSignature = e.parsed.signature;
@@ -228,7 +243,7 @@ private:
                     break;
                 }
         } else if (!o_.chip.empty()) {
-            const auto entries = readCatalogue(*selection_, category, o_.group);
+            const auto entries = catalogue(category);
             const CatalogueEntry& e = findChip(entries, o_.chip);
             chip.AlgorithmKey = e.parsed.key;
             chip.VariantIndex = e.parsed.variant;
@@ -533,7 +548,7 @@ private:
     int list(int category)
     {
         std::ostringstream out;
-        for (const auto& e : readCatalogue(*selection_, category, o_.group)) {
+        for (const auto& e : catalogue(category)) {
             out << categoryName(e.category) << "\t" << e.group << "\t" << e.name << "\t" << e.parsed.key
                 << " " << e.parsed.variant;
             bool built = false;

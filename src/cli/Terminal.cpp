@@ -84,7 +84,26 @@ void CliPrompt::showMessage(const std::string& text)
 
 void CliPrompt::showBox(const std::string& text)
 {
-    showMessage(text);
+    if (holdBoxes_)
+        heldBoxes_.push_back(text);
+    else
+        showMessage(text);
+}
+
+void CliPrompt::holdBoxes(bool hold)
+{
+    holdBoxes_ = hold;
+    if (!hold)
+        heldBoxes_.clear();
+}
+
+void CliPrompt::releaseBoxes()
+{
+    std::vector<std::string> held;
+    held.swap(heldBoxes_);
+    holdBoxes_ = false;
+    for (const auto& text : held)
+        showMessage(text);
 }
 
 StatusOutput::StatusOutput() : out_(&std::cout), messagesLive_(stdoutIsTerminal()), bar_(stderrIsTerminal())

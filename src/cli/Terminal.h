@@ -29,6 +29,11 @@ public:
     void showMessage(const std::string& text) override;
     void showBox(const std::string& text) override;
 
+    // Keeps message boxes back while the caller may replace them by its own error line.
+    void holdBoxes(bool hold);
+    // Shows what was held back and stops holding.
+    void releaseBoxes();
+
     bool refused() const { return refused_; }
     const std::string& refusedQuestion() const { return refusedQuestion_; }
     const std::vector<std::string>& messages() const { return messages_; }
@@ -38,6 +43,8 @@ private:
 
     Answer answer_;
     StatusOutput* status_ = nullptr;
+    bool holdBoxes_ = false;
+    std::vector<std::string> heldBoxes_;
     bool refused_ = false;
     std::string refusedQuestion_;
     std::vector<std::string> messages_;
