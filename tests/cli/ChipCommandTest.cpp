@@ -157,6 +157,24 @@ TEST(CliChip, ReadToStandardOutputCarriesOnlyTheData)
     EXPECT_EQ(r.err, "Счт.ОК!\n");
 }
 
+TEST(CliChip, OnATerminalEveryMessageAndAProgressBarAreShown)
+{
+    if (!haveProgram("script"))
+        GTEST_SKIP() << "script (util-linux) is not installed";
+    CliSandbox box;
+    // script gives the program a terminal and copies what it wrote into typescript.
+    const std::string command = cliBinary() + " --chip 27C256 --set length=fff read -o x.bin";
+    ASSERT_EQ(shell("cd " + box.dir() + " && script -q -e -c '" + command + "' typescript >/dev/null 2>&1"),
+              0);
+    const auto bytes = box.readFile("typescript");
+    const std::string text(bytes.begin(), bytes.end());
+    EXPECT_NE(text.find("Счит..."), std::string::npos); // the busy text, not only the result
+    EXPECT_NE(text.find("Счт.ОК!"), std::string::npos);
+    EXPECT_NE(text.find("%  000"), std::string::npos) << text; // percent and address
+    EXPECT_NE(text.find("\r\033[K"), std::string::npos);       // the bar is redrawn in place
+    EXPECT_EQ(box.readFile("x.bin").size(), 0x1000u);
+}
+
 TEST(CliChip, WriteVerifiesByDefault)
 {
     CliSandbox box;
