@@ -198,6 +198,22 @@ TEST(EpromFailures, OfflineCommandsOnlyTellTheConnectionError)
     EXPECT_EQ(bench.host.successCount, 0);
 }
 
+TEST(EpromFailures, ExitLeavesTheSocketAtRestWithLatchesLow)
+{
+    Bench bench("P27", 13, "27C256");
+    bench.w().show();
+    bench.take();
+    bench.press("exit");
+    EXPECT_FALSE(bench.w().visible());
+    const auto sent = bench.take();
+    ASSERT_GE(sent.size(), 10u);
+    EXPECT_EQ(std::vector<uint8_t>(sent.end() - 10, sent.end()),
+              (std::vector<uint8_t>{16, 0, 17, 0, 18, 0, 19, 0, 20, 0}));
+    for (int k = 0; k < 5; ++k)
+        EXPECT_EQ(bench.box->portLatch(k), 0) << k;
+    bench.expectIdle();
+}
+
 // --- Auto ---------------------------------------------------------------------
 
 TEST(EpromAuto, BlankWriteVerifyCountsTheChip)

@@ -80,6 +80,19 @@ void EpromWindow::declareControls(bool withErase)
     addField("LastAddress", "Длина", "length", 0x200);
 }
 
+void EpromWindow::OnClose()
+{
+    FamilyWindow::OnClose();
+    try {
+        link.SetVppVoltage(0);
+        link.RouteVpp(0);
+        link.WriteAllLatches(0);
+        link.Flush();
+    } catch (const LinkLost&) {
+        ErrorFlag = 1;
+    }
+}
+
 void EpromWindow::readId()
 {
     MFGClick();

@@ -67,6 +67,8 @@ public:
     EpromWindow(std::string className, ProgrammerLink& link, FamilyHost& host);
 
     void SelectChip(const ChipSelection& chip) override;
+    // Closing also drops the Vpp level and routes and every port latch.
+    void OnClose() override;
     int rowCount() const override { return tableSize() - 1; }
     std::string rowName(int index) const override;
 
