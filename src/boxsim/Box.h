@@ -181,6 +181,7 @@ private:
     void writePort(int k, uint8_t value);
     void resetRegisters();
     PinLevel resolve(int p, bool withChip) const;
+    void updateSwitchMasks();
     void checkMonitor();
     int chipWePin() const;
 
@@ -207,7 +208,9 @@ private:
     std::array<int8_t, 41> chipDrive_{}; // -1 none, else level (socket pins)
     std::array<int8_t, 41> stuck_{};     // -1 none, else level
     std::vector<std::pair<int, int>> shorts_;
-    std::array<PinLevel, 41> level_{};    // last resolved
+    std::array<PinLevel, 41> level_{}; // last resolved
+    // Pins on each kind of switch (bit p), from the route registers.
+    uint64_t gndMask_ = 0, vppMask_ = 0, vccMask_ = 0;
     std::array<PinLevel, 41> chipSeen_{}; // levels at the chip's last notification
     bool chipNotified_ = false;
     // Placement of the chip, cached at insertion (asked in every settle).

@@ -18,13 +18,10 @@ namespace sm = socketmap;
 
 void Box::checkMonitor()
 {
-    for (int p = 1; p <= 40; ++p) {
-        int gb = sm::gndRouteBit(p);
-        bool gnd = gb >= 0 && (vccGndRoute_ >> gb) & 1;
-        int va = sm::vppRouteABit(p), vb = sm::vppRouteBBit(p);
-        bool vpp = (va >= 0 && (vppRouteA_ >> va) & 1) || (vb >= 0 && (vppRouteB_ >> vb) & 1);
-        int ca = sm::vccRouteABit(p), cc = sm::vccRouteCBit(p);
-        bool vcc = (ca >= 0 && !((vccRouteA_ >> ca) & 1)) || (cc >= 0 && !((vccGndRoute_ >> cc) & 1));
+    const uint64_t any = gndMask_ | vppMask_ | vccMask_;
+    for (int p = 1; p <= 40 && any; ++p) {
+        const uint64_t b = uint64_t{1} << p;
+        bool gnd = gndMask_ & b, vpp = vppMask_ & b, vcc = vccMask_ & b;
         if (!gnd && !vpp && !vcc) {
             continue;
         }

@@ -127,29 +127,81 @@ int PinLevel::millivolts() const
     }
 }
 
+namespace {
+
+// Register bits of every socket pin, looked up once.
+struct PinInfo {
+    int8_t latchReg = -1, latchBit = 0, portReg = -1, portBit = 0;
+};
+struct PinInfoTable {
+    PinInfo pin[41];
+    PinInfoTable()
+    {
+        for (int p = 1; p <= 40; ++p) {
+            sm::Bit l = sm::pinLatchBit(p), b = sm::portBit(p);
+            pin[p] = {static_cast<int8_t>(l.reg), static_cast<int8_t>(l.bit), static_cast<int8_t>(b.reg),
+                      static_cast<int8_t>(b.bit)};
+        }
+    }
+};
+const PinInfoTable kPins;
+
+constexpr uint64_t bit(int p)
+{
+    return uint64_t{1} << p;
+}
+
+} // namespace
+
+void Box::updateSwitchMasks()
+{
+    gndMask_ = vppMask_ = vccMask_ = 0;
+    static const int kVppA[8] = {1, 5, 7, 9, 10, 11, 12, 15};
+    static const int kVppB[7] = {20, 28, 29, 30, 31, 34, 40};
+    static const int kVccA[8] = {8, 17, 25, 27, 28, 30, 32, 34};
+    static const int kVccC[3] = {36, 40, 26};
+    static const int kGnd[5] = {25, 10, 16, 20, 31};
+    for (int i = 0; i < 8; ++i) {
+        if ((vppRouteA_ >> i) & 1) {
+            vppMask_ |= bit(kVppA[i]);
+        }
+        if (!((vccRouteA_ >> i) & 1)) {
+            vccMask_ |= bit(kVccA[i]);
+        }
+    }
+    for (int i = 0; i < 7; ++i) {
+        if ((vppRouteB_ >> i) & 1) {
+            vppMask_ |= bit(kVppB[i]);
+        }
+    }
+    for (int i = 0; i < 3; ++i) {
+        if (!((vccGndRoute_ >> i) & 1)) {
+            vccMask_ |= bit(kVccC[i]);
+        }
+    }
+    for (int i = 0; i < 5; ++i) {
+        if ((vccGndRoute_ >> (i + 3)) & 1) {
+            gndMask_ |= bit(kGnd[i]);
+        }
+    }
+}
+
 PinLevel Box::resolve(int p, bool withChip) const
 {
     PinLevel r;
-    const bool gnd = [&] {
-        int b = sm::gndRouteBit(p);
-        return b >= 0 && (vccGndRoute_ >> b) & 1;
-    }();
-    if (gnd) {
+    const uint64_t b = bit(p);
+    if (gndMask_ & b) {
         r.level = 0;
         r.source = PinSource::Ground;
         return r;
     }
-    int va = sm::vppRouteABit(p), vb = sm::vppRouteBBit(p);
-    bool vpp = ((va >= 0 && (vppRouteA_ >> va) & 1) || (vb >= 0 && (vppRouteB_ >> vb) & 1)) && !vppLifted_[p];
-    if (vpp) {
+    if ((vppMask_ & b) && !vppLifted_[p]) {
         r.level = 1;
         r.source = PinSource::Vpp;
         r.vppCode = vppCode();
         return r;
     }
-    int ca = sm::vccRouteABit(p), cc = sm::vccRouteCBit(p);
-    bool vcc = (ca >= 0 && !((vccRouteA_ >> ca) & 1)) || (cc >= 0 && !((vccGndRoute_ >> cc) & 1));
-    if (vcc) {
+    if (vccMask_ & b) {
         r.level = 1;
         r.source = PinSource::Vcc;
         r.vccRaised = vccRaised();
@@ -165,8 +217,8 @@ PinLevel Box::resolve(int p, bool withChip) const
         r.source = PinSource::Firmware;
         return r;
     }
-    sm::Bit lb = sm::pinLatchBit(p);
-    int latch = lb.reg >= 0 ? (pinLatch_[lb.reg] >> lb.bit) & 1 : 1;
+    const PinInfo& info = kPins.pin[p];
+    int latch = info.latchReg >= 0 ? (pinLatch_[static_cast<size_t>(info.latchReg)] >> info.latchBit) & 1 : 1;
     if (mode_[p] == PinMode::Drive && latch == 0) {
         r.level = 0;
         r.source = PinSource::Sink;
@@ -177,14 +229,13 @@ PinLevel Box::resolve(int p, bool withChip) const
         r.source = PinSource::Chip;
         return r;
     }
-    if (clockPin() == p || ((aux_ & 0x30) == 0 && p == 15)) {
+    if ((p == 19 && (aux_ & 0x10) == 0) || (p == 15 && (aux_ & 0x20) == 0)) {
         r.level = static_cast<int>(now_) & 1;
         r.source = PinSource::Clock;
         return r;
     }
-    sm::Bit pb = sm::portBit(p);
-    if (mode_[p] == PinMode::Port && pb.reg >= 0 && (latch == 0 || p == 7 || p == 8)) {
-        r.level = (portLatch_[pb.reg] >> pb.bit) & 1;
+    if (mode_[p] == PinMode::Port && info.portReg >= 0 && (latch == 0 || p == 7 || p == 8)) {
+        r.level = (portLatch_[static_cast<size_t>(info.portReg)] >> info.portBit) & 1;
         r.source = PinSource::Port;
         return r;
     }
@@ -210,6 +261,7 @@ bool Box::chipPowered() const
 
 void Box::settle()
 {
+    updateSwitchMasks();
     for (int round = 0; round < 8; ++round) {
         bool powered = false;
         if (chip_ && chipVcc_ && chipGnd_) {

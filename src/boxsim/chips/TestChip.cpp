@@ -58,6 +58,10 @@ uint32_t TestChip::address(ChipIo& io) const
 
 void TestChip::onPins(ChipIo& io)
 {
+    if (edges_.size() > 100000) {
+        // Long runs keep the recent history only.
+        edges_.erase(edges_.begin(), edges_.begin() + 50000);
+    }
     for (int k = 1; k <= pinCount(); ++k) {
         if (io.changed(k)) {
             edges_.push_back({io.now(), k, io.pin(k)});
