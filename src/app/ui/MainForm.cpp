@@ -4,6 +4,9 @@
 #include "app/ui/FindDialogs.h"
 #include "app/ui/InputHexDlg.h"
 #include "app/ui/ToolIcons.h"
+#include "catalogue/ui/FamilyWindowWidget.h"
+#include "catalogue/ui/TypeDlg.h"
+#include "files/ui/TFileFormat.h"
 #include "link/ui/Ep3.h"
 
 #include <QAction>
@@ -90,7 +93,12 @@ TMainForm::TMainForm(ProgrammerLink& link, QWidget* parent) : QMainWindow(parent
 
 TMainForm::~TMainForm()
 {
-    // Family windows hold this host; they go before the rest of the window.
+    // Family windows hold this host and their widgets hold them: widgets first,
+    // then the families, then the rest of the window.
+    for (auto& [family, widget] : familyWidgets_)
+        delete widget.data();
+    familyWidgets_.clear();
+    delete typeDlg_;
     typeSelection_.reset();
 }
 
@@ -283,10 +291,12 @@ void TMainForm::createSystemWindow()
         ep3_ = new TEp3(link_, this);
 }
 
-void TMainForm::createDialogs()
+void TMainForm::createDialogs(std::unique_ptr<FileDialogs> dialogs)
 {
     if (inputHexDlg_)
         return;
+    fileDialogs_ = dialogs ? std::move(dialogs) : std::make_unique<QtFileDialogs>(prompt_, this);
+    fileCommands_ = std::make_unique<FileCommands>(session, *this, *fileDialogs_, prompt_);
     inputHexDlg_ = new TInputHexDlg([this] { return hexPage(); }, prompt_, this);
     findDialog_ = new FindDialog(this);
     replaceDialog_ = new ReplaceDialog(this);
@@ -302,12 +312,12 @@ void TMainForm::createTypeSelection()
     typeSelection_->dataDirs = TypeSelection::defaultDataDirs();
     typeSelection_->onChanged = [this] { refreshTypeBar(); };
     typeSelection_->onWindowShown = [this](FamilyWindow& window, bool created) {
-        if (showFamilyWindow)
-            showFamilyWindow(window, created);
+        familyWindowShown(window, created);
     };
+    typeDlg_ = new TTypeDlg(*typeSelection_, this);
     LoadConfig();
-    if (!session.FileName.empty() && reloadDataFile)
-        reloadDataFile();
+    if (!session.FileName.empty() && fileCommands_)
+        fileCommands_->ReloadDataFile();
     typeSelection_->startUp();
     refreshTypeBar();
 }
@@ -560,15 +570,15 @@ void TMainForm::OnRePlace()
 
 void TMainForm::LoadFileClick()
 {
-    if (loadFile)
-        loadFile();
+    if (fileCommands_)
+        fileCommands_->LoadFileClick();
     setFileName(session.FileName);
 }
 
 void TMainForm::SaveBufClick()
 {
-    if (saveFile)
-        saveFile();
+    if (fileCommands_)
+        fileCommands_->SaveBufClick();
     setFileName(session.FileName);
 }
 
@@ -601,10 +611,8 @@ void TMainForm::SelTypeClick()
 {
     if (!typeSelection_)
         return;
-    typeSelection_->dialogVisible = true;
     typeSelection_->Radio1OnClick();
-    if (showTypeDialog)
-        showTypeDialog();
+    typeDlg_->showCentred();
 }
 
 void TMainForm::ProgClick()
@@ -673,10 +681,32 @@ void TMainForm::CountSuccess(int flag)
     Counter->setText(QString::number((number ? count : 0) + 1));
 }
 
+FamilyWindowWidget* TMainForm::familyWidget(const FamilyWindow& family) const
+{
+    const auto it = familyWidgets_.find(&family);
+    return it == familyWidgets_.end() ? nullptr : it->second.data();
+}
+
+void TMainForm::familyWindowShown(FamilyWindow& window, bool created)
+{
+    QPointer<FamilyWindowWidget>& widget = familyWidgets_[&window];
+    if (created || !widget) {
+        // A top-level window of its own, kept for the rest of the run.
+        widget = new FamilyWindowWidget(window, this);
+        widget->setWindowFlag(Qt::Window);
+    }
+    widget->refresh();
+    widget->show();
+    widget->raise();
+    widget->activateWindow();
+    if (onFamilyShown)
+        onFamilyShown(window, created);
+}
+
 void TMainForm::familyChanged(FamilyWindow& family)
 {
-    if (repaintFamilyWindow)
-        repaintFamilyWindow(family);
+    if (FamilyWindowWidget* widget = familyWidget(family))
+        widget->refresh();
     // Paint only: a click during a blocking command must not start another.
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }

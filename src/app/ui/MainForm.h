@@ -5,6 +5,7 @@
 #include "catalogue/FamilyWindow.h"
 #include "catalogue/TypeSelection.h"
 #include "files/FileCommands.h"
+#include "files/FileDialogs.h"
 #include "hexview/ui/FileWin.h"
 
 #include <QMainWindow>
@@ -12,6 +13,7 @@
 #include <QPointer>
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 
@@ -26,8 +28,10 @@ class QToolBar;
 
 namespace pontvex {
 
+class FamilyWindowWidget;
 class FindDialog;
 class ReplaceDialog;
+class TTypeDlg;
 class TEp3;
 class TInputHexDlg;
 
@@ -57,6 +61,10 @@ public:
     FindDialog* findDialog() const { return findDialog_; }
     ReplaceDialog* replaceDialog() const { return replaceDialog_; }
     TEp3* ep3() const { return ep3_; }
+    TTypeDlg* typeDlg() const { return typeDlg_; }
+    FileCommands* fileCommands() const { return fileCommands_.get(); }
+    // The widget of a family window, once it was shown.
+    FamilyWindowWidget* familyWidget(const FamilyWindow& family) const;
     // Menu items and tool bar buttons by handler name ("S1Click", "tb:LoadFileClick").
     QAction* action(const QString& name) const;
 
@@ -74,7 +82,8 @@ public:
     // link's face), the hidden dialogs, then the type selection (configuration,
     // data file, lists, last chip).
     void createSystemWindow();
-    void createDialogs();
+    // dialogs: the open, save and format dialogs (null: the platform's and TFileFormat).
+    void createDialogs(std::unique_ptr<FileDialogs> dialogs = nullptr);
     void createTypeSelection();
 
     // --- commands -----------------------------------------------------------------
@@ -132,20 +141,11 @@ public:
     bool jedecViewExists() const override { return jedecViewShown && jedecViewShown(); }
 
     // --- pieces other windows plug in ------------------------------------------------
-    // Load and save commands of the data files.
-    std::function<void()> loadFile;
-    std::function<void()> saveFile;
-    // Reloads the data file named by FileName at start-up, by its extension.
-    std::function<void()> reloadDataFile;
     // Closes a JEDEC view that takes the hex view's place; tells whether one is shown.
     std::function<void()> closeJedecView;
     std::function<bool()> jedecViewShown;
-    // The type dialog's widget: shown by "Выбор".
-    std::function<void()> showTypeDialog;
-    // A family window was shown: make or raise its widget.
-    std::function<void(FamilyWindow& window, bool created)> showFamilyWindow;
-    // Repaint a family window's widget inside a long command.
-    std::function<void(FamilyWindow& window)> repaintFamilyWindow;
+    // A family window was shown (after its widget; the simulated socket follows the chip).
+    std::function<void(FamilyWindow& window, bool created)> onFamilyShown;
     // The factory test window (double click on the type bar).
     std::function<void()> openTestWindow;
     // Runs after the configuration was saved on close (the socket is powered down after it).
@@ -168,6 +168,7 @@ private:
     QAction* makeAction(const QString& name, const char* text, void (TMainForm::*handler)(),
                         const QKeySequence& shortcut = {});
     HexPage* hexPage() const;
+    void familyWindowShown(FamilyWindow& window, bool created);
     // Makes sure the hex view exists; true when it was created now.
     bool ensureHexView();
 
@@ -183,6 +184,10 @@ private:
     FindDialog* findDialog_ = nullptr;
     ReplaceDialog* replaceDialog_ = nullptr;
     TEp3* ep3_ = nullptr;
+    TTypeDlg* typeDlg_ = nullptr;
+    std::unique_ptr<FileDialogs> fileDialogs_;
+    std::unique_ptr<FileCommands> fileCommands_;
+    std::map<const FamilyWindow*, QPointer<FamilyWindowWidget>> familyWidgets_;
     int64_t endAddressWithoutView_ = 0xFFFF;
     bool refreshing_ = false;
 };

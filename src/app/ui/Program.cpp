@@ -322,7 +322,7 @@ int runProgram(int argc, char** argv)
     main.createDialogs();
 
     if (simulator)
-        main.showFamilyWindow = [&](FamilyWindow&, bool) {
+        main.onFamilyShown = [&](FamilyWindow&, bool) {
             if (main.typeSelection())
                 simulator->followChip(link, main.typeSelection()->chip.ChipName);
         };

@@ -1,0 +1,430 @@
+// Boxes from QtPrompt are answered by a script here; boxsim before Qt (emit).
+#include "boxsim/chips/Registry.h"
+
+#include "app/AppInfo.h"
+#include "app/ui/FindDialogs.h"
+#include "app/ui/InputHexDlg.h"
+#include "app/ui/MainForm.h"
+#include "app/ui/Program.h"
+#include "catalogue/ui/FamilyWindowWidget.h"
+#include "link/ui/Ep3.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTest>
+#include <QTextBlock>
+#include <QTextEdit>
+#include <QToolBar>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <unistd.h>
+
+using namespace pontvex;
+namespace fs = std::filesystem;
+
+namespace {
+
+QString u(const char* text)
+{
+    return QString::fromUtf8(text);
+}
+
+// Open and save dialogs that answer from a script; the format dialog takes OK.
+class ScriptDialogs : public FileDialogs {
+public:
+    explicit ScriptDialogs(UserPrompt& prompt) : prompt_(prompt) {}
+    std::optional<std::string> chooseFileToOpen(const std::string&, const std::string&,
+                                                const std::string&) override
+    {
+        return openName.empty() ? std::nullopt : std::optional<std::string>(openName);
+    }
+    std::optional<std::string> chooseFileToSave(const std::string&) override
+    {
+        return saveName.empty() ? std::nullopt : std::optional<std::string>(saveName);
+    }
+    void showFormatDialog(FileFormatModel& model) override { model.OKBtnClick(prompt_); }
+    std::string openName, saveName;
+
+private:
+    UserPrompt& prompt_;
+};
+
+class AppWindow : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        dir = fs::temp_directory_path() / ("pontvex-ui-" + std::to_string(::getpid()) + "-" +
+                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+        previous = fs::current_path();
+        fs::current_path(dir);
+        DeviceBuffer::instance().reset();
+        QtPrompt::answerer = [this](QtPrompt::Kind, const std::string& text) {
+            shown.push_back(text);
+            return answer;
+        };
+    }
+    void TearDown() override
+    {
+        main.reset();
+        QtPrompt::answerer = nullptr;
+        fs::current_path(previous);
+        fs::remove_all(dir);
+        DeviceBuffer::instance().reset();
+    }
+
+    void start()
+    {
+        main = std::make_unique<TMainForm>(link);
+        link.setPrompt(&main->qtPrompt());
+        main->createSystemWindow();
+        auto scripted = std::make_unique<ScriptDialogs>(main->qtPrompt());
+        dialogs = scripted.get();
+        main->createDialogs(std::move(scripted));
+        main->createTypeSelection();
+        main->show();
+    }
+    // Closes the window as the user would (configuration written) and forgets it.
+    void restart()
+    {
+        main->close();
+        main.reset();
+        DeviceBuffer::instance().reset();
+        start();
+    }
+    TFileWin& hexView()
+    {
+        main->FileNew();
+        return *main->fileWin();
+    }
+    QString line(TFileWin& view, int index)
+    {
+        return view.RichEdit1->document()->findBlockByNumber(index).text();
+    }
+
+    fs::path dir, previous;
+    ProgrammerLink link; // offline: no question asked, nothing sent
+    std::unique_ptr<TMainForm> main;
+    ScriptDialogs* dialogs = nullptr;
+    std::vector<std::string> shown;
+    bool answer = true;
+};
+
+TEST_F(AppWindow, StartsWithoutConfigurationFile)
+{
+    start();
+    const DeviceBuffer& buffer = DeviceBuffer::instance();
+    EXPECT_EQ(buffer[0], 0xFF);
+    EXPECT_EQ(buffer[0xFFFFF], 0xFF);
+    EXPECT_EQ(buffer[0x100000], 0x00);
+    EXPECT_TRUE(shown.empty()) << shown.front();
+    EXPECT_EQ(main->windowTitle().left(18), u("Pontvex55 версия 1"));
+    // The first chip of the first EPROM group is chosen.
+    EXPECT_EQ(main->ComboBox2->currentText(), "EPROM");
+    EXPECT_GT(main->ListBox1->count(), 0);
+    EXPECT_TRUE(main->Label2->text().startsWith(u("Тип: ")));
+    ASSERT_NE(main->typeSelection()->currentWindow(), nullptr);
+    EXPECT_NE(main->familyWidget(*main->typeSelection()->currentWindow()), nullptr);
+    EXPECT_EQ(main->Counter->text(), "0");
+}
+
+TEST_F(AppWindow, ToolBarMenusAndShortcuts)
+{
+    start();
+    auto* toolBar = main->findChild<QToolBar*>("ToolBar");
+    ASSERT_NE(toolBar, nullptr);
+    QStringList captions;
+    for (QAction* a : toolBar->actions()) {
+        captions << a->text();
+        EXPECT_FALSE(a->icon().isNull());
+        EXPECT_FALSE(a->toolTip().isEmpty());
+    }
+    EXPECT_EQ(captions, (QStringList{u("Открыть"), u("Сохран."), u("Заполн."), u("Выбор"), "W/R",
+                                     u("Cистема"), "ID", "PgUp", "PgDn", u("Информ.")}));
+    EXPECT_EQ(captions[5][0], QChar('C')); // a Latin C
+    EXPECT_EQ(main->action("tb:HelpSearch")->toolTip(), u("Информация о поддержке программы"));
+    EXPECT_EQ(main->action("N11Click")->shortcut(), QKeySequence("Ctrl+E"));
+    EXPECT_EQ(main->action("S1Click")->shortcut(), QKeySequence("Ctrl+F"));
+    EXPECT_EQ(main->action("R1Click")->shortcut(), QKeySequence("Ctrl+R"));
+    EXPECT_EQ(main->action("S2Click")->shortcut(), QKeySequence(Qt::Key_F3));
+    for (const char* name : {"FileNew", "LoadFileClick", "SaveBufClick", "FilePrint", "FileExit",
+                             "MainFillClick", "BeforClick", "SelTypeClick", "ProgClick", "IDClick",
+                             "SystemClick", "FileWin1Click", "N5Click", "D1Click", "HelpAbout"})
+        EXPECT_NE(main->action(name), nullptr) << name;
+    main->action("N5Click")->trigger();
+    EXPECT_EQ(main->ChipPanel->width(), 0);
+    main->action("D1Click")->trigger();
+    EXPECT_EQ(main->ChipPanel->maximumWidth(), 145);
+}
+
+TEST_F(AppWindow, FillAndSizeThroughTheDialog)
+{
+    start();
+    TFileWin& view = hexView();
+    main->action("tb:MainFillClick")->trigger();
+    TInputHexDlg* dialog = main->inputHexDlg();
+    ASSERT_TRUE(dialog->isVisible());
+    EXPECT_TRUE(dialog->Edit1->isEnabled());
+    EXPECT_EQ(dialog->Edit2->text(), "ffff");
+    dialog->Edit1->setText("10");
+    dialog->Edit2->setText("1F");
+    dialog->Edit3->setText("5A");
+    QTest::mouseClick(dialog->OKBtn, Qt::LeftButton);
+    EXPECT_FALSE(dialog->isVisible());
+    EXPECT_EQ(DeviceBuffer::instance()[0x10], 0x5A);
+    EXPECT_EQ(DeviceBuffer::instance()[0x1F], 0x5A);
+    EXPECT_EQ(DeviceBuffer::instance()[0x20], 0xFF);
+    EXPECT_EQ(view.page().EndAddress, 0x1F);
+    EXPECT_EQ(view.Edit2->text(), "    1590");
+    EXPECT_TRUE(line(view, 1).startsWith("    10:  5a 5a"));
+
+    // Size mode: only the end field counts; 1FFFFF stops at 0xFFFFF.
+    main->action("N11Click")->trigger();
+    EXPECT_FALSE(dialog->Edit1->isEnabled());
+    EXPECT_FALSE(dialog->Edit3->isEnabled());
+    dialog->Edit2->setText("1FFFFF");
+    QTest::mouseClick(dialog->OKBtn, Qt::LeftButton);
+    EXPECT_EQ(view.page().EndAddress, 0xFFFFF);
+
+    // A field that is no number is refused; the dialog stays and nothing changes.
+    main->action("MainFillClick")->trigger();
+    dialog->Edit1->setText("zz");
+    dialog->Edit2->setText("30");
+    QTest::mouseClick(dialog->OKBtn, Qt::LeftButton);
+    EXPECT_TRUE(dialog->isVisible());
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_NE(shown[0].find("zz"), std::string::npos);
+    EXPECT_EQ(view.page().EndAddress, 0xFFFFF);
+    QTest::mouseClick(dialog->CancelBtn, Qt::LeftButton);
+    EXPECT_FALSE(dialog->isVisible());
+}
+
+TEST_F(AppWindow, TypingInTheHexView)
+{
+    start();
+    TFileWin& view = hexView();
+    view.RichEdit1->setFocus();
+    QTextCursor cursor = view.RichEdit1->textCursor();
+    cursor.setPosition(TFileWin::controlPosition(9 + 3 * 5));
+    view.RichEdit1->setTextCursor(cursor);
+    EXPECT_EQ(view.Edit1->text(), "5 ");
+    QTest::keyClicks(view.RichEdit1, "41");
+    EXPECT_EQ(DeviceBuffer::instance()[5], 0x41);
+    EXPECT_EQ(line(view, 0).mid(24, 2), "41");
+    EXPECT_EQ(line(view, 0).at(62), QChar('A'));
+    QTextCursor probe(view.RichEdit1->document());
+    probe.setPosition(25);
+    EXPECT_EQ(probe.charFormat().foreground().color(), QColor(Qt::red));
+    // Letters outside the byte columns change nothing.
+    cursor.setPosition(TFileWin::controlPosition(60));
+    view.RichEdit1->setTextCursor(cursor);
+    QTest::keyClicks(view.RichEdit1, "7");
+    EXPECT_EQ(line(view, 0).at(60), QChar('.'));
+    // Page Down in the text moves a page; the checksum is drawn again then.
+    QTest::keyClick(view.RichEdit1, Qt::Key_PageDown);
+    EXPECT_EQ(view.Edit3->text(), "100");
+    EXPECT_TRUE(line(view, 0).startsWith("   100:"));
+    EXPECT_EQ(view.Edit2->text(), QString::asprintf("%8x", 0xFF0000 - 0xFF + 0x41));
+    main->action("tb:SpeedButton10Click")->trigger();
+    EXPECT_EQ(view.Edit3->text(), "0");
+}
+
+TEST_F(AppWindow, PageStartFieldAndScrollBar)
+{
+    start();
+    TFileWin& view = hexView();
+    view.Edit3->setFocus();
+    view.Edit3->setText("123");
+    QTest::keyClick(view.Edit3, Qt::Key_Return);
+    EXPECT_TRUE(line(view, 0).startsWith("   120:"));
+    view.Edit3->setText("900000"); // beyond the buffer: the last page
+    QTest::keyClick(view.Edit3, Qt::Key_Return);
+    EXPECT_TRUE(line(view, 15).startsWith("7ffff0:"));
+
+    view.Edit3->setText("0");
+    QTest::keyClick(view.Edit3, Qt::Key_Return);
+    view.ScrollBar1->setSliderDown(true);
+    view.ScrollBar1->setValue(3);
+    EXPECT_EQ(view.Edit3->text(), "300");
+    EXPECT_EQ(view.Edit3->palette().color(QPalette::Base), QColor(Qt::yellow));
+    EXPECT_TRUE(line(view, 0).startsWith("     0:"));
+    view.ScrollBar1->setSliderDown(false);
+    EXPECT_EQ(view.Edit3->palette().color(QPalette::Base), QColor(Qt::white));
+    EXPECT_TRUE(line(view, 0).startsWith("   300:"));
+}
+
+TEST_F(AppWindow, FindRepeatAndReplace)
+{
+    start();
+    TFileWin& view = hexView();
+    main->action("S1Click")->trigger();
+    FindDialog* find = main->findDialog();
+    ASSERT_TRUE(find->isVisible());
+    find->FindEdit->setText("FF");
+    QTest::mouseClick(find->FindNextBtn, Qt::LeftButton);
+    EXPECT_EQ(shown, std::vector<std::string>{"Не найден!"});
+    find->FindEdit->setText("ff");
+    QTest::mouseClick(find->FindNextBtn, Qt::LeftButton);
+    EXPECT_EQ(view.RichEdit1->textCursor().selectedText(), "ff");
+    EXPECT_EQ(view.RichEdit1->textCursor().selectionStart(), 9);
+    main->action("S2Click")->trigger();
+    EXPECT_EQ(view.RichEdit1->textCursor().selectionStart(), 12);
+    EXPECT_EQ(view.Edit1->text(), "1 ");
+
+    main->action("R1Click")->trigger();
+    ReplaceDialog* replace = main->replaceDialog();
+    replace->ReplaceEdit->setText("7E");
+    QTest::mouseClick(replace->ReplaceBtn, Qt::LeftButton);
+    EXPECT_EQ(DeviceBuffer::instance()[1], 0x7E);
+    EXPECT_EQ(line(view, 0).mid(12, 2), "7E");
+    replace->ReplaceEdit->setText("g1");
+    QTest::mouseClick(replace->ReplaceBtn, Qt::LeftButton);
+    EXPECT_EQ(shown.back(), kNotHexText);
+    EXPECT_EQ(DeviceBuffer::instance()[1], 0x7E);
+    replace->FindEdit->setText("7E");
+    view.RichEdit1->setTextCursor(QTextCursor(view.RichEdit1->document()));
+    QTest::mouseClick(replace->FindNextBtn, Qt::LeftButton);
+    EXPECT_EQ(view.RichEdit1->textCursor().selectionStart(), 12);
+}
+
+TEST_F(AppWindow, CloseAndRestartRestoreChipAndDataFile)
+{
+    start();
+    const fs::path data = dir / "image.bin";
+    {
+        std::ofstream out(data, std::ios::binary);
+        for (int i = 0; i < 0x200; ++i)
+            out.put(static_cast<char>(i * 7));
+    }
+    dialogs->openName = data.string();
+    main->action("tb:LoadFileClick")->trigger();
+    ASSERT_NE(main->fileWin(), nullptr);
+    EXPECT_EQ(main->FileName(), data.string());
+    EXPECT_EQ(DeviceBuffer::instance()[0x101], static_cast<uint8_t>(0x101 * 7));
+    ASSERT_GT(main->ListBox1->count(), 1);
+    main->ListBox1->setCurrentRow(1);
+    main->List1OnDbClick();
+    const std::string chip = main->typeSelection()->chip.ChipName;
+    const int chipIndex = main->typeSelection()->ChipIndex;
+
+    restart();
+    EXPECT_TRUE(shown.empty());
+    EXPECT_TRUE(fs::exists(dir / kConfigFileName));
+    EXPECT_EQ(main->FileName(), data.string());
+    EXPECT_EQ(DeviceBuffer::instance()[0x101], static_cast<uint8_t>(0x101 * 7));
+    ASSERT_NE(main->fileWin(), nullptr);
+    EXPECT_EQ(main->fileWinFrame()->windowTitle().toStdString(), data.string());
+    EXPECT_EQ(main->typeSelection()->chip.ChipName, chip);
+    EXPECT_EQ(main->typeSelection()->ChipIndex, chipIndex);
+    EXPECT_EQ(main->ListBox1->currentRow(), chipIndex);
+}
+
+TEST_F(AppWindow, OtherVersionAndUnwritableConfiguration)
+{
+    std::ofstream(dir / kConfigFileName) << "Pontvex99 version 9\r\n1\r\n";
+    start();
+    EXPECT_EQ(shown, std::vector<std::string>{"第一次运行新版本"});
+    shown.clear();
+    // The folder is gone when the window closes: the user hears of it, nothing crashes.
+    main->session.ProgramDir = (dir / "gone" / "").string();
+    main->close();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_NE(shown[0].find((dir / "gone").string()), std::string::npos);
+}
+
+TEST_F(AppWindow, CounterProgClickAndIdClick)
+{
+    start();
+    main->countSuccess();
+    main->CountSuccess(0);
+    main->countSuccess();
+    EXPECT_EQ(main->Counter->text(), "2");
+
+    ASSERT_GT(main->ListBox1->count(), 1);
+    const int chosen = main->typeSelection()->chipSelection;
+    main->ListBox1->setCurrentRow(chosen == 0 ? 1 : 0);
+    main->action("ProgClick")->trigger();
+    EXPECT_EQ(shown, std::vector<std::string>{"必需双击鼠标才能改变Тип:"});
+    EXPECT_EQ(main->ListBox1->currentRow(), chosen);
+
+    shown.clear();
+    main->action("IDClick")->trigger();
+    EXPECT_EQ(shown, std::vector<std::string>{"Код ИД   = 00,    Тип      = 00"});
+    shown.clear();
+    main->ComboBox2Change(2);
+    main->action("IDClick")->trigger();
+    EXPECT_EQ(shown, std::vector<std::string>{"Эта команда только для (27xxx,28xxx,29xxx) EPROM  "});
+}
+
+TEST_F(AppWindow, SystemParametersOffline)
+{
+    start();
+    main->action("SystemClick")->trigger();
+    TEp3* ep3 = main->ep3();
+    ASSERT_TRUE(ep3->isVisible());
+    EXPECT_EQ(ep3->windowTitle(), u("Параметры системы"));
+    EXPECT_EQ(ep3->Edit4->text(), u("Ош."));
+    EXPECT_FALSE(ep3->Button5->isVisible());
+    QTest::mouseClick(ep3->Button1, Qt::LeftButton);
+    EXPECT_TRUE(QRegularExpression(R"(^\d+\.\d+\.\d+\.\d+\..+)").match(ep3->Edit1->text()).hasMatch())
+        << ep3->Edit1->text().toStdString();
+    QTest::mouseClick(ep3->Button2, Qt::LeftButton);
+    EXPECT_EQ(ep3->Edit4->text(), u("Нет устройства"));
+    EXPECT_EQ(ep3->Edit2->text(), "0");
+    QTest::mouseClick(ep3->Button4, Qt::LeftButton);
+    EXPECT_EQ(ep3->Edit4->text(), u("Нет устройства!  "));
+}
+
+TEST_F(AppWindow, SimulatedBoxAnswersAndPassesThePortTest)
+{
+    ProgramOptions options;
+    options.connection = ProgramOptions::Connection::Simulator;
+    start();
+    SimulatedBox box(options, main->qtPrompt());
+    ASSERT_TRUE(box.attach(link));
+    EXPECT_TRUE(link.Connected());
+    main->createSystemWindow();
+    main->ep3()->refreshStatus();
+    EXPECT_TRUE(main->ep3()->Edit4->text().startsWith("Ptvex55+"))
+        << main->ep3()->Edit4->text().toStdString();
+    QTest::mouseClick(main->ep3()->Button2, Qt::LeftButton);
+    EXPECT_EQ(main->ep3()->Edit4->text(), u("Готово! "));
+    EXPECT_EQ(main->ep3()->Edit2->text(), "100");
+    link.Disconnect();
+}
+
+TEST(ProgramOptionsTest, SharedConnectionOptions)
+{
+    auto o = parseProgramOptions({"--port", "/dev/pts/7"});
+    EXPECT_EQ(o.connection, ProgramOptions::Connection::Port);
+    EXPECT_EQ(o.port, "/dev/pts/7");
+    EXPECT_TRUE(o.error.empty());
+    const std::string chip = boxsim::chipModelNames().front();
+    o = parseProgramOptions({"--simulator", "--socket-chip=" + chip, "--firmware-id", "kelm3v52"});
+    EXPECT_EQ(o.connection, ProgramOptions::Connection::Simulator);
+    EXPECT_EQ(o.socketChip, chip);
+    EXPECT_EQ(o.firmwareId, "kelm3v52");
+    EXPECT_TRUE(o.error.empty()) << o.error;
+    EXPECT_EQ(parseProgramOptions({"--offline"}).connection, ProgramOptions::Connection::Offline);
+    EXPECT_EQ(parseProgramOptions({}).connection, ProgramOptions::Connection::Ask);
+    for (const std::vector<std::string>& bad :
+         std::vector<std::vector<std::string>>{{"--chip", "x"},
+                                               {"--socket-chip", chip},
+                                               {"--simulator", "--offline"},
+                                               {"--port"},
+                                               {"--simulator", "--socket-chip", "no-such-chip"},
+                                               {"--simulator", "--socket-empty", "--socket-chip", chip},
+                                               {"--simulator", "--firmware-id", "123456789"}})
+        EXPECT_FALSE(parseProgramOptions(bad).error.empty()) << bad[0];
+}
+
+} // namespace
