@@ -214,6 +214,7 @@ void FamilyWindow::setFieldValue(const std::string& which, int64_t value)
     if (AddressField* field = findField(which)) {
         field->value = value;
         field->text = hexText(value, "%llx");
+        changed();
     }
 }
 
@@ -394,6 +395,15 @@ void FamilyWindow::Button1Click()
 void FamilyWindow::MFGClick()
 {
     setIdText(host.readIdCode());
+    // The ID reader leaves its 12.5 V level selected; the socket rests at 0 V.
+    try {
+        if (link.Connected()) {
+            suppliesOff();
+            link.Flush();
+        }
+    } catch (const LinkLost&) {
+        ErrorFlag = 1;
+    }
 }
 
 void FamilyWindow::CancelBtnClick()

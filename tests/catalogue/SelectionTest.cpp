@@ -354,6 +354,8 @@ TEST_F(SelectionTest, FamilyIdButtonUsesTheDialogsReader)
     log->replies = {0x1E, 0x8C};
     family()->press("id");
     EXPECT_EQ(family()->idText(), "1e,8c");
+    // The reader leaves 12.5 V selected; the window's ID button sets it back to 0.
+    EXPECT_EQ(link.shadows().pinLatch[6] & 0x0F, 0x0F);
 }
 
 } // namespace

@@ -65,12 +65,20 @@ FamilyWindowWidget::FamilyWindowWidget(FamilyWindow& family, QWidget* parent)
 
     // Command buttons, four to a row, in declared order.
     auto* buttonGrid = new QGridLayout;
+    const bool autoGroup = !family.autoSteps().empty();
+    size_t cell = 0;
     for (size_t i = 0; i < family.buttons().size(); ++i) {
         const ButtonControl& control = family.buttons()[i];
+        // "Авто" sits in its group under the step boxes, not among the commands.
+        if (autoGroup && (control.name == "Button1" || control.handler == "Button1Click")) {
+            buttons_.push_back(nullptr);
+            continue;
+        }
         auto* button = new QPushButton(q(control.caption), this);
         button->setObjectName(q(control.name));
         button->setAutoDefault(false);
-        buttonGrid->addWidget(button, static_cast<int>(i / 4), static_cast<int>(i % 4));
+        buttonGrid->addWidget(button, static_cast<int>(cell / 4), static_cast<int>(cell % 4));
+        ++cell;
         buttons_.push_back(button);
         connect(button, &QPushButton::clicked, this, [this, i] {
             ButtonControl& c = family_.buttons()[i];
@@ -108,7 +116,7 @@ FamilyWindowWidget::FamilyWindowWidget(FamilyWindow& family, QWidget* parent)
         lower->addWidget(box);
     }
 
-    if (!family.autoSteps().empty()) {
+    if (autoGroup) {
         auto* box = new QGroupBox(q(family.autoGroupCaption()), this);
         box->setObjectName("AutoGroup");
         auto* boxLayout = new QVBoxLayout(box);
@@ -190,12 +198,15 @@ void FamilyWindowWidget::refresh()
     setWindowTitle(title);
     message_->setText(q(family_.message()));
     address_->setText(q(family_.addressText()));
-    progress_->setRange(0, static_cast<int>(std::max<int64_t>(family_.progressMax(), 0)));
-    progress_->setValue(
-        static_cast<int>(std::clamp<int64_t>(family_.progressValue(), 0, family_.progressMax())));
+    // A range of 0..0 would show Qt's busy animation before the first command.
+    const int64_t max = std::clamp<int64_t>(family_.progressMax(), 1, INT32_MAX);
+    progress_->setRange(0, static_cast<int>(max));
+    progress_->setValue(static_cast<int>(std::clamp<int64_t>(family_.progressValue(), 0, max)));
     chipName_->setText(q(family_.chipNameText()));
     id_->setText(q(family_.idText()));
     for (size_t i = 0; i < buttons_.size() && i < family_.buttons().size(); ++i) {
+        if (!buttons_[i])
+            continue;
         buttons_[i]->setText(q(family_.buttons()[i].caption));
         buttons_[i]->setEnabled(family_.buttons()[i].enabled);
     }
@@ -226,7 +237,7 @@ void FamilyWindowWidget::closeEvent(QCloseEvent* event)
 QPushButton* FamilyWindowWidget::button(const QString& caption) const
 {
     for (QPushButton* b : buttons_)
-        if (b->text() == caption || b->objectName() == caption)
+        if (b && (b->text() == caption || b->objectName() == caption))
             return b;
     if (autoButton_ && (autoButton_->text() == caption || autoButton_->objectName() == caption))
         return autoButton_;
