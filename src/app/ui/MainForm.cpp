@@ -24,6 +24,7 @@
 #include <QMenuBar>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QScreen>
 #include <QStatusBar>
 #include <QTextDocument>
 #include <QTextEdit>
@@ -283,6 +284,14 @@ void TMainForm::buildMenus()
     QMenu* help = menuBar()->addMenu(q("&Помощь"));
     help->addSeparator();
     help->addAction(makeAction("HelpAbout", "&О программе...", &TMainForm::HelpAbout));
+}
+
+void TMainForm::showMaximizedOnScreen()
+{
+    // Without a window manager "maximised" is only a wish: take the screen's area too.
+    if (QScreen* screen = QGuiApplication::primaryScreen())
+        setGeometry(screen->availableGeometry());
+    showMaximized();
 }
 
 void TMainForm::createSystemWindow()
@@ -694,6 +703,13 @@ void TMainForm::familyWindowShown(FamilyWindow& window, bool created)
         // A top-level window of its own, kept for the rest of the run.
         widget = new FamilyWindowWidget(window, this);
         widget->setWindowFlag(Qt::Window);
+        // At the right edge of the screen, below the bars, clear of the hex view.
+        widget->adjustSize();
+        if (QScreen* screen = QGuiApplication::primaryScreen()) {
+            const QRect area = screen->availableGeometry();
+            widget->move(area.right() - widget->frameGeometry().width() - 8,
+                         area.top() + std::min(160, std::max(0, area.height() - widget->height() - 40)));
+        }
     }
     widget->refresh();
     widget->show();

@@ -85,6 +85,7 @@ public:
     // dialogs: the open, save and format dialogs (null: the platform's and TFileFormat).
     void createDialogs(std::unique_ptr<FileDialogs> dialogs = nullptr);
     void createTypeSelection();
+    void showMaximizedOnScreen();
 
     // --- commands -----------------------------------------------------------------
     void FileNew();

@@ -333,7 +333,7 @@ int runProgram(int argc, char** argv)
     main.createTypeSelection();
 
     startup.close();
-    main.showMaximized();
+    main.showMaximizedOnScreen();
     QObject::connect(&main, &TMainForm::closed, &app, &QCoreApplication::quit);
     const int code = QApplication::exec();
     link.setPrompt(nullptr);

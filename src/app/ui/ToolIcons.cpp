@@ -129,17 +129,18 @@ void draw(QPainter& p, ToolPicture picture)
         break;
     }
     case ToolPicture::Id: {
+        // "ID" under a magnifying glass.
+        p.setPen(QPen(QColor(0x50, 0x30, 0x10), 3.5));
+        p.drawLine(QPointF(21, 21), QPointF(29, 29));
+        p.setPen(QPen(QColor(0x40, 0x40, 0x40), 2));
+        p.setBrush(QColor(0xF0, 0xF6, 0xFF));
+        p.drawEllipse(QPointF(13, 13), 11, 11);
         QFont font("DejaVu Sans");
         font.setBold(true);
-        font.setPixelSize(15);
+        font.setPixelSize(11);
         p.setFont(font);
         p.setPen(QColor(0x10, 0x30, 0x90));
-        p.drawText(QRectF(0, 2, 22, 18), Qt::AlignCenter, "ID");
-        p.setPen(QPen(QColor(0x50, 0x30, 0x10), 3));
-        p.drawLine(QPointF(22, 22), QPointF(29, 29));
-        p.setPen(QPen(QColor(0x40, 0x40, 0x40), 2));
-        p.setBrush(Qt::NoBrush);
-        p.drawEllipse(QPointF(14, 14), 9, 9);
+        p.drawText(QRectF(2, 2, 22, 22), Qt::AlignCenter, "ID");
         break;
     }
     case ToolPicture::PageUp:
