@@ -116,10 +116,13 @@ public:
     // toggle bits) can be brought up to io.now().
     virtual void beforeSample(ChipIo& io) { (void)io; }
 
-    // Family commands (160 and up) the box runs with the chip's help. reply
-    // has the command's reply size, preset to 0xFF. Return false to leave the
-    // command to the box's generic behaviour. The box's firmware helpers
-    // (Box::firmwareWritePins, Box::samplePins, ...) are public for this.
+    // Firmware commands (128 and up, except the page commands 136/146/150,
+    // whose bytes the box writes as they arrive) are offered to the chip
+    // first; family commands (160 and up) need it. reply has the command's
+    // reply size, preset to 0xFF. Return false to leave the command to the
+    // box's generic behaviour. The box's firmware helpers
+    // (Box::firmwareWritePins, Box::samplePins, Box::advance, ...) are public
+    // for this; time spent inside (Box::advance) keeps the box busy.
     virtual bool onCommand(Box& box, ChipIo& io, uint8_t command, std::span<const uint8_t> operands,
                            std::span<uint8_t> reply)
     {

@@ -169,8 +169,9 @@ TEST(BoxPty, FirmwareIdImageAndDump)
     }
     std::ofstream(image, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     fs::remove(dump);
+    fs::path trace = tempFile("trace.txt");
     BoxProcess box({"--chip", "TEST28", "--image", image.string(), "--dump", dump.string(), "--firmware-id",
-                    "kelm3v52"});
+                    "kelm3v52", "--trace", trace.string()});
     SimOpener opener(box.path());
     ProgrammerLink link;
     link.setPortOpener(&opener);
@@ -182,6 +183,10 @@ TEST(BoxPty, FirmwareIdImageAndDump)
     std::ifstream in(dump, std::ios::binary);
     std::vector<char> back((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     EXPECT_EQ(back, bytes);
+    std::ifstream t(trace);
+    std::string text((std::istreambuf_iterator<char>(t)), std::istreambuf_iterator<char>());
+    EXPECT_NE(text.find("t=00000001 > 0F"), std::string::npos) << text;
+    EXPECT_NE(text.find("< 6B 65 6C 6D 33 76 35 32 00"), std::string::npos) << text;
 }
 
 TEST(BoxPty, BadInputIsReportedNeverHangs)
@@ -241,6 +246,12 @@ TEST(BoxPty, RealTimePacingHoldsRepliesForTheAdapterTimer)
     }
     double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
     EXPECT_GE(ms, 20 * 5.0);
+    // 1000 no-ops take their 95.5 ms on the line before the next reply.
+    t0 = std::chrono::steady_clock::now();
+    link.LinkDelay(1000);
+    link.CheckSocketStatus();
+    ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+    EXPECT_GE(ms, 95.0);
     link.Disconnect();
     EXPECT_EQ(box.wait(), 0) << box.errors();
 }
