@@ -128,6 +128,17 @@ void EpromWindow::SelectChip(const ChipSelection& chip)
         return;
     }
     rowIndex_ = chip.VariantIndex;
+    try {
+        setUpChip(chip);
+    } catch (const LinkLost&) {
+        // The link has told the user; the window stays for the buffer's sake.
+        ErrorFlag = 1;
+        setMessage(connectionErrorText());
+    }
+}
+
+void EpromWindow::setUpChip(const ChipSelection& chip)
+{
     link.ResetSocket();
     if (!link.Connected()) {
         setMessage(connectionErrorText());
@@ -151,6 +162,7 @@ void EpromWindow::SelectChip(const ChipSelection& chip)
     setFieldValue("BufferStart", BufferStart());
     setFieldValue("ChipStart", ChipStart());
     setFieldValue("LastAddress", r.AddressMask);
+    link.Flush();
 }
 
 bool EpromWindow::rowChosen()

@@ -122,6 +122,8 @@ protected:
     int64_t LastAddress() const { return fieldValue("LastAddress"); }
 
 private:
+    // SelectChip's socket and window set-up for a real row.
+    void setUpChip(const ChipSelection& chip);
     // Refuses a command while no real row is chosen.
     bool rowChosen();
     // The one place where Read and Verify take bytes from the box: n reads of
