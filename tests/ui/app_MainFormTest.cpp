@@ -365,6 +365,56 @@ TEST_F(AppWindow, CounterProgClickAndIdClick)
     EXPECT_EQ(shown, std::vector<std::string>{"Эта команда только для (27xxx,28xxx,29xxx) EPROM  "});
 }
 
+TEST_F(AppWindow, RepeatBringsBackTheSavedChoice)
+{
+    start();
+    ASSERT_GT(main->ListBox1->count(), 2);
+    main->ListBox1->setCurrentRow(1);
+    main->List1OnDbClick();
+    const std::string saved = main->typeSelection()->chip.ChipName;
+    ASSERT_TRUE(main->SaveConfig());
+    main->ListBox1->setCurrentRow(2);
+    main->List1OnDbClick();
+    ASSERT_NE(main->typeSelection()->chip.ChipName, saved);
+    main->action("BeforClick")->trigger();
+    EXPECT_EQ(main->typeSelection()->chip.ChipName, saved);
+    EXPECT_EQ(main->ListBox1->currentRow(), 1);
+    EXPECT_TRUE(shown.empty());
+}
+
+TEST_F(AppWindow, ContextMenuHelpAndTypeBar)
+{
+    start();
+    TFileWin& view = hexView();
+    emit view.MaxAddrClick();
+    EXPECT_TRUE(main->inputHexDlg()->isVisible());
+    EXPECT_FALSE(main->inputHexDlg()->Edit1->isEnabled());
+    emit view.FillClick();
+    EXPECT_TRUE(main->inputHexDlg()->Edit1->isEnabled());
+    main->inputHexDlg()->hide();
+
+    main->action("tb:HelpSearch")->trigger();
+    main->action("HelpAbout")->trigger();
+    ASSERT_EQ(shown.size(), 2u);
+    for (const auto& text : shown)
+        EXPECT_NE(text.find(kWebAddress), std::string::npos);
+
+    // The factory test window is not there yet: a double click does nothing.
+    auto* typeBar = main->findChild<QToolBar*>("TypeBar");
+    QTest::mouseDClick(typeBar, Qt::LeftButton, {}, QPoint(typeBar->width() - 2, typeBar->height() / 2));
+    EXPECT_EQ(shown.size(), 2u);
+
+    // Without a hex view the page and fill commands do nothing.
+    main->fileWinFrame()->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(main->fileWin(), nullptr);
+    main->action("tb:MainFillClick")->trigger();
+    main->action("tb:SpeedButton8Click")->trigger();
+    main->action("S2Click")->trigger();
+    EXPECT_FALSE(main->inputHexDlg()->isVisible());
+    EXPECT_EQ(shown.size(), 2u);
+}
+
 TEST_F(AppWindow, SystemParametersOffline)
 {
     start();

@@ -15,6 +15,12 @@ QString plainCaption()
     return QApplication::applicationDisplayName();
 }
 
+// A window that is not shown yet would put the box at its corner: centre on the screen then.
+QWidget* shownOrNull(QWidget* parent)
+{
+    return parent && parent->isVisible() ? parent : nullptr;
+}
+
 bool ask(QWidget* parent, const std::string& text, bool cancel)
 {
     QMessageBox box(QMessageBox::Question, plainCaption(), QString::fromStdString(text),
@@ -42,14 +48,14 @@ bool QtPrompt::askYesNo(const std::string& text)
 {
     if (answerer)
         return answerer(Kind::YesNo, text);
-    return ask(parent_, text, false);
+    return ask(shownOrNull(parent_), text, false);
 }
 
 bool QtPrompt::askYesCancel(const std::string& text)
 {
     if (answerer)
         return answerer(Kind::YesCancel, text);
-    return ask(parent_, text, true);
+    return ask(shownOrNull(parent_), text, true);
 }
 
 void QtPrompt::showMessage(const std::string& text)
@@ -58,7 +64,7 @@ void QtPrompt::showMessage(const std::string& text)
         answerer(Kind::Message, text);
         return;
     }
-    tell(parent_, plainCaption(), text);
+    tell(shownOrNull(parent_), plainCaption(), text);
 }
 
 void QtPrompt::showBox(const std::string& text)
@@ -67,7 +73,7 @@ void QtPrompt::showBox(const std::string& text)
         answerer(Kind::Box, text);
         return;
     }
-    tell(parent_, " ", text);
+    tell(shownOrNull(parent_), " ", text);
 }
 
 } // namespace pontvex
