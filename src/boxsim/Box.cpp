@@ -921,6 +921,19 @@ void Box::executeFamily(uint8_t c, std::span<const uint8_t> ops, std::vector<uin
     case 166:
         firmwareWritePins(kLowPins, op, true);
         return;
+    case 176:
+        // Two-wire byte: each bit on SDA (21) while SCL (22) is low, then a
+        // high pulse on SCL; H is the released pin, L its sinking driver.
+        for (int i = 7; i >= 0; --i) {
+            mode_[21] = ((op >> i) & 1) ? PinMode::Float : PinMode::Drive;
+            settle();
+            mode_[22] = PinMode::Float;
+            settle();
+            mode_[22] = PinMode::Drive;
+            settle();
+        }
+        advance(8);
+        return;
     default:
         break;
     }

@@ -173,6 +173,38 @@ TEST(BoxCommands, DataCommandsOfPortZeroMoveBytesBothWays)
     EXPECT_EQ(box.feed({165}), Bytes{0x3C});
 }
 
+// An 8-pin two-wire part at socket pins 17..24 that keeps SDA at each SCL rise.
+class TwoWireListener : public ChipModel {
+public:
+    std::string name() const override { return "LISTENER"; }
+    int pinCount() const override { return 8; }
+    int firstSocketPin() const override { return 17; }
+    int vccPin() const override { return 8; }
+    int gndPin() const override { return 4; }
+    void onPins(ChipIo& io) override
+    {
+        if (io.powered() && io.rose(6)) {
+            bits.push_back(io.pin(5).level);
+        }
+    }
+    std::vector<int> bits;
+};
+
+TEST(BoxCommands, TwoWireByteShiftsOutMostSignificantBitFirst)
+{
+    auto chip = std::make_unique<TwoWireListener>();
+    TwoWireListener* c = chip.get();
+    Box box;
+    box.insertChip(std::move(chip));
+    // Latches 0 so L sinks; ground on 20, pin 24 floated high powers the chip.
+    box.feed({11, 0x00, 27, 0x40, 55, 101, 102});
+    box.feed({176, 0xA1});
+    EXPECT_EQ(c->bits, (std::vector<int>{1, 0, 1, 0, 0, 0, 0, 1}));
+    EXPECT_EQ(box.pinLevel(22), 0) << "SCL ends low";
+    EXPECT_EQ(box.pinLevel(21), 1) << "SDA keeps the last bit";
+    EXPECT_EQ(box.errorReport(), "");
+}
+
 TEST(BoxCommands, TraceListsEveryCommandWithTimeAndMeaning)
 {
     Box box;
