@@ -359,3 +359,92 @@ TEST(PinRule, PulsesLastTheirNoOpBytes)
 
 } // namespace
 } // namespace pontvex::boxsim
+
+namespace pontvex::boxsim {
+namespace {
+
+TEST(PinRuleSequences, EpromProgramCommandWithVppOnTheOutputEnablePin)
+{
+    auto chip = simtest::chip("27C32"); // the 12.5 V 2732
+    ASSERT_TRUE(chip);
+    Bench b(std::move(chip));
+    b.link.SetPulseLength(10);
+    b.link.SetVppVoltage(12500);
+    b.link.RouteVcc(32);
+    b.link.LinkDelay(1000);
+    b.link.SetBusMode(15);
+    auto address0 = [&] {
+        // Address 0 of a 4 K part, every bit above A11 set.
+        b.link.WriteLatch(0, 0xFF);
+        b.link.WriteLatch(1, 0x00);
+        b.link.WriteLatch(2, 0xFF);
+        b.link.WriteLatch(3, 0xC1);
+        b.link.WriteLatch(4, 0x33);
+    };
+    address0();
+    b.link.FloatPin(35);
+    b.link.DrivePin(28);
+    b.link.FloatPin(26);
+    b.link.RouteVpp(28);
+    b.link.RouteClock(0);
+    b.link.SendByte(141);
+    b.link.SendByte(0x5A);
+    EXPECT_EQ(b.link.ReceiveByte(), 0x5A);
+    address0();
+    b.link.SendByte(141);
+    b.link.SendByte(0x0F);
+    EXPECT_EQ(b.link.ReceiveByte(), 0x0A) << "bits only go from 1 to 0";
+    EXPECT_EQ(b.now().chip()->image()[0], 0x0A);
+    EXPECT_EQ(b.box->vppRoutedPins(), std::vector<int>{28}) << "the verify read gives the route back";
+    EXPECT_EQ(b.box->pin(28).source, PinSource::Vpp);
+    b.link.PowerDown();
+    EXPECT_EQ(b.now().errorReport(), "");
+}
+
+TEST(PinRuleSequences, ReadsWithoutFirmwareSeeTheChipSelectTheAddressWriteRaised)
+{
+    auto chip = simtest::chip("TEST28");
+    static_cast<TestChip*>(chip.get())->memory().assign(0x8000, 0x42);
+    Bench b(std::move(chip));
+    b.link.WriteLatch(3, 0x80); // the RAM's WE high
+    b.link.RouteVcc(34);
+    b.link.SetBusMode(12);
+    b.link.DrivePin(28);
+    b.link.DrivePin(26);
+    b.now();
+    b.chipAs<TestChip>().memory().assign(0x8000, 0x42);
+    setAddress(b.link, 0x100);
+    EXPECT_EQ(b.link.ReadPort(2), 0xFF) << "as written: CE back high, nothing read";
+    b.link.DrivePin(26);
+    b.link.DrivePin(28);
+    EXPECT_EQ(b.link.ReadPort(2), 0x42) << "chip selects driven again after the address";
+    b.link.SendByte(147);
+    EXPECT_EQ(b.link.ReadPort(2), 0x42);
+}
+
+TEST(PinRuleSequences, PortWritesRetakeDrivenAndFloatedPins)
+{
+    Bench b;
+    // A read leaves 17 and 18 driven low; the lock pulse's port writes set them.
+    b.link.DrivePin(17);
+    b.link.DrivePin(18);
+    b.link.SetBusMode(15);
+    b.link.WriteLatch(3, 0xFF);
+    b.link.WriteLatch(2, 0xF3);
+    b.link.WriteLatch(1, 0xFF);
+    EXPECT_EQ(b.level(17), 1);
+    EXPECT_EQ(b.level(18), 1);
+    EXPECT_EQ(b.level(19), 0);
+    EXPECT_EQ(b.level(21), 0);
+    // A strobe ended by a float, then three port writes: 1, 0, 1 on pin 21.
+    b.link.FloatPin(21);
+    std::vector<int> strobe;
+    for (uint8_t v : {24, 16, 24}) {
+        b.link.WriteLatch(2, v);
+        strobe.push_back(b.level(21));
+    }
+    EXPECT_EQ(strobe, (std::vector<int>{1, 0, 1}));
+}
+
+} // namespace
+} // namespace pontvex::boxsim
