@@ -452,6 +452,55 @@ TEST_F(AppWindow, SimulatedBoxAnswersAndPassesThePortTest)
     link.Disconnect();
 }
 
+// No port answers: every open fails.
+class NoPorts : public PortOpener {
+public:
+    std::unique_ptr<Transport> open(const std::string& name, PortOpenResult& result) override
+    {
+        tried.push_back(name);
+        result = PortOpenResult::NoSuchPort;
+        return nullptr;
+    }
+    std::vector<std::string> tried;
+};
+
+TEST_F(AppWindow, NoBoxFoundOffersTheSimulator)
+{
+    start();
+    link.setSettingsPath((dir / "pontv55.con").string());
+    NoPorts ports;
+    std::unique_ptr<SimulatedBox> simulator;
+    ProgramOptions ask;
+    connectLink(ask, link, main->qtPrompt(), simulator, &ports);
+    ASSERT_EQ(shown.size(), 3u);
+    EXPECT_EQ(shown[0].rfind("Включите питание в Pontvex", 0), 0u);
+    EXPECT_EQ(shown[1].rfind("Не найден программатор!", 0), 0u);
+    EXPECT_EQ(shown[2], kSimulatorOffer);
+    EXPECT_EQ(ports.tried.size(), 5u);
+    ASSERT_NE(simulator, nullptr);
+    EXPECT_TRUE(link.Connected());
+    link.Disconnect();
+
+    // Declined: no port is touched and nothing is offered.
+    shown.clear();
+    ports.tried.clear();
+    simulator.reset();
+    answer = false;
+    connectLink(ask, link, main->qtPrompt(), simulator, &ports);
+    EXPECT_EQ(shown.size(), 1u);
+    EXPECT_TRUE(ports.tried.empty());
+    EXPECT_EQ(simulator, nullptr);
+
+    // --offline answers the question itself.
+    shown.clear();
+    ProgramOptions offline;
+    offline.connection = ProgramOptions::Connection::Offline;
+    connectLink(offline, link, main->qtPrompt(), simulator, &ports);
+    EXPECT_TRUE(shown.empty());
+    EXPECT_TRUE(ports.tried.empty());
+    EXPECT_FALSE(link.Connected());
+}
+
 TEST(ProgramOptionsTest, SharedConnectionOptions)
 {
     auto o = parseProgramOptions({"--port", "/dev/pts/7"});

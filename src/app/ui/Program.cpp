@@ -234,17 +234,15 @@ void SimulatedBox::finish(ProgrammerLink& link)
 
 // --- the program ------------------------------------------------------------------------
 
-namespace {
-
 void connectLink(const ProgramOptions& o, ProgrammerLink& link, UserPrompt& prompt,
-                 std::unique_ptr<SimulatedBox>& simulator)
+                 std::unique_ptr<SimulatedBox>& simulator, PortOpener* ports)
 {
     const auto startSimulator = [&] {
         simulator = std::make_unique<SimulatedBox>(o, prompt);
         if (!simulator->attach(link))
             prompt.showMessage("Имитатор программатора не отвечает");
     };
-    link.setPortOpener(&SerialPortOpener::instance());
+    link.setPortOpener(ports ? ports : &SerialPortOpener::instance());
     switch (o.connection) {
     case ProgramOptions::Connection::Offline: {
         AnswerNo no(prompt);
@@ -272,8 +270,6 @@ void connectLink(const ProgramOptions& o, ProgrammerLink& link, UserPrompt& prom
     }
     }
 }
-
-} // namespace
 
 int runProgram(int argc, char** argv)
 {

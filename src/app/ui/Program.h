@@ -57,6 +57,12 @@ private:
 inline constexpr const char* kSimulatorOffer =
     "Программатор не найден.\nРаботать с имитатором программатора? (микросхемы в его панели тоже имитация)";
 
+// Step 4 of the start-up: the connection as the command line asks for it.
+// With no option the user is asked; when no box answers although the user
+// wanted one, the simulated box is offered. ports: null for the serial ports.
+void connectLink(const ProgramOptions& options, ProgrammerLink& link, UserPrompt& prompt,
+                 std::unique_ptr<SimulatedBox>& simulator, PortOpener* ports = nullptr);
+
 // The whole program: start-up window, main window, link, dialogs, type
 // selection, then the message loop. Returns the exit code.
 int runProgram(int argc, char** argv);
