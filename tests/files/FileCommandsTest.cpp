@@ -288,13 +288,18 @@ TEST_F(FileCommandsTest, FilesThatCannotBeReadChangeNothing)
     EXPECT_EQ(session.LoadEnd, 0x1234);
     EXPECT_EQ(views.shown, 0);
     EXPECT_EQ(buffer[0], 0x5A);
+}
 
+TEST_F(FileCommandsTest, FileWithoutReadPermissionChangesNothing)
+{
     if (::geteuid() == 0)
         GTEST_SKIP() << "running as root: file permissions do not stop reads";
+    buffer[0] = 0x5A;
     session.FileName = writeFile("locked.bin", {1, 2, 3});
     fs::permissions(session.FileName, fs::perms::none);
     EXPECT_FALSE(commands.LoadBinFile(0, 0));
     EXPECT_EQ(buffer[0], 0x5A);
+    EXPECT_EQ(prompt.said, std::vector<std::string>{files_text::kOpenBinFailed + session.FileName});
 }
 
 TEST_F(FileCommandsTest, SaveThatCannotBeWrittenSaysSoAndKeepsTheOldFile)
