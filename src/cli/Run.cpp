@@ -101,9 +101,9 @@ public:
 
     int run()
     {
+        const int category = o_.category.empty() ? -1 : parseCategory(o_.category);
         connect();
         selection_ = std::make_unique<TypeSelection>(link_, host_);
-        const int category = o_.category.empty() ? -1 : parseCategory(o_.category);
         if (o_.command == "list")
             return finish(list(category));
 
@@ -121,10 +121,19 @@ private:
         switch (o_.connection) {
         case Connection::Offline:
             return;
-        case Connection::Port:
-            if (!link_.ConnectTo(o_.port))
-                throw CliError(kExitNoBox, "no box answered on " + o_.port);
+        case Connection::Port: {
+            // The link's own texts end up in the one error line.
+            prompt_.holdEverything(true);
+            const bool connected = link_.ConnectTo(o_.port);
+            const std::string told = prompt_.heldText();
+            if (!connected) {
+                prompt_.holdEverything(false);
+                throw CliError(kExitNoBox, "no box answered on " + o_.port +
+                                               (told.empty() ? std::string() : " (" + told + ")"));
+            }
+            prompt_.releaseBoxes();
             return;
+        }
         case Connection::Default:
         case Connection::Simulator:
             startSimulator();

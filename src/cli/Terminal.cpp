@@ -76,6 +76,10 @@ bool CliPrompt::askYesCancel(const std::string& text)
 
 void CliPrompt::showMessage(const std::string& text)
 {
+    if (holdAll_) {
+        heldBoxes_.push_back(text);
+        return;
+    }
     messages_.push_back(text);
     if (status_)
         status_->clearBar();
@@ -97,11 +101,26 @@ void CliPrompt::holdBoxes(bool hold)
         heldBoxes_.clear();
 }
 
+void CliPrompt::holdEverything(bool hold)
+{
+    holdAll_ = hold;
+    holdBoxes(hold);
+}
+
+std::string CliPrompt::heldText() const
+{
+    std::string text;
+    for (const auto& t : heldBoxes_)
+        text += (text.empty() ? "" : "; ") + oneLine(t);
+    return text;
+}
+
 void CliPrompt::releaseBoxes()
 {
     std::vector<std::string> held;
     held.swap(heldBoxes_);
     holdBoxes_ = false;
+    holdAll_ = false;
     for (const auto& text : held)
         showMessage(text);
 }

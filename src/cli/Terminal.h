@@ -31,6 +31,10 @@ public:
 
     // Keeps message boxes back while the caller may replace them by its own error line.
     void holdBoxes(bool hold);
+    // Holds back plain messages as well.
+    void holdEverything(bool hold);
+    // What is held back, on one line.
+    std::string heldText() const;
     // Shows what was held back and stops holding.
     void releaseBoxes();
 
@@ -44,6 +48,7 @@ private:
     Answer answer_;
     StatusOutput* status_ = nullptr;
     bool holdBoxes_ = false;
+    bool holdAll_ = false;
     std::vector<std::string> heldBoxes_;
     bool refused_ = false;
     std::string refusedQuestion_;

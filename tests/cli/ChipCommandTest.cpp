@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <sstream>
+#include <thread>
 
 namespace {
 
@@ -173,6 +175,36 @@ TEST(CliChip, OnATerminalEveryMessageAndAProgressBarAreShown)
     EXPECT_NE(text.find("%  000"), std::string::npos) << text; // percent and address
     EXPECT_NE(text.find("\r\033[K"), std::string::npos);       // the bar is redrawn in place
     EXPECT_EQ(box.readFile("x.bin").size(), 0x1000u);
+}
+
+TEST(CliChip, ReadsThroughASerialPortServedByTheBoxSimulator)
+{
+    const std::string boxsim = PONTVEX_BINARY_DIR "/src/pontvex-boxsim";
+    if (shell("test -x " + boxsim) != 0)
+        GTEST_SKIP() << "pontvex-boxsim is not built";
+    CliSandbox box;
+    const auto image = randomBytes(0x8000, 4242);
+    box.writeFile("image.bin", image);
+    ASSERT_EQ(shell("cd " + box.dir() + " && (" + boxsim +
+                    " --chip 27C256 --image image.bin >sim.out 2>sim.err & echo $! >sim.pid)"),
+              0);
+    std::string port;
+    for (int i = 0; i < 100 && port.empty(); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        const auto out = box.readFile("sim.out");
+        const std::string text(out.begin(), out.end());
+        if (size_t at = text.find("/dev/");
+            at != std::string::npos && text.find('\n', at) != std::string::npos)
+            port = text.substr(at, text.find('\n', at) - at);
+    }
+    ASSERT_FALSE(port.empty()) << "the simulator printed no device path";
+
+    CliResult r =
+        box.run({"--port", port, "--chip", "27C256", "--set", "length=fff", "read", "-o", "head.bin"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "Счт.ОК!\n");
+    EXPECT_EQ(box.readFile("head.bin"), std::vector<uint8_t>(image.begin(), image.begin() + 0x1000));
+    shell("kill $(cat " + box.path("sim.pid") + ") 2>/dev/null; sleep 0.2");
 }
 
 TEST(CliChip, WriteVerifiesByDefault)
