@@ -400,3 +400,22 @@ TEST(Mcu51X8252, LockBitsChosenByTheDataPort)
 }
 
 } // namespace pontvex::mcu51_test
+
+namespace pontvex::mcu51_test {
+
+TEST(Mcu51Rows, AutoOnAnOtpRowSkipsTheEraseStep)
+{
+    Bench bench("P89C51", 9, "AT87F52");
+    bench.host.setEndAddress(0xFF);
+    const auto image = randomBytes(0x100, 6);
+    std::copy(image.begin(), image.end(), bench.buffer().data());
+    for (auto& step : bench.w().autoSteps())
+        step.checked = step.shortName != "lock";
+    bench.press("auto");
+    EXPECT_EQ(bench.w().message(), "Авто ОК!");
+    EXPECT_EQ(bench.chip40()->erases(), 0);
+    EXPECT_EQ(bench.host.successCount, 1);
+    EXPECT_TRUE(std::equal(image.begin(), image.end(), bench.chipImage().begin()));
+}
+
+} // namespace pontvex::mcu51_test
