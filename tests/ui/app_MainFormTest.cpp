@@ -1,4 +1,5 @@
 // Boxes from QtPrompt are answered by a script here; boxsim before Qt (emit).
+#include "boxsim/Box.h"
 #include "boxsim/chips/Registry.h"
 
 #include "app/AppInfo.h"
@@ -499,6 +500,47 @@ TEST_F(AppWindow, NoBoxFoundOffersTheSimulator)
     EXPECT_TRUE(shown.empty());
     EXPECT_TRUE(ports.tried.empty());
     EXPECT_FALSE(link.Connected());
+}
+
+TEST_F(AppWindow, ReadOnTheSimulatedBoxRedrawsTheHexView)
+{
+    // The program's start-up on the simulated box, whose socket follows the chosen chip.
+    main = std::make_unique<TMainForm>(link);
+    link.setPrompt(&main->qtPrompt());
+    main->createSystemWindow();
+    ProgramOptions options;
+    options.connection = ProgramOptions::Connection::Simulator;
+    SimulatedBox simulator(options, main->qtPrompt());
+    ASSERT_TRUE(simulator.attach(link));
+    main->createDialogs(std::make_unique<ScriptDialogs>(main->qtPrompt()));
+    main->onFamilyShown = [&](FamilyWindow&, bool) {
+        simulator.followChip(link, main->typeSelection()->chip.ChipName);
+    };
+    main->createTypeSelection();
+    FamilyWindow* family = main->typeSelection()->currentWindow();
+    ASSERT_NE(family, nullptr);
+    ASSERT_NE(simulator.box().chip(), nullptr);
+    std::vector<uint8_t> image(simulator.box().chip()->image().size());
+    for (size_t i = 0; i < image.size(); ++i)
+        image[i] = static_cast<uint8_t>(i ^ (i >> 8));
+    ASSERT_TRUE(simulator.box().chip()->loadImage(image));
+
+    FamilyWindowWidget* widget = main->familyWidget(*family);
+    ASSERT_NE(widget, nullptr);
+    ASSERT_NE(widget->button(u("Считать")), nullptr);
+    QTest::mouseClick(widget->button(u("Считать")), Qt::LeftButton);
+    EXPECT_EQ(family->ErrorFlag, 0) << family->message();
+    ASSERT_NE(main->fileWin(), nullptr);
+    TFileWin& view = *main->fileWin();
+    EXPECT_EQ(view.page().EndAddress, static_cast<int64_t>(image.size()) - 1);
+    EXPECT_TRUE(std::equal(image.begin(), image.end(), DeviceBuffer::instance().data()));
+    EXPECT_TRUE(line(view, 1).startsWith("    10:  10 11 12")) << line(view, 1).toStdString();
+    uint32_t sum = 0;
+    for (uint8_t b : image)
+        sum += b;
+    EXPECT_EQ(view.Edit2->text(), QString::asprintf("%8x", sum));
+    EXPECT_EQ(widget->messageLine()->text().toStdString(), family->message());
+    link.Disconnect();
 }
 
 TEST(ProgramOptionsTest, SharedConnectionOptions)
