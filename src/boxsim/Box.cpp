@@ -161,6 +161,14 @@ void Box::shortPins(int a, int b)
     }
 }
 
+void Box::breakSwitches(int socketPin)
+{
+    if (socketPin >= 1 && socketPin <= 40) {
+        brokenSwitches_ |= uint64_t{1} << socketPin;
+        settle();
+    }
+}
+
 ChipIo& Box::chipIo()
 {
     return *io_;

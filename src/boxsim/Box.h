@@ -64,6 +64,9 @@ public:
     // Fault injection on socket lines (wiring faults, bent pins).
     void stickPin(int socketPin, int level);
     void shortPins(int socketPinA, int socketPinB);
+    // A supply or ground switch of this pin that never closes (older boxes
+    // have no ground switch on pin 31, for instance).
+    void breakSwitches(int socketPin);
 
     // --- bytes in, replies out ------------------------------------------------
     // Handles one byte that the box takes from its input at time `at` (or when
@@ -211,6 +214,7 @@ private:
     std::array<PinLevel, 41> level_{}; // last resolved
     // Pins on each kind of switch (bit p), from the route registers.
     uint64_t gndMask_ = 0, vppMask_ = 0, vccMask_ = 0;
+    uint64_t brokenSwitches_ = 0;
     std::array<PinLevel, 41> chipSeen_{}; // levels at the chip's last notification
     bool chipNotified_ = false;
     // Placement of the chip, cached at insertion (asked in every settle).

@@ -52,6 +52,10 @@ bool FaultPlan::add(const std::string& text, std::string& error)
         dropReplyIndex = n;
         return true;
     }
+    if (key == "broken-switch" && parseNumber(value, n) && n >= 1 && n <= 40) {
+        brokenSwitches.push_back(static_cast<int>(n));
+        return true;
+    }
     if (key == "seed" && parseNumber(value, n)) {
         seed = static_cast<uint64_t>(n);
         return true;
@@ -92,7 +96,7 @@ bool FaultPlan::add(const std::string& text, std::string& error)
     }
     error = "unknown or malformed fault \"" + text +
             "\" (vanish-after=N, drop-reply=N, drop-rate=P, short-identity, mute, stuck-pin=P:L, "
-            "short-pins=P:Q, stuck-cell=ADDR:MASK:BITS, seed=N)";
+            "short-pins=P:Q, broken-switch=P, stuck-cell=ADDR:MASK:BITS, seed=N)";
     return false;
 }
 
@@ -111,6 +115,9 @@ void FaultPlan::applyTo(Box& box) const
     }
     for (auto [a, b] : shortedPins) {
         box.shortPins(a, b);
+    }
+    for (int p : brokenSwitches) {
+        box.breakSwitches(p);
     }
     if (box.chip()) {
         for (const StuckCell& c : stuckCells) {

@@ -26,11 +26,13 @@ struct FaultPlan {
     bool mute = false;                          // the box never answers
     std::vector<std::pair<int, int>> stuckPins; // socket pin, level
     std::vector<std::pair<int, int>> shortedPins;
+    std::vector<int> brokenSwitches; // socket pins whose switches never close
     std::vector<StuckCell> stuckCells;
 
     // Adds one fault written as on the command line:
     //   vanish-after=N  drop-reply=N  drop-rate=P  short-identity  mute
-    //   stuck-pin=P:L  short-pins=P:Q  stuck-cell=ADDR:MASK:BITS (hex)  seed=N
+    //   stuck-pin=P:L  short-pins=P:Q  broken-switch=P  stuck-cell=ADDR:MASK:BITS (hex)
+    //   seed=N
     bool add(const std::string& text, std::string& error);
     bool lineFaults() const;
     // Identity, socket and chip faults (the chip must be inserted first).

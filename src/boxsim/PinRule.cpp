@@ -184,6 +184,9 @@ void Box::updateSwitchMasks()
             gndMask_ |= bit(kGnd[i]);
         }
     }
+    gndMask_ &= ~brokenSwitches_;
+    vppMask_ &= ~brokenSwitches_;
+    vccMask_ &= ~brokenSwitches_;
 }
 
 PinLevel Box::resolve(int p, bool withChip) const

@@ -26,7 +26,7 @@ void usage(std::ostream& out)
            "                      [--input-buffer N] [--list-chips]\n"
            "--latency-ms models a USB-serial adapter and applies with --realtime\n"
            "faults: vanish-after=N drop-reply=N drop-rate=P short-identity mute stuck-pin=P:L\n"
-           "        short-pins=P:Q stuck-cell=ADDR:MASK:BITS seed=N\n"
+           "        short-pins=P:Q broken-switch=P stuck-cell=ADDR:MASK:BITS seed=N\n"
            "exit status: 0 clean run, 1 problems recorded (listed on stderr), 2 could not start\n";
 }
 

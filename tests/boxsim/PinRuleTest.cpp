@@ -180,6 +180,9 @@ TEST(PinRule, ProbeHardwareModelSeesTheGroundSwitchOfPin31)
     other.box->setFirmwareId("kelm3v52");
     other.link.AttachTransport(std::make_unique<SimTransport>(other.box), "SIM");
     EXPECT_EQ(other.link.ProbeHardwareModel(), 99);
+    Bench old;
+    old.box->breakSwitches(31); // a box without the ground switch of pin 31
+    EXPECT_EQ(old.link.ProbeHardwareModel(), 97);
 }
 
 TEST(PinRule, ChipPoweredFromASinkingGroundDriver)
