@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace pontvex {
@@ -32,9 +33,17 @@ public:
                 return true;
             }
         }
-        copy_ = file_.read(static_cast<qint64>(std::min<uint64_t>(limit, INT64_MAX)));
-        if (file_.error() != QFileDevice::NoError)
-            return false;
+        // In pieces, so that a limit far above the file's size allocates nothing for it.
+        char piece[65536];
+        while (static_cast<uint64_t>(copy_.size()) < limit) {
+            const qint64 want = static_cast<qint64>(std::min<uint64_t>(sizeof piece, limit - copy_.size()));
+            const qint64 got = file_.read(piece, want);
+            if (got < 0)
+                return false;
+            if (got == 0)
+                break;
+            copy_.append(piece, got);
+        }
         bytes_ = {reinterpret_cast<const uint8_t*>(copy_.constData()), static_cast<size_t>(copy_.size())};
         return true;
     }

@@ -380,12 +380,22 @@ TEST_F(FileCommandsTest, StartupReloadsByExtensionInAnyCase)
     EXPECT_TRUE(prompt.said.empty());
 }
 
-TEST_F(FileCommandsTest, EmptyBinaryGivesAnEmptyImage)
+TEST_F(FileCommandsTest, EmptyFilesGiveEmptyImages)
 {
     session.FileName = writeFile("empty.bin", {});
     EXPECT_TRUE(commands.LoadBinFile(0, 0));
     EXPECT_EQ(session.LoadEnd, -1);
     EXPECT_EQ(views.end, -1);
+
+    session.FileName = writeFile("empty.hex", {});
+    EXPECT_TRUE(commands.LoadHexFile());
+    EXPECT_EQ(session.LoadEnd, 0);
+    EXPECT_TRUE(prompt.said.empty());
+
+    // Special files without a size are read too.
+    session.FileName = "/dev/null";
+    EXPECT_TRUE(commands.LoadHexFile());
+    EXPECT_TRUE(prompt.said.empty());
 }
 
 } // namespace
