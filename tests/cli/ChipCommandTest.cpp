@@ -88,6 +88,19 @@ TEST(CliChip, AutoProgramsARandomImageIntoASimulated27C256)
     EXPECT_EQ(box.readFile("chip.bin"), image);
 }
 
+TEST(CliChip, AutoOfAMicrocontrollerFamilyWithChosenSteps)
+{
+    CliSandbox box;
+    const auto image = randomBytes(0x1000, 8051);
+    box.writeFile("code.bin", image);
+    // The 8051 windows declare no Auto button; the frame's Auto runs all the same.
+    CliResult r = box.run({"--chip", "AT89C51", "--steps", "erase,blank,write,verify", "--socket-dump",
+                           "chip.bin", "auto", "code.bin"});
+    ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+    EXPECT_EQ(r.out, "Авто ОК!\n");
+    EXPECT_EQ(box.readFile("chip.bin"), image);
+}
+
 TEST(CliChip, ReadsASimulatedChipBackIntoAHexFile)
 {
     CliSandbox box;
