@@ -171,7 +171,8 @@ void HexPage::OnRichKeyDown(Key key)
 
 void HexPage::pageDownButton()
 {
-    if (PageStart + PageSpan + 1 < EndAddress && PageStart + kPageBytes <= kLastPageStart) {
+    // On while a byte of the image lies beyond this page (EndAddress included).
+    if (PageStart + PageSpan < EndAddress && PageStart + kPageBytes <= kLastPageStart) {
         PageStart += kPageBytes;
         ShowPage();
     }

@@ -169,6 +169,16 @@ TEST_F(HexPageTest, EndWithSmallImages)
     page.OnRichKeyDown(HexPage::Key::End);
     EXPECT_EQ(page.PageStart, 0x10);
     EXPECT_EQ(lineText(page, 15).substr(0, 7), "   100:");
+    // "PgDn" still reaches a last page that holds only EndAddress.
+    page.OnRichKeyDown(HexPage::Key::Home);
+    page.pageDownButton();
+    EXPECT_EQ(page.PageStart, 0x100);
+    page.pageDownButton();
+    EXPECT_EQ(page.PageStart, 0x100);
+    page.EndAddress = 0xFF;
+    page.OnRichKeyDown(HexPage::Key::Home);
+    page.pageDownButton();
+    EXPECT_EQ(page.PageStart, 0);
 }
 
 TEST_F(HexPageTest, PageStartField)
