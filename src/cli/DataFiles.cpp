@@ -96,8 +96,7 @@ void saveImage(const Options& options, const std::string& path, const DeviceBuff
 
     std::vector<uint8_t> bytes;
     if (format == FileFormat::Hex) {
-        if (options.start && *options.start != 0)
-            throw usageError("a HEX file always starts at address 0; --start does not apply");
+        // A HEX file always starts at address 0; --start only placed the binary load.
         std::string text;
         WriteHexRecords(text, imageOf(buffer), end);
         bytes.assign(text.begin(), text.end());

@@ -20,7 +20,7 @@ FileFormat formatFor(const std::string& path, const std::string& named, bool for
 int64_t loadImage(const Options& options, const std::string& path, DeviceBuffer& buffer);
 
 // Saves the buffer: binary from --start (default 0) to --end (default
-// defaultEnd), HEX from 0 to --end (default defaultEnd). Written atomically.
+// defaultEnd), HEX always from 0 to --end (default defaultEnd). Written atomically.
 void saveImage(const Options& options, const std::string& path, const DeviceBuffer& buffer,
                int64_t defaultEnd);
 

@@ -47,6 +47,10 @@ TEST(CliConvert, LaneStartAndEndPickBytesLikeTheFormatDialog)
     r = box.run({"--start", "8000", "convert", "six.bin", "mid.bin"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(box.readFile("mid.bin").size(), 6u);
+    // A HEX file starts at 0 whatever --start placed: 0..2 are the buffer's 0xFF.
+    r = box.run({"--start", "3", "--out-format", "hex", "--end", "5", "convert", "six.bin", "-"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, ":06000000FFFFFF101112CA\r\n:00000001FF");
     r = box.run({"--in-format", "bin", "--out-format", "hex", "--end", "3", "convert", "six.bin", "-"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out, ":0400000010111213B6\r\n:00000001FF");
