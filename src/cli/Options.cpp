@@ -285,7 +285,8 @@ Connection (default: the simulator when no --port is given):
   --simulator          the built-in box simulator
   --offline            no box: chip commands are refused
 Simulated socket:
-  --socket-chip NAME   chip model in the socket (default: a model of the chosen chip)
+  --socket-chip NAME   chip model in the socket (default: a model of the chosen chip;
+                       an unknown name lists the models)
   --socket-image FILE  the chip's content before the run (binary)
   --socket-dump FILE   save the chip's content after the run (binary)
   --socket-empty       no chip in the socket
@@ -313,6 +314,10 @@ Files (formats by extension or --in-format/--out-format: bin, hex, cds (load onl
   --start ADDR         hexadecimal: where a binary load starts in the buffer, and the first
                        address of a binary save
   --end ADDR           hexadecimal: the last address saved
+
+Other:
+  -h, --help           this text
+  --version            the program's version
 
 Output: the family's message line on standard output (every change on a terminal,
 the final line when piped); a progress bar on standard error when it is a terminal.
