@@ -1,4 +1,5 @@
 #include "TestFamily.h"
+#include "boxsim/SimTransport.h"
 
 #include <gtest/gtest.h>
 
@@ -281,6 +282,33 @@ TEST_F(FrameTest, VariantOutsideTheTableIsRefused)
     EXPECT_FALSE(family->acceptChip(chip));
     chip.VariantIndex = 2;
     EXPECT_TRUE(family->acceptChip(chip));
+}
+
+// The same frame against the simulated box: what the box itself ends up with.
+TEST(FrameOnTheBox, FailedWriteLeavesTheSocketUnpowered)
+{
+    auto box = std::make_shared<boxsim::Box>();
+    ProgrammerLink link;
+    HeadlessHost host;
+    link.setPrompt(&host.script());
+    ASSERT_TRUE(link.AttachTransport(std::make_unique<boxsim::SimTransport>(box), "SIM"));
+    TTestFamily family(link, host);
+    family.SelectChip(testChip());
+
+    family.failWrite = true;
+    family.WriteClick();
+    EXPECT_EQ(family.ErrorFlag, 1);
+    EXPECT_TRUE(box->vppRoutedPins().empty());
+    EXPECT_EQ(box->vppCode(), 0);
+    EXPECT_EQ(box->vccPin(), 0);
+
+    family.runCommand("", [&] {
+        link.RouteVcc(40);
+        link.RouteClock(19);
+    });
+    EXPECT_EQ(box->clockPin(), 0);
+    EXPECT_EQ(box->vccPin(), 0);
+    EXPECT_TRUE(box->clean()) << box->errorReport();
 }
 
 } // namespace
