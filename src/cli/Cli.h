@@ -12,10 +12,11 @@ namespace pontvex::cli {
 // Exit codes, as --help and docs/cli.md promise them.
 enum ExitCode : int {
     kExitOk = 0,
-    kExitFailed = 1, // the family reported a failure (ErrorFlag)
-    kExitUsage = 2,  // bad command line, unknown chip, option, step or format
-    kExitNoBox = 3,  // no box answered, offline, or the link was lost
-    kExitFile = 4,   // a file could not be read or written
+    kExitFailed = 1,        // the family reported a failure (ErrorFlag)
+    kExitUsage = 2,         // bad command line, unknown chip, option, step or format
+    kExitNoBox = 3,         // no box answered, offline, or the link was lost
+    kExitFile = 4,          // a file could not be read or written
+    kExitInterrupted = 130, // Ctrl-C or SIGTERM ended a chip command (supplies switched off)
 };
 
 // Ends the run with one line on standard error and an exit code.

@@ -328,6 +328,7 @@ Exit codes:
   2  usage: bad command line, unknown chip, option, step or format, question not answered
   3  no box, offline, or the link was lost
   4  file error: a file could not be read or written
+  130  interrupted (Ctrl-C): the command stopped with the socket supplies off
 )";
 }
 

@@ -10,6 +10,7 @@
 #include "cli/FileIo.h"
 #include "cli/Terminal.h"
 
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
@@ -32,6 +33,24 @@ int runConvert(const Options& options)
     return kExitOk;
 }
 
+// Ctrl-C during a chip command must not leave programming voltage on the
+// chip: the first signal ends the command at its next repaint, where the
+// command frame's guard switches the supplies off; a second one ends the
+// program at once.
+volatile std::sig_atomic_t gInterrupted = 0;
+
+extern "C" void onInterrupt(int signal)
+{
+    if (gInterrupted) {
+        std::signal(signal, SIG_DFL);
+        std::raise(signal);
+        return;
+    }
+    gInterrupted = signal;
+}
+
+struct Interrupted {};
+
 // The rest of the program as the family sees it: questions on the terminal,
 // the message line and progress on the console.
 class CliHost : public HeadlessHost {
@@ -40,11 +59,17 @@ public:
     UserPrompt& prompt() override { return prompt_; }
     void familyChanged(FamilyWindow& family) override
     {
-        if (reporting)
-            status_.update(family.message(), family.progressValue(), family.progressMax(),
-                           family.addressText());
+        if (!reporting)
+            return;
+        status_.update(family.message(), family.progressValue(), family.progressMax(), family.addressText());
+        if (gInterrupted && !interruptThrown) {
+            // Once only: the unwinding frame repaints too.
+            interruptThrown = true;
+            throw Interrupted{};
+        }
     }
     bool reporting = false;
+    bool interruptThrown = false;
 
 private:
     CliPrompt& prompt_;
@@ -75,6 +100,8 @@ public:
     {
         link_.setPrompt(&prompt_);
         prompt_.setStatus(&status_);
+        std::signal(SIGINT, onInterrupt);
+        std::signal(SIGTERM, onInterrupt);
         if (options.output == "-")
             status_.messagesToStandardError();
     }
@@ -109,7 +136,15 @@ public:
 
         choose(category);
         applySettings();
-        int code = command();
+        int code = kExitOk;
+        try {
+            code = command();
+        } catch (const CliError& e) {
+            // An interrupted run still leaves its socket dump and trace behind.
+            if (e.code() == kExitInterrupted)
+                finish(e.code());
+            throw;
+        }
         return finish(code);
     }
 
@@ -467,11 +502,19 @@ private:
         window_->ErrorFlag = 0;
         status_.begin(window_->progressValue(), window_->addressText(), window_->message());
         host_.reporting = true;
-        if (button)
-            button->run();
-        else
-            window_->press(lowerAscii(which));
+        try {
+            if (button)
+                button->run();
+            else
+                window_->press(lowerAscii(which));
+        } catch (const Interrupted&) {
+            host_.reporting = false;
+            status_.end(window_->message(), false);
+            throw CliError(kExitInterrupted, "interrupted; the socket supplies are off");
+        }
         host_.reporting = false;
+        if (gInterrupted)
+            throw CliError(kExitInterrupted, "interrupted");
         status_.end(window_->message(), !link_.Connected());
         return outcome();
     }

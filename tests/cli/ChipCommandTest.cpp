@@ -220,6 +220,29 @@ TEST(CliChip, ReadsThroughASerialPortServedByTheBoxSimulator)
     shell("kill $(cat " + box.path("sim.pid") + ") 2>/dev/null; sleep 0.2");
 }
 
+TEST(CliChip, InterruptStopsTheCommandWithTheSuppliesOff)
+{
+    if (!haveProgram("timeout"))
+        GTEST_SKIP() << "timeout (coreutils) is not installed";
+    CliSandbox box;
+    box.writeFile("image.bin", randomBytes(0x100000, 80));
+    // Programming 1 MiB takes far longer than the two seconds before Ctrl-C.
+    const std::string command = "timeout --preserve-status -s INT 2 " + cliBinary() +
+                                " --chip 27C080 --trace trace.txt --socket-dump chip.bin auto image.bin";
+    const int status = shell("cd " + box.dir() + " && " + command + " >out.txt 2>err.txt");
+    EXPECT_EQ(status, 130);
+    const auto err = box.readFile("err.txt");
+    EXPECT_NE(std::string(err.begin(), err.end()).find("interrupted; the socket supplies are off"),
+              std::string::npos);
+    EXPECT_TRUE(box.exists("chip.bin"));
+    // The last commands the box saw take Vpp off the pins and its level to 0 V.
+    const auto traceBytes = box.readFile("trace.txt");
+    const std::string trace(traceBytes.begin(), traceBytes.end());
+    const std::string tail = trace.substr(trace.size() > 2000 ? trace.size() - 2000 : 0);
+    EXPECT_NE(tail.find("Vpp route A := 00"), std::string::npos) << tail;
+    EXPECT_NE(tail.find("pin latch 6 := 0F"), std::string::npos) << tail;
+}
+
 TEST(CliChip, WriteVerifiesByDefault)
 {
     CliSandbox box;
