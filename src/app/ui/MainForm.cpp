@@ -673,7 +673,8 @@ std::string TMainForm::readIdCode()
 void TMainForm::SystemClick()
 {
     createSystemWindow();
-    ep3_->refreshStatus();
+    if (!ep3_->isVisible()) // test results stay while the window is open
+        ep3_->refreshStatus();
     ep3_->show();
     ep3_->raise();
     ep3_->activateWindow();
