@@ -100,8 +100,12 @@ public:
     {
         link_.setPrompt(&prompt_);
         prompt_.setStatus(&status_);
-        std::signal(SIGINT, onInterrupt);
-        std::signal(SIGTERM, onInterrupt);
+        // Without SA_RESTART, so a question waiting on the terminal gives way too.
+        struct sigaction action {};
+        action.sa_handler = onInterrupt;
+        sigemptyset(&action.sa_mask);
+        sigaction(SIGINT, &action, nullptr);
+        sigaction(SIGTERM, &action, nullptr);
         if (options.output == "-")
             status_.messagesToStandardError();
     }
