@@ -133,6 +133,11 @@ TEST(TypeDialogWidget, ListsFollowTheSelectionAndDoubleClickChooses)
         QTest::mouseClick(dialog.ListBox1->viewport(), Qt::LeftButton, {},
                           dialog.ListBox1->visualItemRect(dialog.ListBox1->item(1)).center());
         EXPECT_EQ(selection.GroupName, "AMD");
+        QTest::keyClick(dialog.ListBox1, Qt::Key_Up); // the keys move the group too
+        EXPECT_EQ(selection.GroupName, "ATMEL");
+        EXPECT_EQ(dialog.ListBox2->count(), 2);
+        QTest::keyClick(dialog.ListBox1, Qt::Key_Down);
+        EXPECT_EQ(selection.GroupName, "AMD");
         ASSERT_EQ(dialog.ListBox2->count(), 1);
         EXPECT_EQ(dialog.ListBox2->item(0)->text(), "AM27C256");
         const QPoint at = dialog.ListBox2->visualItemRect(dialog.ListBox2->item(0)).center();

@@ -91,6 +91,9 @@ TTypeDlg::TTypeDlg(TypeSelection& selection, QWidget* parent) : QDialog(parent),
             selection_.groupClicked(ListBox1->row(item));
     });
     connect(ListBox1, &QListWidget::currentRowChanged, this, [this](int row) {
+        // A mouse click is handled once, as a click; this is for the keys.
+        if (QGuiApplication::mouseButtons() != Qt::NoButton)
+            return;
         if (!refreshing_ && row >= 0 && row != selection_.groupSelection)
             selection_.groupKeyed(row);
     });
