@@ -41,6 +41,8 @@ struct Bench {
         selection.ChipName = chipName;
         selection.ExpectedSignature = expected;
         window->SelectChip(selection);
+        // Selecting (the 20-pin window powers the chip on it) leaves the socket idle too.
+        expectIdle();
     }
 
     FamilyWindow& w() { return *window; }
