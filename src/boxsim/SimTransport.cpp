@@ -35,8 +35,15 @@ size_t SimTransport::write(const uint8_t* data, size_t n)
 
 size_t SimTransport::read(uint8_t* data, size_t n, int timeoutMs)
 {
-    if (inbox_.size() < n) {
-        for (auto& d : line_.deliver(std::numeric_limits<double>::infinity(), true)) {
+    // An adapter sends its packet when it is full or when its latency timer
+    // runs out, whatever the host does; a packet still open keeps taking the
+    // replies to commands the host sends after this read.
+    while (inbox_.size() < n) {
+        const SimTime next = line_.nextDelivery();
+        if (next < 0) {
+            break;
+        }
+        for (auto& d : line_.deliver(std::max(next, stats_.hostTime), false)) {
             inbox_.push_back(d);
         }
     }
