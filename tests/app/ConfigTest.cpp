@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <unistd.h>
 
 using namespace pontvex;
@@ -181,6 +182,46 @@ TEST_F(ConfigFile, PureBinaryAndEmptyFilesAreAnotherVersion)
         EXPECT_EQ(LoadConfig(path, mainCaption(), choice, prompt), ConfigLoad::OtherVersion);
         EXPECT_EQ(choice, SavedChoice{});
     }
+}
+
+// Random tails behind a good caption line: never a crash, and whatever is
+// taken stays inside the limits the rest of the program relies on.
+TEST_F(ConfigFile, RandomTailsAreReadSafely)
+{
+    std::mt19937 random(99);
+    int loaded = 0;
+    for (int round = 0; round < 400; ++round) {
+        std::string bytes = mainCaption() + "\r\n";
+        const int length = static_cast<int>(random() % 120);
+        for (int i = 0; i < length; ++i) {
+            const int pick = static_cast<int>(random() % 10);
+            const char any =
+                round % 2 ? static_cast<char>(random()) : static_cast<char>(0x20 + random() % 95);
+            if (pick < 2)
+                bytes += '\n';
+            else if (pick < 6)
+                bytes += static_cast<char>('0' + random() % 10);
+            else
+                bytes += any;
+        }
+        write(bytes);
+        SavedChoice choice;
+        prompt.shown.clear();
+        const ConfigLoad result = LoadConfig(path, mainCaption(), choice, prompt);
+        if (result == ConfigLoad::Loaded) {
+            ++loaded;
+            EXPECT_TRUE(prompt.shown.empty());
+            EXPECT_GE(choice.categoryIndex, 0);
+            EXPECT_LT(choice.categoryIndex, kCategoryCount);
+            EXPECT_LE(choice.SectionPrefix.size(), 4 * kSectionPrefixLimit);
+            EXPECT_LE(choice.FileName.size(), 4 * kConfigLineLimit);
+        } else {
+            EXPECT_EQ(result, ConfigLoad::Damaged);
+            EXPECT_EQ(choice, SavedChoice{});
+            EXPECT_EQ(prompt.shown.size(), 1u);
+        }
+    }
+    EXPECT_GT(loaded, 0);
 }
 
 TEST_F(ConfigFile, UnwritableDirectoryTellsTheUserAndKeepsTheOldFile)
