@@ -52,16 +52,21 @@ public:
     void drive(int chipPin, int level) override
     {
         if (int p = socket(chipPin)) {
-            box_.chipDrive_[p] = static_cast<int8_t>(level ? 1 : 0);
+            set(p, static_cast<int8_t>(level ? 1 : 0));
         }
     }
     void release(int chipPin) override
     {
         if (int p = socket(chipPin)) {
-            box_.chipDrive_[p] = -1;
+            set(p, -1);
         }
     }
-    void releaseAll() override { box_.chipDrive_.fill(-1); }
+    void releaseAll() override
+    {
+        for (int p = box_.chipFirst_; p >= 1 && p <= box_.chipLast_; ++p) {
+            set(p, -1);
+        }
+    }
     void note(const std::string& text) override { box_.trace_.note(box_.now_, text); }
     void damage(const std::string& text) override
     {
@@ -73,6 +78,13 @@ public:
     }
 
 private:
+    void set(int p, int8_t v)
+    {
+        if (box_.chipDrive_[static_cast<size_t>(p)] != v) {
+            box_.chipDrive_[static_cast<size_t>(p)] = v;
+            box_.driveDirty_ |= uint64_t{1} << p;
+        }
+    }
     int socket(int chipPin) const
     {
         int p = chipPin + box_.chipFirst_ - 1;

@@ -215,6 +215,7 @@ private:
     // Pins on each kind of switch (bit p), from the route registers.
     uint64_t gndMask_ = 0, vppMask_ = 0, vccMask_ = 0;
     uint64_t brokenSwitches_ = 0;
+    uint64_t driveDirty_ = 0;             // pins whose chip output changed since the chip was called
     std::array<PinLevel, 41> chipSeen_{}; // levels at the chip's last notification
     bool chipNotified_ = false;
     // Placement of the chip, cached at insertion (asked in every settle).

@@ -265,12 +265,21 @@ bool Box::chipPowered() const
 void Box::settle()
 {
     updateSwitchMasks();
-    for (int round = 0; round < 8; ++round) {
-        bool powered = false;
-        if (chip_ && chipVcc_ && chipGnd_) {
-            powered = resolve(chipVcc_, false).level == 1 && resolve(chipGnd_, false).level == 0;
+    bool powered = false;
+    if (chip_ && chipVcc_ && chipGnd_) {
+        powered = resolve(chipVcc_, false).level == 1 && resolve(chipGnd_, false).level == 0;
+    }
+    // The first pass resolves every pin; later passes only the pins whose
+    // chip outputs changed (nothing else moves while the chip settles).
+    uint64_t dirty = ~uint64_t{0};
+    for (int round = 0; round < 8 && dirty; ++round) {
+        if (!shorts_.empty()) {
+            dirty = ~uint64_t{0};
         }
         for (int p = 1; p <= 40; ++p) {
+            if (!((dirty >> p) & 1)) {
+                continue;
+            }
             level_[p] = resolve(p, powered);
             if (powered && chipDrive_[p] >= 0 && level_[p].source != PinSource::Chip &&
                 level_[p].level != chipDrive_[p] && level_[p].source != PinSource::Clock) {
@@ -303,11 +312,13 @@ void Box::settle()
             chipSeen_ = level_;
             chipNotified_ = true;
         }
+        driveDirty_ = 0;
         chip_->onPins(chipIo());
         for (int p = chipFirst_; p <= chipLast_; ++p) {
             chipSeen_[p] = level_[p];
         }
-        if (round == 7) {
+        dirty = driveDirty_;
+        if (round == 7 && dirty) {
             record(Severity::Warning, ProblemKind::Chip, "chip outputs do not settle");
         }
     }
