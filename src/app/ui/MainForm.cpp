@@ -365,14 +365,14 @@ void TMainForm::setFileName(const std::string& name)
 void TMainForm::closeEvent(QCloseEvent* event)
 {
     SaveConfig();
-    if (afterClose)
-        afterClose();
     try {
         link_.PowerDown();
         link_.Flush();
     } catch (const LinkLost&) {
         // Told already; nothing is left on the socket to switch off.
     }
+    if (afterClose)
+        afterClose();
     event->accept();
     emit closed();
 }

@@ -149,7 +149,7 @@ public:
     std::function<void(FamilyWindow& window, bool created)> onFamilyShown;
     // The factory test window (double click on the type bar).
     std::function<void()> openTestWindow;
-    // Runs after the configuration was saved on close (the socket is powered down after it).
+    // Runs on close after the configuration was saved and the socket powered down.
     std::function<void()> afterClose;
 
 signals:
