@@ -1,5 +1,7 @@
 #include "families/memory/EpromWindow.h"
 
+#include "link/ReadAhead.h"
+
 #include <algorithm>
 #include <cstdarg>
 #include <cstdio>
@@ -189,12 +191,6 @@ uint8_t EpromWindow::ProgramEpromByte(uint8_t data)
     return activePlan_.compareEveryByte ? reply : data;
 }
 
-void EpromWindow::readDataBytes(uint8_t* destination, int n)
-{
-    for (int k = 0; k < n; ++k)
-        destination[k] = link.ReadDataByte();
-}
-
 int64_t EpromWindow::rangeLength()
 {
     const int64_t chipStart = ChipStart();
@@ -228,13 +224,20 @@ void EpromWindow::ReadClick()
         SetEpromAddress(0);
         const uint32_t last =
             static_cast<uint32_t>(std::clamp<int64_t>(LastAddress(), 0, static_cast<int64_t>(r.AddressMask)));
+        uint8_t* data = buffer.data();
+        ReadAhead ahead(link, [data](uint32_t a, uint8_t value) {
+            data[a] = value;
+            return true;
+        });
         for (uint32_t a = 0; a <= last;) {
             SetEpromAddress(a);
             progress(a + 255);
             const uint32_t n = std::min<uint32_t>(256, last - a + 1);
-            readDataBytes(buffer.data() + a, static_cast<int>(n));
+            for (uint32_t k = 0; k < n; ++k)
+                ahead.read({128}, a + k);
             a += n;
         }
+        ahead.drain();
         progress(last);
         link.WriteAllLatches(255);
         link.RouteVcc(0);
@@ -325,24 +328,29 @@ void EpromWindow::VerifyClick()
         const uint32_t chipStart = static_cast<uint32_t>(ChipStart());
         const uint32_t bufferStart = static_cast<uint32_t>(BufferStart());
         SetEpromAddress(chipStart);
-        uint8_t block[256];
-        for (uint32_t i = 0; i < length;) {
+        uint32_t badAddress = 0;
+        uint8_t badExpected = 0, badGot = 0;
+        ReadAhead ahead(link, [&](uint32_t i, uint8_t got) {
+            if ((i & 0x1FF) == 0)
+                progress(chipStart + i);
+            const uint8_t expected = buffer[bufferStart + i];
+            if (got == expected)
+                return true;
+            badAddress = chipStart + i;
+            badExpected = expected;
+            badGot = got;
+            return false;
+        });
+        for (uint32_t i = 0; i < length && !ahead.stopped(); ++i) {
             const uint32_t a = chipStart + i;
             if ((a & 0xFF) == 0)
                 SetEpromAddress(a);
-            const uint32_t n = std::min<uint32_t>(256 - (a & 0xFF), static_cast<uint32_t>(length) - i);
-            readDataBytes(block, static_cast<int>(n));
-            for (uint32_t k = 0; k < n; ++k) {
-                if (((i + k) & 0x1FF) == 0)
-                    progress(a + k);
-                const uint8_t expected = buffer[bufferStart + i + k];
-                if (block[k] != expected) {
-                    link.RouteVcc(0);
-                    fail(format(eprom_text::kMismatch, a + k, expected, block[k]));
-                    return;
-                }
-            }
-            i += n;
+            ahead.read({128}, i);
+        }
+        if (!ahead.drain()) {
+            link.RouteVcc(0);
+            fail(format(eprom_text::kMismatch, badAddress, badExpected, badGot));
+            return;
         }
         succeed(eprom_text::kVerifyOk);
         progress(length > 0 ? chipStart + length - 1 : chipStart);
@@ -367,7 +375,8 @@ void EpromWindow::BlankClick()
             SetEpromAddress(a);
             if ((a & 0xFFF) == 0)
                 progress(a);
-            link.SendByte(129);
+            // A long command: the link sends nothing more until it has answered.
+            link.QueueCommand({129}, 2);
             link.ReceiveByte(); // not used
             if (link.ReceiveByte() == 0) {
                 link.RouteVcc(0);
@@ -395,7 +404,7 @@ void EpromWindow::CheckSumClick()
             SetEpromAddress(a);
             if ((a & 0xFFF) == 0)
                 progress(a);
-            link.SendByte(130);
+            link.QueueCommand({130}, 2);
             const uint8_t low = link.ReceiveByte();
             const uint8_t high = link.ReceiveByte();
             sum += low + 256u * high;

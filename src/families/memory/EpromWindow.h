@@ -126,9 +126,6 @@ private:
     void setUpChip(const ChipSelection& chip);
     // Refuses a command while no real row is chosen.
     bool rowChosen();
-    // The one place where Read and Verify take bytes from the box: n reads of
-    // command 128 from the current address.
-    void readDataBytes(uint8_t* destination, int n);
     // Number of chip bytes Write and Verify touch from ChipStart, or -1 after
     // refusing a range that would leave the buffer.
     int64_t rangeLength();
