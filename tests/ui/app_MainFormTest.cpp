@@ -543,6 +543,28 @@ TEST_F(AppWindow, ReadOnTheSimulatedBoxRedrawsTheHexView)
     link.Disconnect();
 }
 
+TEST_F(AppWindow, SimulatedSocketFromTheCommandLineAndItsDump)
+{
+    start();
+    const fs::path image = dir / "in.bin", dump = dir / "out.bin";
+    std::ofstream(image, std::ios::binary) << std::string(100, 'Z');
+    ProgramOptions options = parseProgramOptions({"--simulator", "--socket-chip", "27C256", "--socket-image",
+                                                  image.string(), "--socket-dump", dump.string()});
+    ASSERT_TRUE(options.error.empty()) << options.error;
+    SimulatedBox simulator(options, main->qtPrompt());
+    ASSERT_TRUE(simulator.attach(link));
+    simulator.followChip(link, "AT27C512"); // the command line fixed the socket
+    ASSERT_NE(simulator.box().chip(), nullptr);
+    EXPECT_EQ(simulator.box().chip()->name(), "27C256");
+    simulator.finish(link);
+    std::ifstream in(dump, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), {});
+    ASSERT_EQ(bytes.size(), 0x8000u);
+    EXPECT_EQ(bytes.substr(0, 100), std::string(100, 'Z'));
+    EXPECT_TRUE(shown.empty());
+    link.Disconnect();
+}
+
 TEST(ProgramOptionsTest, SharedConnectionOptions)
 {
     auto o = parseProgramOptions({"--port", "/dev/pts/7"});
