@@ -4,6 +4,7 @@
 
 #include <cctype>
 #include <fstream>
+#include <iostream>
 
 namespace pontvex::cli {
 
@@ -144,16 +145,22 @@ const CatalogueEntry& findChip(const std::vector<CatalogueEntry>& entries, const
         for (const auto& e : entries)
             if (equalsIgnoreCase(trim(e.name), wanted))
                 candidates.push_back(&e);
-    if (candidates.empty() && !wanted.empty())
+    bool partial = false;
+    if (candidates.empty() && !wanted.empty()) {
+        partial = true;
         for (const auto& e : entries)
             if (lower(e.name).find(lower(wanted)) != std::string::npos)
                 candidates.push_back(&e);
+    }
 
     if (candidates.empty())
         throw usageError("unknown chip '" + name + "' (see 'pontvex-cli list')");
     for (const CatalogueEntry* e : candidates)
         if (!sameChip(*e, *candidates.front()))
             throw usageError("chip '" + name + "' is ambiguous: " + describeCandidates(candidates));
+    if (partial)
+        std::cerr << "pontvex-cli: note: --chip " << name << " taken as " << candidates.front()->name << " ("
+                  << categoryName(candidates.front()->category) << "/" << candidates.front()->group << ")\n";
     return *candidates.front();
 }
 

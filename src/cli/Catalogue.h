@@ -30,8 +30,9 @@ std::vector<CatalogueEntry> readCatalogue(TypeSelection& selection, int category
 
 // The entry --chip names: exact, then case-insensitive, then a unique
 // case-insensitive part of a name. Candidates that all mean the same
-// algorithm, variant and signature count as one. Throws a usage CliError that
-// lists the candidates otherwise.
+// algorithm, variant and signature count as one (a part of a name says on
+// standard error which chip it took). Throws a usage CliError that lists the
+// candidates otherwise.
 const CatalogueEntry& findChip(const std::vector<CatalogueEntry>& entries, const std::string& name);
 
 } // namespace pontvex::cli
