@@ -310,8 +310,8 @@ void Mcu51Window::readBody()
     link.LinkDelay(100);
     readCodeMode();
     SetAddress(0);
-    walk(16, 0, [&](uint32_t a) {
-        buffer[a] = ReadBus();
+    walkReads(16, 0, [&](uint32_t a, uint8_t got) {
+        buffer[a] = got;
         return true;
     });
     link.RouteVcc(0);
@@ -333,8 +333,8 @@ void Mcu51Window::blankBody()
     PowerUp();
     readCodeMode();
     SetAddress(0);
-    const bool blank = walk(16, 0, [&](uint32_t a) {
-        if (ReadBus() == 0xFF)
+    const bool blank = walkReads(16, 0, [&](uint32_t a, uint8_t got) {
+        if (got == 0xFF)
             return true;
         fail(kBlankFail);
         progress(a);
@@ -352,8 +352,7 @@ void Mcu51Window::verifyBody()
     PowerUp();
     readCodeMode();
     SetAddress(0);
-    const bool same = walk(32, 0, [&](uint32_t a) {
-        const uint8_t got = ReadBus();
+    const bool same = walkReads(32, 0, [&](uint32_t a, uint8_t got) {
         if (got == buffer[a])
             return true;
         fail(format(kVerifyDiff, static_cast<int>(a), buffer[a], got));

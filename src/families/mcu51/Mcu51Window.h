@@ -1,6 +1,7 @@
 #pragma once
 
 #include "catalogue/FamilyWindow.h"
+#include "link/ReadAhead.h"
 
 #include <array>
 #include <cstdint>
@@ -71,6 +72,8 @@ protected:
     virtual void SetAddress(uint32_t a);
     virtual void NextAddress();
     virtual uint8_t ReadBus();
+    // The command ReadBus sends; the read loops queue it ahead of its reply.
+    virtual uint8_t readBusCommand() const { return 160; }
     virtual void PutData(uint8_t b);
     virtual void ProgramByte(uint8_t b) = 0;
     // Vpp at the family's level onto its pin; removed with RouteVpp(0).
@@ -87,6 +90,10 @@ protected:
     // Walks 0..loopLast(): progress when a % stride == phase, SetAddress every 256,
     // then body(a); NextAddress after it. Stops when body returns false.
     template <typename Body> bool walk(int stride, int phase, Body body);
+    // walk for the read loops: the same bytes, with ReadBus queued ahead
+    // (ReadAhead); take(a, byte) gets each address's byte in order and stops
+    // the walk by returning false.
+    template <typename Take> bool walkReads(int stride, int phase, Take take);
 
     // Reads the signature bytes at addrs into ChipSignature; shows "Код ИД =...".
     virtual void identify();
@@ -140,6 +147,31 @@ template <typename Body> bool Mcu51Window::walk(int stride, int phase, Body body
             return false;
         NextAddress();
     }
+    if (last >= 0)
+        progress(last);
+    return true;
+}
+
+template <typename Take> bool Mcu51Window::walkReads(int stride, int phase, Take take)
+{
+    const int64_t last = loopLast();
+    ReadAhead ahead(link, [&take](uint32_t a, uint8_t value) { return take(a, value); });
+    for (int64_t a = 0; a <= last; ++a) {
+        if (a % stride == phase)
+            progress(a);
+        if (a % 256 == 0) {
+            // SetAddress may read port 2 back: its reply must not be taken
+            // for one of the queued reads.
+            if (!ahead.drain())
+                return false;
+            SetAddress(static_cast<uint32_t>(a));
+        }
+        if (!ahead.read({readBusCommand()}, static_cast<uint32_t>(a)))
+            return false;
+        NextAddress();
+    }
+    if (!ahead.drain())
+        return false;
     if (last >= 0)
         progress(last);
     return true;

@@ -151,8 +151,8 @@ void TP2051x::readBody()
     PowerUp();
     link.SetBusMode(9);
     readCodeMode();
-    walk(16, 0, [&](uint32_t a) {
-        buffer[a] = ReadBus();
+    walkReads(16, 0, [&](uint32_t a, uint8_t got) {
+        buffer[a] = got;
         return true;
     });
     link.RouteVpp(0);
@@ -170,8 +170,8 @@ void TP2051x::blankBody()
     readCodeMode();
     link.SetBusMode(9);
     ErrorFlag = 0;
-    const bool blank = walk(16, 0, [&](uint32_t a) {
-        if (ReadBus() == 0xFF)
+    const bool blank = walkReads(16, 0, [&](uint32_t a, uint8_t got) {
+        if (got == 0xFF)
             return true;
         fail(kBlankFail);
         progress(a);
@@ -189,8 +189,7 @@ void TP2051x::verifyBody()
     PowerUp();
     readCodeMode();
     link.SetBusMode(9);
-    const bool same = walk(32, 0, [&](uint32_t a) {
-        const uint8_t got = ReadBus();
+    const bool same = walkReads(32, 0, [&](uint32_t a, uint8_t got) {
         if (got == buffer[a])
             return true;
         char text[96];

@@ -19,6 +19,7 @@ protected:
     void SetAddress(uint32_t a) override { CurrentAddress = a; }
     void NextAddress() override;
     uint8_t ReadBus() override;
+    uint8_t readBusCommand() const override { return 165; }
     void PutData(uint8_t b) override;
     void ProgramByte(uint8_t b) override;
     void readCodeMode() override;

@@ -125,8 +125,7 @@ void TP97c205x::verifyBody()
     PowerUp();
     readCodeMode();
     link.SetBusMode(9);
-    const bool same = walk(32, 0, [&](uint32_t a) {
-        const uint8_t got = ReadBus();
+    const bool same = walkReads(32, 0, [&](uint32_t a, uint8_t got) {
         if (got == buffer[a])
             return true;
         char text[96];
