@@ -1,0 +1,143 @@
+// Speed of the chip commands over the simulated line: Blank, Write, Verify,
+// Read and CheckSum of three EPROMs behind a USB-serial adapter whose latency
+// timer is 0 (a native UART), 1 (low-latency mode) and 16 ms (the default of
+// common adapters). The line limit of a row is what the line cannot beat: every
+// byte to the box takes one frame (95.49 us), and the box is busy on its own
+// for the long firmware commands. Times are modelled, not measured.
+//
+// Usage: link_speed [--window N] [--chip NAME] [--latency MS]
+#include "app/DeviceBuffer.h"
+#include "boxsim/Box.h"
+#include "boxsim/SimTransport.h"
+#include "boxsim/chips/Registry.h"
+#include "catalogue/HeadlessHost.h"
+#include "families/memory/TP27x.h"
+#include "link/ProgrammerLink.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+using namespace pontvex;
+
+namespace {
+
+struct Part {
+    const char* chip; // box simulator's model
+    int variant;      // row of the EPROM window
+};
+
+const Part kParts[] = {{"27C256", 13}, {"27C512", 14}, {"27C040", 18}};
+const char* const kCommands[] = {"blank", "write", "verify", "read", "checksum"};
+
+struct Row {
+    uint64_t toBox = 0;
+    uint64_t fromBox = 0;
+    uint64_t waits = 0;
+    double units = 0;
+    double busy = 0;
+};
+
+void printRow(const char* chip, double latency, const char* command, const Row& r, const std::string& message)
+{
+    const double seconds = boxsim::unitsToMilliseconds(r.units) / 1000.0;
+    const double limit = boxsim::unitsToMilliseconds(static_cast<double>(r.toBox) + r.busy) / 1000.0;
+    std::printf("%-7s %5.0f  %-8s %9llu %8llu %7llu %10.2f %9.2f %6.2f  %s\n", chip, latency, command,
+                static_cast<unsigned long long>(r.toBox), static_cast<unsigned long long>(r.fromBox),
+                static_cast<unsigned long long>(r.waits), seconds, limit, limit > 0 ? seconds / limit : 0.0,
+                message.c_str());
+}
+
+bool run(const Part& part, double latencyMs, int window)
+{
+    auto box = std::make_shared<boxsim::Box>();
+    box->insertChip(boxsim::makeChipModel(part.chip));
+    boxsim::LineOptions line;
+    line.latencyMs = latencyMs;
+    auto owned = std::make_unique<boxsim::SimTransport>(box, line);
+    boxsim::SimTransport* sim = owned.get();
+    ProgrammerLink link;
+    link.setSettingsPath("");
+    HeadlessHost host;
+    host.hexView = true;
+    link.setPrompt(&host.script());
+    if (!link.AttachTransport(std::move(owned), "SIM")) {
+        std::fprintf(stderr, "the simulated box did not answer\n");
+        return false;
+    }
+    link.setReplyWindow(window);
+    TP27x eprom(link, host);
+    ChipSelection selection;
+    selection.AlgorithmKey = "P27";
+    selection.VariantIndex = part.variant;
+    selection.ChipName = part.chip;
+    eprom.SelectChip(selection);
+
+    // A blank chip first, then an image with every bit pattern.
+    DeviceBuffer& buffer = DeviceBuffer::instance();
+    std::mt19937 random(1);
+    for (int64_t a = 0; a <= host.endAddress(); ++a)
+        buffer[static_cast<uint32_t>(a)] = static_cast<uint8_t>(random());
+
+    bool clean = true;
+    for (const char* command : kCommands) {
+        link.Flush();
+        const auto before = sim->stats();
+        const double busyBefore = box->stats().busy;
+        eprom.press(command);
+        link.Flush();
+        const auto after = sim->stats();
+        Row r;
+        r.toBox = after.bytesToBox - before.bytesToBox;
+        r.fromBox = after.bytesFromBox - before.bytesFromBox;
+        r.waits = after.hostWaits - before.hostWaits;
+        r.units = after.hostTime - before.hostTime;
+        r.busy = box->stats().busy - busyBefore;
+        printRow(part.chip, latencyMs, command, r, eprom.ErrorFlag ? "FAILED: " + eprom.message() : "");
+        clean = clean && eprom.ErrorFlag == 0;
+    }
+    const std::string problems = box->errorReport();
+    if (!problems.empty()) {
+        std::printf("box problems:\n%s", problems.c_str());
+        clean = false;
+    }
+    return clean;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    int window = ProgrammerLink().ReplyWindow();
+    std::string onlyChip;
+    std::vector<double> latencies{0, 1, 16};
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--window" && i + 1 < argc) {
+            window = std::atoi(argv[++i]);
+        } else if (arg == "--chip" && i + 1 < argc) {
+            onlyChip = argv[++i];
+        } else if (arg == "--latency" && i + 1 < argc) {
+            latencies = {std::atof(argv[++i])};
+        } else {
+            std::fprintf(stderr, "usage: link_speed [--window N] [--chip NAME] [--latency MS]\n");
+            return 2;
+        }
+    }
+    std::printf("reply window %d; times in seconds; ratio = modelled / line limit\n", window);
+    std::printf("%-7s %5s  %-8s %9s %8s %7s %10s %9s %6s\n", "chip", "lat", "command", "to box", "back",
+                "waits", "modelled", "limit", "ratio");
+    bool clean = true;
+    for (double latency : latencies) {
+        for (const Part& part : kParts) {
+            if (!onlyChip.empty() && onlyChip != part.chip)
+                continue;
+            clean = run(part, latency, window) && clean;
+        }
+    }
+    return clean ? 0 : 1;
+}
