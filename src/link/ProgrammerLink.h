@@ -97,8 +97,11 @@ public:
     void DiscardReplies();
     // Reply bytes owed by the box plus those read but not yet collected.
     int PendingReplies() const { return static_cast<int>(owed_ + replies_.size()); }
-    // At most this many reply bytes outstanding (default 64); 0 turns
-    // pipelining into send-then-read.
+    // At most this many reply bytes outstanding (default 128); 0 turns
+    // pipelining into send-then-read. A USB adapter sends 62 reply bytes a
+    // packet; with only one packet's worth in flight the line idles while
+    // each packet reaches the host and the next commands go out (USB frames
+    // are 1 ms), so the default keeps two packets in flight.
     void setReplyWindow(int bytes) { window_ = bytes > 0 ? static_cast<size_t>(bytes) : 0; }
     int ReplyWindow() const { return static_cast<int>(window_); }
     // Firmware commands that keep the box busy for long (blank check, sum,
@@ -196,7 +199,7 @@ private:
     // the window, and whether a long command is among those owed.
     size_t owed_ = 0;
     std::deque<uint8_t> replies_;
-    size_t window_ = 64;
+    size_t window_ = 128;
     bool longOwed_ = false;
     double roundTripMs_ = -1;
 };

@@ -56,8 +56,8 @@ TEST_F(Pipelining, SameBytesAndResultsAsSendThenRead)
     EXPECT_EQ(got, expected);
     EXPECT_EQ(log->written, sequentialLog->written);
     EXPECT_EQ(link.PendingReplies(), 0);
-    EXPECT_LE(box.maxOwed, 64u);
-    EXPECT_GE(box.maxOwed, 60u);
+    EXPECT_LE(box.maxOwed, 128u);
+    EXPECT_GE(box.maxOwed, 120u);
 }
 
 TEST_F(Pipelining, DataBlockReadIsReadDataByteRepeated)
@@ -71,7 +71,7 @@ TEST_F(Pipelining, DataBlockReadIsReadDataByteRepeated)
         ASSERT_EQ(block[i], i);
     }
     EXPECT_EQ(log->written, Bytes(200, 128));
-    EXPECT_LE(box.maxOwed, 64u);
+    EXPECT_LE(box.maxOwed, 128u);
 
     link.Disconnect();
     link.ReadDataBytes(block.data(), 3);

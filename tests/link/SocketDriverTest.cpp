@@ -392,7 +392,7 @@ TEST_F(Reads, PortBlockAssemblesAnEightBitPort0)
     const Bytes all = sent();
     ASSERT_EQ(all.size(), 256u * 4);
     EXPECT_EQ(Bytes(all.begin(), all.begin() + 8), bytes({5, 4, 16, 0xFF, 5, 4, 16, 0x00}));
-    EXPECT_LE(box.maxOwed, 64u);
+    EXPECT_LE(box.maxOwed, static_cast<size_t>(link.ReplyWindow()));
 }
 
 TEST(BitReverse, TableReversesEveryByte)

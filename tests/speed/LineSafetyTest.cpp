@@ -61,7 +61,6 @@ TEST(AdapterModel, PipelinedChipCommandsNeverOverrunTheBox)
         host.hexView = true;
         link.setPrompt(&host.script());
         ASSERT_TRUE(link.AttachTransport(std::move(sim), "SIM"));
-        ASSERT_EQ(link.ReplyWindow(), 64);
         TP27x eprom(link, host);
         ChipSelection selection;
         selection.AlgorithmKey = "P27";
