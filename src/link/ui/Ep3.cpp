@@ -1,7 +1,10 @@
 #include "link/ui/Ep3.h"
 
+#include "link/LinkSpeed.h"
+
 #include <QCoreApplication>
 #include <QGridLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QOperatingSystemVersion>
@@ -50,6 +53,14 @@ TEp3::TEp3(ProgrammerLink& link, QWidget* parent) : QDialog(parent), link_(link)
     Edit4->setPalette(palette);
     Button5 = button("SN:", "Button5");
     Button5->hide();
+    RoundTripEdit = field("RoundTripEdit");
+    RoundTripEdit->hide();
+    RoundTripHint = new QLabel;
+    RoundTripHint->setObjectName("RoundTripHint");
+    RoundTripHint->setWordWrap(true);
+    RoundTripHint->setMaximumWidth(400);
+    RoundTripHint->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    RoundTripHint->hide();
 
     auto* grid = new QGridLayout(this);
     grid->addWidget(Button1, 0, 0);
@@ -59,6 +70,8 @@ TEp3::TEp3(ProgrammerLink& link, QWidget* parent) : QDialog(parent), link_(link)
     grid->addWidget(Button4, 2, 0);
     grid->addWidget(Edit4, 2, 1);
     grid->addWidget(Button5, 3, 0);
+    grid->addWidget(RoundTripEdit, 4, 0, 1, 2);
+    grid->addWidget(RoundTripHint, 5, 0, 1, 2);
     grid->setSizeConstraint(QLayout::SetFixedSize);
 
     connect(Button1, &QPushButton::clicked, this, &TEp3::Button1Click);
@@ -91,6 +104,13 @@ void TEp3::refreshStatus()
 {
     if (!link_.StatusText().empty())
         Edit4->setText(QString::fromStdString(link_.StatusText()));
+    const std::string roundTrip = link_.Connected() ? RoundTripText(link_.RoundTripMs()) : std::string();
+    RoundTripEdit->setText(QString::fromStdString(roundTrip));
+    RoundTripEdit->setVisible(!roundTrip.empty());
+    const std::string advice =
+        link_.Connected() ? RoundTripAdvice(link_.RoundTripMs(), link_.PortName()) : std::string();
+    RoundTripHint->setText(QString::fromStdString(advice));
+    RoundTripHint->setVisible(!advice.empty());
 }
 
 void TEp3::Button1Click()

@@ -4,6 +4,7 @@
 
 #include <QDialog>
 
+class QLabel;
 class QLineEdit;
 class QPushButton;
 
@@ -24,13 +25,17 @@ public:
     QPushButton* Button4 = nullptr;
     QLineEdit* Edit4 = nullptr;
     QPushButton* Button5 = nullptr;
+    // The round trip measured at connection and, when it is slow, how to
+    // lower it.
+    QLineEdit* RoundTripEdit = nullptr;
+    QLabel* RoundTripHint = nullptr;
 
     void Button1Click();
     void Button2Click();
     void Button4Click();
     void Button5Click();
 
-    // Shows the link's connection result in the status field.
+    // Shows the link's connection result in the status field, and its round trip.
     void refreshStatus();
 
     // The operating system version as "%d.%d.%d.%d.%s": major, minor, build,
