@@ -363,7 +363,7 @@ void FamilyWindow::Button1Click()
         writeTicked = writeTicked || (step.checked && isWriteStep(step));
     if (writeTicked && !host.hexViewExists()) {
         ErrorFlag = 1;
-        host.prompt().showMessage("必须打开文件才能执行写操作！");
+        prompt().showMessage("必须打开文件才能执行写操作！");
         return;
     }
     if (!link.Connected()) {
@@ -428,6 +428,35 @@ void FamilyWindow::OnClose()
     } catch (const LinkLost&) {
         ErrorFlag = 1;
     }
+}
+
+UserPrompt& FamilyWindow::prompt()
+{
+    return flushingPrompt_;
+}
+
+UserPrompt& FamilyWindow::FlushingPrompt::flushed()
+{
+    if (window_.link.Connected())
+        window_.link.Flush();
+    return window_.host.prompt();
+}
+
+bool FamilyWindow::FlushingPrompt::askYesNo(const std::string& text)
+{
+    return flushed().askYesNo(text);
+}
+bool FamilyWindow::FlushingPrompt::askYesCancel(const std::string& text)
+{
+    return flushed().askYesCancel(text);
+}
+void FamilyWindow::FlushingPrompt::showMessage(const std::string& text)
+{
+    flushed().showMessage(text);
+}
+void FamilyWindow::FlushingPrompt::showBox(const std::string& text)
+{
+    flushed().showBox(text);
 }
 
 } // namespace pontvex

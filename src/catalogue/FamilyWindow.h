@@ -166,6 +166,11 @@ public:
     virtual std::string connectionErrorText() const { return "Ошб.соед!"; }
 
 protected:
+    // The host's prompt, but every question or message first sends what the
+    // link still holds queued: the socket must be in the state the user is
+    // asked about, not several bytes behind it.
+    UserPrompt& prompt();
+
     // Declaration helpers for constructors.
     ButtonControl& addButton(std::string name, std::string handler, std::string caption,
                              std::string shortName, std::function<void()> run);
@@ -212,6 +217,19 @@ protected:
     ChipSelection chip_;
 
 private:
+    class FlushingPrompt : public UserPrompt {
+    public:
+        explicit FlushingPrompt(FamilyWindow& window) : window_(window) {}
+        bool askYesNo(const std::string& text) override;
+        bool askYesCancel(const std::string& text) override;
+        void showMessage(const std::string& text) override;
+        void showBox(const std::string& text) override;
+
+    private:
+        UserPrompt& flushed();
+        FamilyWindow& window_;
+    };
+    FlushingPrompt flushingPrompt_{*this};
     class SuppliesGuard;
     std::string className_;
     int commandDepth_ = 0;

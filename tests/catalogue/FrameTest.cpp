@@ -313,3 +313,43 @@ TEST(FrameOnTheBox, FailedWriteLeavesTheSocketUnpowered)
 
 } // namespace
 } // namespace pontvex::test
+
+namespace pontvex::test {
+namespace {
+
+// A family that switches Vcc on and then asks the user something.
+class AskingFamily : public TTestFamily {
+public:
+    using TTestFamily::TTestFamily;
+    void askWithPowerOn()
+    {
+        runCommand("Провер...", [this] {
+            link.RouteVcc(34);
+            prompt().askYesNo("Продолжать?");
+        });
+    }
+};
+
+TEST(FramePrompt, QuestionsWaitUntilTheSocketHasEveryQueuedByte)
+{
+    ProgrammerLink link;
+    HeadlessHost host;
+    link.setPrompt(&host.script());
+    auto log = AttachRecording(link);
+    log->answerAlways(0xFF);
+    AskingFamily family(link, host);
+    family.SelectChip(testChip());
+    link.Flush();
+    log->clear();
+
+    size_t sentWhenAsked = 0;
+    host.script().echo = [&](const std::string&, const std::string&) { sentWhenAsked = log->written.size(); };
+    family.askWithPowerOn();
+
+    ASSERT_EQ(host.script().questions.size(), 1u);
+    // RouteVcc 34: driver off, route A, 10 no-ops, route, 10 no-ops.
+    EXPECT_EQ(sentWhenAsked, 1u + 2u + 10u + 2u + 10u);
+}
+
+} // namespace
+} // namespace pontvex::test

@@ -277,14 +277,14 @@ bool Mcu51Window::CheckSignature()
         same = same && sig[static_cast<size_t>(i)] == want[static_cast<size_t>(i)];
     }
     if (allFF) {
-        if (host.prompt().askYesNo(kAskIdMismatch))
+        if (prompt().askYesNo(kAskIdMismatch))
             return true;
         ErrorFlag = 1;
         return false;
     }
     if (same)
         return true;
-    if (host.prompt().askYesNo(kAskNoChip))
+    if (prompt().askYesNo(kAskNoChip))
         return true;
     ErrorFlag = 1;
     return false;
@@ -297,7 +297,7 @@ bool Mcu51Window::needHexView()
     if (host.hexViewExists())
         return true;
     ErrorFlag = 1;
-    host.prompt().showMessage(kNeedFile);
+    prompt().showMessage(kNeedFile);
     return false;
 }
 
@@ -325,7 +325,7 @@ void Mcu51Window::blankBody()
         return;
     identify();
     const auto& sig = ChipSignature();
-    if (sig[0] == 0xFF && sig[1] == 0xFF && !host.prompt().askYesNo(kAskIdFactory)) {
+    if (sig[0] == 0xFF && sig[1] == 0xFF && !prompt().askYesNo(kAskIdFactory)) {
         ErrorFlag = 1;
         return;
     }

@@ -44,7 +44,7 @@ bool TAt89s5x1::ProbeChip()
     L(40);
     if (link.CheckSocketStatus() == 0) {
         ErrorFlag = 1;
-        host.prompt().showMessage(kOldHardware);
+        prompt().showMessage(kOldHardware);
         close();
         return false;
     }

@@ -83,7 +83,7 @@ bool TP97c205x::checkSignature97()
     if (want[0] == 0 || (sig[0] == want[0] && sig[1] == want[1]))
         return true;
     const char* question = sig[0] == 0xFF && sig[1] == 0xFF ? kAskNoChipLong : kAskNoChip;
-    if (host.prompt().askYesNo(question))
+    if (prompt().askYesNo(question))
         return true;
     ErrorFlag = 1;
     return false;
