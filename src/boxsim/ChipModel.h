@@ -72,7 +72,7 @@ public:
     // A line in the trace, for debugging a model.
     virtual void note(const std::string& text) = 0;
     // Something the chip would not survive or a test must not pass with
-    // (over-voltage, a program pulse out of its spec): a recorded error.
+    // (over-voltage, a program pulse out of its ratings): a recorded error.
     virtual void damage(const std::string& text) = 0;
     // Something suspicious but harmless: a recorded warning.
     virtual void warn(const std::string& text) = 0;

@@ -292,7 +292,7 @@ Simulated socket:
   --socket-empty       no chip in the socket
   --firmware-id ID     identity the simulated box answers (8 characters)
   --trace FILE         write the byte traffic to FILE
-  --fault SPEC         inject a fault, repeatable: vanish-after=N, drop-reply=N, drop-rate=P,
+  --fault FAULT        inject a fault, repeatable: vanish-after=N, drop-reply=N, drop-rate=P,
                        short-identity, mute, stuck-pin=P:L, short-pins=P:Q,
                        stuck-cell=ADDR:MASK:BITS (hex), seed=N
 

@@ -191,10 +191,10 @@ private:
             if (!box_->trace().toFile(traceTemporary_))
                 throw fileError("cannot write " + o_.traceFile);
         }
-        for (const auto& spec : o_.faults) {
+        for (const auto& fault : o_.faults) {
             std::string error;
-            if (!faults_.add(spec, error))
-                throw usageError("--fault " + spec + ": " + error);
+            if (!faults_.add(fault, error))
+                throw usageError("--fault " + fault + ": " + error);
         }
         // Identity and socket faults now; stuck cells once the chip is in.
         boxsim::FaultPlan now = faults_;

@@ -1,6 +1,6 @@
 #include "app/Config.h"
 #include "app/AppInfo.h"
-#include "app/RecordingPrompt.h"
+#include "support/RecordingPrompt.h"
 
 #include <gtest/gtest.h>
 

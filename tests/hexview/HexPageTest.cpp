@@ -1,6 +1,6 @@
 #include "hexview/HexPage.h"
 #include "hexview/BufferEditing.h"
-#include "hexview/RecordingPrompt.h"
+#include "support/RecordingPrompt.h"
 
 #include <gtest/gtest.h>
 
