@@ -540,6 +540,11 @@ TEST_F(AppWindow, ReadOnTheSimulatedBoxRedrawsTheHexView)
         sum += b;
     EXPECT_EQ(view.Edit2->text(), QString::asprintf("%8x", sum));
     EXPECT_EQ(widget->messageLine()->text().toStdString(), family->message());
+
+    // The ID command leaves the socket at rest: no Vpp level selected, nothing routed.
+    main->action("IDClick")->trigger();
+    EXPECT_EQ(simulator.box().vppCode(), 0);
+    EXPECT_TRUE(simulator.box().vppRoutedPins().empty());
     link.Disconnect();
 }
 

@@ -656,6 +656,14 @@ void TMainForm::IDClick()
         return;
     }
     typeSelection_->ReadIdCode();
+    // The ID reader leaves its 12.5 V level selected; the socket rests at 0 V.
+    try {
+        if (link_.Connected() && (link_.shadows().pinLatch[6] & 0x0F) != 0x0F) {
+            link_.SetVppVoltage(0);
+            link_.Flush();
+        }
+    } catch (const LinkLost&) {
+    }
     char text[64];
     std::snprintf(text, sizeof text, "Код ИД   = %02x,    Тип      = %02x", typeSelection_->IdBytes[0],
                   typeSelection_->IdBytes[1]);
