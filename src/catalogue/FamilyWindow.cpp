@@ -360,7 +360,7 @@ void FamilyWindow::Button1Click()
 {
     bool writeTicked = false;
     for (const auto& step : autoSteps_)
-        writeTicked = writeTicked || (step.checked && isWriteStep(step));
+        writeTicked = writeTicked || (step.checked && step.enabled && isWriteStep(step));
     if (writeTicked && !host.hexViewExists()) {
         ErrorFlag = 1;
         prompt().showMessage("必须打开文件才能执行写操作！");
@@ -378,7 +378,7 @@ void FamilyWindow::Button1Click()
             for (auto& step : autoSteps_) {
                 if (ErrorFlag != 0)
                     break;
-                if (step.checked && step.run)
+                if (step.checked && step.enabled && step.run)
                     step.run();
             }
         } catch (const LinkLost&) {

@@ -72,6 +72,7 @@ struct AutoStep {
     std::string caption;
     std::string shortName;
     bool checked = true;
+    bool enabled = true; // a disabled step is shown greyed and Auto skips it
     std::function<void()> run;
 };
 

@@ -353,3 +353,26 @@ TEST(FramePrompt, QuestionsWaitUntilTheSocketHasEveryQueuedByte)
 
 } // namespace
 } // namespace pontvex::test
+
+namespace pontvex::test {
+namespace {
+
+TEST(FrameAuto, DisabledStepIsSkippedAndDoesNotNeedAHexView)
+{
+    ProgrammerLink link;
+    HeadlessHost host;
+    link.setPrompt(&host.script());
+    auto log = AttachRecording(link);
+    log->answerAlways(0xFF);
+    TTestFamily family(link, host);
+    family.SelectChip(testChip());
+    host.hexView = false;
+    family.findAutoStep("write")->enabled = false;
+    family.Button1Click();
+    EXPECT_EQ(family.ran, std::vector<std::string>{"blank"});
+    EXPECT_EQ(family.message(), "Авто ОК!");
+    EXPECT_EQ(host.successCount, 1);
+}
+
+} // namespace
+} // namespace pontvex::test

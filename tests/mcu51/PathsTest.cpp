@@ -194,6 +194,7 @@ TEST(Mcu51Rows, OtpRowsLeaveEraseDisabled)
 {
     Bench bench("P89C51", 8, "AT87F51");
     EXPECT_FALSE(bench.w().findButton("erase")->enabled);
+    EXPECT_FALSE(bench.w().findAutoStep("erase")->enabled);
     ASSERT_TRUE(bench.box->chip()->loadImage({0x12}));
     bench.press("erase"); // a disabled button does nothing
     EXPECT_EQ(bench.chip40()->erases(), 0);
@@ -202,6 +203,7 @@ TEST(Mcu51Rows, OtpRowsLeaveEraseDisabled)
     flash.VariantIndex = 1;
     bench.w().SelectChip(flash);
     EXPECT_TRUE(bench.w().findButton("erase")->enabled);
+    EXPECT_TRUE(bench.w().findAutoStep("erase")->enabled);
     Bench otp("P97C2051", 2, "97C2051");
     EXPECT_EQ(otp.w().findButton("erase"), nullptr);
     EXPECT_EQ(otp.w().findAutoStep("erase"), nullptr);

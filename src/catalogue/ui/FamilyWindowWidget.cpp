@@ -215,8 +215,10 @@ void FamilyWindowWidget::refresh()
         if (selected >= 0 && static_cast<size_t>(selected) < options_[g].size())
             options_[g][static_cast<size_t>(selected)]->setChecked(true);
     }
-    for (size_t i = 0; i < steps_.size() && i < family_.autoSteps().size(); ++i)
+    for (size_t i = 0; i < steps_.size() && i < family_.autoSteps().size(); ++i) {
         steps_[i]->setChecked(family_.autoSteps()[i].checked);
+        steps_[i]->setEnabled(family_.autoSteps()[i].enabled);
+    }
     for (size_t i = 0; i < fields_.size() && i < family_.fields().size(); ++i) {
         // Text the user is still typing stays until Enter or leaving the field.
         if (fields_[i]->hasFocus() && fields_[i]->isModified())

@@ -90,6 +90,8 @@ void Mcu51Window::SelectChip(const ChipSelection& chip)
         host.showPage();
         if (ButtonControl* erase = findButton("erase"))
             erase->enabled = r->otp == 0;
+        if (AutoStep* erase = findAutoStep("erase"))
+            erase->enabled = r->otp == 0;
         changed();
         // The programming level is set where Vpp is routed (vppOn): between
         // commands the socket stays idle, Vpp level 0 included.
