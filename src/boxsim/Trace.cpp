@@ -45,7 +45,7 @@ void Trace::toStream(std::ostream* stream)
     stream_ = stream;
 }
 
-void Trace::emit(const std::string& line)
+void Trace::writeLine(const std::string& line)
 {
     if (memory_) {
         text_ += line;
@@ -66,7 +66,7 @@ void Trace::flushNoops()
         line += " x" + std::to_string(noopRun_);
     }
     line.resize(std::max<size_t>(line.size() + 1, 36), ' ');
-    emit(line + "no-op");
+    writeLine(line + "no-op");
     noopRun_ = 0;
 }
 
@@ -99,7 +99,7 @@ void Trace::command(double first, double last, std::span<const uint8_t> bytes, c
         line += " (to " + stamp(last) + ")";
     }
     line.resize(std::max<size_t>(line.size() + 1, 36), ' ');
-    emit(line + meaning);
+    writeLine(line + meaning);
 }
 
 void Trace::reply(double at, std::span<const uint8_t> bytes)
@@ -115,7 +115,7 @@ void Trace::reply(double at, std::span<const uint8_t> bytes)
         line += buf;
     }
     line.resize(std::max<size_t>(line.size() + 1, 36), ' ');
-    emit(line + "reply");
+    writeLine(line + "reply");
 }
 
 void Trace::note(double at, const std::string& text)
@@ -124,7 +124,7 @@ void Trace::note(double at, const std::string& text)
         return;
     }
     flushNoops();
-    emit(stamp(at) + " ! " + text);
+    writeLine(stamp(at) + " ! " + text);
 }
 
 void Trace::flush()

@@ -34,7 +34,7 @@ public:
     void clear();
 
 private:
-    void emit(const std::string& line);
+    void writeLine(const std::string& line);
     void flushNoops();
 
     bool memory_ = false;

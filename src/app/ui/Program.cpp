@@ -1,11 +1,9 @@
 #include "app/ui/Program.h"
 
-// Before any Qt header: the trace has a member named like Qt's emit macro.
-#include "boxsim/SimTransport.h"
-#include "boxsim/chips/Registry.h"
-
 #include "app/ui/MainForm.h"
 #include "app/ui/StartupWindow.h"
+#include "boxsim/SimTransport.h"
+#include "boxsim/chips/Registry.h"
 #include "link/SerialPort.h"
 #include "link/ui/Ep3.h"
 
