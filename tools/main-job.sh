@@ -12,10 +12,12 @@ if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && [ -x build/src/pontvex ]; then
   exec build/src/pontvex "$@"
 fi
 cli=build/src/pontvex-cli
-img=$(mktemp --suffix=.bin)
-out=$(mktemp --suffix=.hex)
-head -c 32768 /dev/urandom >"$img"
+work=$(mktemp -d)
+head -c 32768 /dev/urandom >"$work/image.bin"
 echo "No display: the command-line front end on the simulated box."
-"$cli" --simulator --chip 27C256 auto "$img"
-"$cli" --simulator --chip 27C256 --socket-image "$img" read -o "$out"
-echo "Read back into $out ($(wc -l <"$out") lines)."
+# Blank, write and verify an image into a simulated 27C256, keep the chip ...
+"$cli" --simulator --chip 27C256 --socket-dump "$work/chip.bin" auto "$work/image.bin"
+# ... then put that chip back in the socket and read it into a HEX file.
+"$cli" --simulator --chip 27C256 --socket-image "$work/chip.bin" read -o "$work/read.hex"
+"$cli" convert "$work/read.hex" "$work/read.bin"
+cmp "$work/image.bin" "$work/read.bin" && echo "Read back equals the image written: $work/read.hex"
