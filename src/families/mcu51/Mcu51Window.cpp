@@ -335,15 +335,31 @@ void Mcu51Window::blankBody()
     PowerUp();
     readCodeMode();
     SetAddress(0);
-    const bool blank = walkReads(16, 0, [&](uint32_t a, uint8_t got) {
+    const bool blank = checkErased();
+    if (blank)
+        succeed(kOk2);
+}
+
+bool Mcu51Window::checkErased()
+{
+    return walkReads(16, 0, [&](uint32_t a, uint8_t got) {
         if (got == 0xFF)
             return true;
         fail(kBlankFail);
         progress(a);
         return false;
     });
-    if (blank)
-        succeed(kOk2);
+}
+
+bool Mcu51Window::compareWithBuffer()
+{
+    return walkReads(32, 0, [&](uint32_t a, uint8_t got) {
+        if (got == buffer[a])
+            return true;
+        fail(format(kVerifyDiff, static_cast<int>(a), buffer[a], got));
+        progress(a);
+        return false;
+    });
 }
 
 void Mcu51Window::verifyBody()
@@ -354,13 +370,7 @@ void Mcu51Window::verifyBody()
     PowerUp();
     readCodeMode();
     SetAddress(0);
-    const bool same = walkReads(32, 0, [&](uint32_t a, uint8_t got) {
-        if (got == buffer[a])
-            return true;
-        fail(format(kVerifyDiff, static_cast<int>(a), buffer[a], got));
-        progress(a);
-        return false;
-    });
+    const bool same = compareWithBuffer();
     if (same)
         succeed(kOk2);
     link.RouteVcc(0);

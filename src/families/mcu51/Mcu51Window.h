@@ -94,6 +94,10 @@ protected:
     // (ReadAhead); take(a, byte) gets each address's byte in order and stops
     // the walk by returning false.
     template <typename Take> bool walkReads(int stride, int phase, Take take);
+    // The Blank and Verify loops over walkReads: false after the first byte
+    // that is not 0xFF / not the buffer's, with the failure text shown.
+    bool checkErased();
+    bool compareWithBuffer();
 
     // Reads the signature bytes at addrs into ChipSignature; shows "Код ИД =...".
     virtual void identify();

@@ -170,13 +170,7 @@ void TP2051x::blankBody()
     readCodeMode();
     link.SetBusMode(9);
     ErrorFlag = 0;
-    const bool blank = walkReads(16, 0, [&](uint32_t a, uint8_t got) {
-        if (got == 0xFF)
-            return true;
-        fail(kBlankFail);
-        progress(a);
-        return false;
-    });
+    const bool blank = checkErased();
     if (blank)
         succeed(kOk2);
 }
@@ -189,15 +183,7 @@ void TP2051x::verifyBody()
     PowerUp();
     readCodeMode();
     link.SetBusMode(9);
-    const bool same = walkReads(32, 0, [&](uint32_t a, uint8_t got) {
-        if (got == buffer[a])
-            return true;
-        char text[96];
-        std::snprintf(text, sizeof text, kVerifyDiff, static_cast<int>(a), buffer[a], got);
-        fail(text);
-        progress(a);
-        return false;
-    });
+    const bool same = compareWithBuffer();
     if (same)
         succeed(kVerifyOk2051);
     link.RouteVcc(0);

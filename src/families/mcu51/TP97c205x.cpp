@@ -125,15 +125,7 @@ void TP97c205x::verifyBody()
     PowerUp();
     readCodeMode();
     link.SetBusMode(9);
-    const bool same = walkReads(32, 0, [&](uint32_t a, uint8_t got) {
-        if (got == buffer[a])
-            return true;
-        char text[96];
-        std::snprintf(text, sizeof text, kVerifyDiff, static_cast<int>(a), buffer[a], got);
-        fail(text);
-        progress(a);
-        return false;
-    });
+    const bool same = compareWithBuffer();
     if (same)
         succeed(kVerifyOk2051);
     link.RouteVcc(0);
