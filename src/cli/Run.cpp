@@ -21,17 +21,7 @@ namespace pontvex::cli {
 
 namespace {
 
-int runConvert(const Options& options)
-{
-    const std::string& in = options.arguments[0];
-    const std::string& out = options.arguments[1];
-    // Check the output format before reading anything.
-    formatFor(out, options.outFormat, true);
-    DeviceBuffer& buffer = DeviceBuffer::instance();
-    const int64_t loadEnd = loadImage(options, in, buffer);
-    saveImage(options, out, buffer, loadEnd);
-    return kExitOk;
-}
+struct Interrupted {};
 
 // Ctrl-C during a chip command must not leave programming voltage on the
 // chip: the first signal ends the command at its next repaint, where the
@@ -49,7 +39,25 @@ extern "C" void onInterrupt(int signal)
     gInterrupted = signal;
 }
 
-struct Interrupted {};
+// A signal that came before anything was done ends the run before it starts.
+void stopIfInterrupted(const char* what)
+{
+    if (gInterrupted)
+        throw CliError(kExitInterrupted, std::string("interrupted ") + what);
+}
+
+int runConvert(const Options& options)
+{
+    const std::string& in = options.arguments[0];
+    const std::string& out = options.arguments[1];
+    // Check the output format before reading anything.
+    formatFor(out, options.outFormat, true);
+    DeviceBuffer& buffer = DeviceBuffer::instance();
+    const int64_t loadEnd = loadImage(options, in, buffer);
+    stopIfInterrupted("before the output was written");
+    saveImage(options, out, buffer, loadEnd);
+    return kExitOk;
+}
 
 // The rest of the program as the family sees it: questions on the terminal,
 // the message line and progress on the console.
@@ -100,12 +108,6 @@ public:
     {
         link_.setPrompt(&prompt_);
         prompt_.setStatus(&status_);
-        // Without SA_RESTART, so a question waiting on the terminal gives way too.
-        struct sigaction action {};
-        action.sa_handler = onInterrupt;
-        sigemptyset(&action.sa_mask);
-        sigaction(SIGINT, &action, nullptr);
-        sigaction(SIGTERM, &action, nullptr);
         if (options.output == "-")
             status_.messagesToStandardError();
     }
@@ -130,9 +132,12 @@ public:
         }
     }
 
+    static constexpr const char* kBeforeStart = "before the command started";
+
     int run()
     {
         const int category = o_.category.empty() ? -1 : parseCategory(o_.category);
+        stopIfInterrupted(kBeforeStart);
         connect();
         selection_ = std::make_unique<TypeSelection>(link_, host_);
         if (o_.command == "list")
@@ -142,6 +147,7 @@ public:
         applySettings();
         int code = kExitOk;
         try {
+            stopIfInterrupted(kBeforeStart);
             code = command();
         } catch (const CliError& e) {
             // An interrupted run still leaves its socket dump and trace behind.
@@ -680,6 +686,23 @@ private:
 };
 
 } // namespace
+
+void installInterruptHandlers()
+{
+    // Without SA_RESTART, so a question waiting on the terminal gives way too.
+    struct sigaction action {};
+    action.sa_handler = onInterrupt;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+    // A parent may have started us with the signals blocked; one that is
+    // already pending is taken now, by the handler.
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGTERM);
+    sigprocmask(SIG_UNBLOCK, &signals, nullptr);
+}
 
 int run(const Options& options)
 {

@@ -7,6 +7,7 @@
 int main(int argc, char** argv)
 {
     using namespace pontvex::cli;
+    installInterruptHandlers();
     std::vector<std::string> args(argv + 1, argv + argc);
     Options options;
     try {

@@ -1,5 +1,6 @@
 #include "CliRunner.h"
 
+#include <csignal>
 #include <cstdlib>
 #include <dirent.h>
 #include <fcntl.h>
@@ -65,10 +66,78 @@ CliResult CliSandbox::run(const std::vector<std::string>& args, const std::strin
         execv(binary.c_str(), argv.data());
         _exit(126);
     }
+    CliProcess process(child, dir_);
+    return process.wait();
+}
+
+std::unique_ptr<CliProcess> CliSandbox::start(const std::vector<std::string>& args,
+                                              bool interruptPending) const
+{
+    const std::string outPath = dir_ + "/.stdout", errPath = dir_ + "/.stderr";
+    pid_t child = fork();
+    if (child < 0)
+        throw std::runtime_error("fork failed");
+    if (child == 0) {
+        if (chdir(dir_.c_str()) != 0)
+            _exit(125);
+        int in = open("/dev/null", O_RDONLY);
+        int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (in < 0 || out < 0 || err < 0)
+            _exit(125);
+        dup2(in, 0);
+        dup2(out, 1);
+        dup2(err, 2);
+        if (interruptPending) {
+            // Blocked and pending across exec: it reaches the program as soon
+            // as the program unblocks it, before it can have done anything.
+            sigset_t signals;
+            sigemptyset(&signals);
+            sigaddset(&signals, SIGINT);
+            sigprocmask(SIG_BLOCK, &signals, nullptr);
+            raise(SIGINT);
+        }
+        std::vector<char*> argv;
+        std::string binary = cliBinary();
+        argv.push_back(binary.data());
+        std::vector<std::string> copies(args);
+        for (auto& a : copies)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
+        execv(binary.c_str(), argv.data());
+        _exit(126);
+    }
+    return std::make_unique<CliProcess>(child, dir_);
+}
+
+CliProcess::~CliProcess()
+{
+    if (!waited_) {
+        kill(pid_, SIGKILL);
+        waitpid(pid_, nullptr, 0);
+    }
+}
+
+void CliProcess::signal(int number) const
+{
+    kill(pid_, number);
+}
+
+bool CliProcess::running() const
+{
+    siginfo_t info{};
+    return waitid(P_PID, static_cast<id_t>(pid_), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+           info.si_pid == 0;
+}
+
+CliResult CliProcess::wait()
+{
     int status = 0;
-    waitpid(child, &status, 0);
+    waitpid(pid_, &status, 0);
+    waited_ = true;
     CliResult result;
     result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    const std::string outPath = dir_ + "/.stdout", errPath = dir_ + "/.stderr";
     result.out = slurp(outPath);
     result.err = slurp(errPath);
     std::filesystem::remove(outPath);

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <sys/types.h>
 #include <vector>
 
 // Runs the built pontvex-cli as a separate process in a scratch folder and
@@ -10,6 +12,24 @@ struct CliResult {
     int exitCode = -1;
     std::string out;
     std::string err;
+};
+
+// A pontvex-cli started in the background, for tests that signal it.
+class CliProcess {
+public:
+    CliProcess(pid_t pid, std::string dir) : pid_(pid), dir_(std::move(dir)) {}
+    CliProcess(const CliProcess&) = delete;
+    CliProcess& operator=(const CliProcess&) = delete;
+    ~CliProcess();
+    void signal(int number) const;
+    // True while the program has not ended (it is not reaped here).
+    bool running() const;
+    CliResult wait();
+
+private:
+    pid_t pid_;
+    std::string dir_;
+    bool waited_ = false;
 };
 
 class CliSandbox {
@@ -25,6 +45,10 @@ public:
     // Arguments are passed to the program without a shell; stdinFile, when
     // given, becomes its standard input.
     CliResult run(const std::vector<std::string>& args, const std::string& stdinFile = "") const;
+    // Starts the program and returns at once. With interruptPending the
+    // program starts with a Ctrl-C already waiting for it.
+    std::unique_ptr<CliProcess> start(const std::vector<std::string>& args,
+                                      bool interruptPending = false) const;
 
     void writeFile(const std::string& name, const std::vector<uint8_t>& bytes) const;
     std::vector<uint8_t> readFile(const std::string& name) const;
