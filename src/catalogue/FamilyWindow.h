@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/DeviceBuffer.h"
-#include "app/UserPrompt.h"
+#include "core/DeviceBuffer.h"
+#include "core/UserPrompt.h"
 #include "link/ProgrammerLink.h"
 
 #include <array>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/Config.h"
+#include "core/Config.h"
 #include "catalogue/Dispatch.h"
 #include "catalogue/FamilyWindow.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/DeviceBuffer.h"
+#include "core/DeviceBuffer.h"
 #include "cli/Cli.h"
 
 #include <cstdint>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/UserPrompt.h"
+#include "core/UserPrompt.h"
 #include "cli/Cli.h"
 
 #include <chrono>

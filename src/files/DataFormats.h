@@ -5,7 +5,7 @@
 // user: the load and save commands, the command line and the fuzzers share
 // them and turn the returned report into messages.
 
-#include "app/DeviceBuffer.h"
+#include "core/DeviceBuffer.h"
 
 #include <array>
 #include <cstdint>

@@ -1,6 +1,6 @@
 #include "files/FileCommands.h"
 
-#include "app/UserPrompt.h"
+#include "core/UserPrompt.h"
 #include "files/DataFormats.h"
 #include "files/FileDialogs.h"
 #include "files/FileTexts.h"

@@ -1,7 +1,7 @@
 #include "files/FileFormatModel.h"
 
-#include "app/DeviceBuffer.h"
-#include "app/UserPrompt.h"
+#include "core/DeviceBuffer.h"
+#include "core/UserPrompt.h"
 #include "files/DataFormats.h"
 #include "files/FileTexts.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/DeviceBuffer.h"
+#include "core/DeviceBuffer.h"
 
 #include <cstdint>
 #include <functional>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/UserPrompt.h"
+#include "core/UserPrompt.h"
 #include "boxsim/Box.h"
 #include "boxsim/SimTransport.h"
 #include "boxsim/chips/Registry.h"

@@ -1,5 +1,5 @@
 #include "files/FileCommands.h"
-#include "app/UserPrompt.h"
+#include "core/UserPrompt.h"
 #include "files/DataFormats.h"
 #include "files/FileDialogs.h"
 #include "files/FileTexts.h"

@@ -1,7 +1,7 @@
 // The simulated adapter against what a real one does, and the pipelined loops
 // against the box's small input buffer.
 
-#include "app/DeviceBuffer.h"
+#include "core/DeviceBuffer.h"
 #include "boxsim/Box.h"
 #include "boxsim/SimTransport.h"
 #include "boxsim/chips/Registry.h"

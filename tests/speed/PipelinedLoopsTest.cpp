@@ -4,7 +4,7 @@
 // after a first mismatch, only reads of the next addresses may have gone out
 // in between, and the stop itself sends exactly what the plain loop sends.
 
-#include "app/DeviceBuffer.h"
+#include "core/DeviceBuffer.h"
 #include "boxsim/Box.h"
 #include "boxsim/SimTransport.h"
 #include "boxsim/chips/Registry.h"

@@ -2,7 +2,7 @@
 #include "boxsim/Box.h"
 #include "boxsim/chips/Registry.h"
 
-#include "app/AppInfo.h"
+#include "core/AppInfo.h"
 #include "app/ui/FindDialogs.h"
 #include "app/ui/InputHexDlg.h"
 #include "app/ui/MainForm.h"

@@ -1,4 +1,4 @@
-#include "app/UserPrompt.h"
+#include "core/UserPrompt.h"
 #include "files/FileFormatModel.h"
 #include "files/FileTexts.h"
 #include "files/ui/TFileFormat.h"

@@ -1,7 +1,7 @@
 // Load and save speed of the data files through the same commands the main
 // window runs: a 1 MiB image as Intel HEX and an 8 MiB binary image.
 // Prints the best of several rounds. Usage: files_bench [FOLDER]
-#include "app/UserPrompt.h"
+#include "core/UserPrompt.h"
 #include "files/DataFormats.h"
 #include "files/FileCommands.h"
 #include "files/FileDialogs.h"

@@ -6,7 +6,7 @@
 // for the long firmware commands. Times are modelled, not measured.
 //
 // Usage: link_speed [--window N] [--chip NAME] [--latency MS]
-#include "app/DeviceBuffer.h"
+#include "core/DeviceBuffer.h"
 #include "boxsim/Box.h"
 #include "boxsim/SimTransport.h"
 #include "boxsim/chips/Registry.h"

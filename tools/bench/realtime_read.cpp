@@ -4,7 +4,7 @@
 // and their ratio.
 //
 // Usage: realtime_read PORT [CHIP [VARIANT [WINDOW]]]   (default 27C256 13 64)
-#include "app/DeviceBuffer.h"
+#include "core/DeviceBuffer.h"
 #include "catalogue/HeadlessHost.h"
 #include "families/memory/TP27x.h"
 #include "link/ProgrammerLink.h"

@@ -1,6 +1,6 @@
 #include "app/ui/MainForm.h"
 
-#include "app/AppInfo.h"
+#include "core/AppInfo.h"
 #include "app/ui/FindDialogs.h"
 #include "app/ui/InputHexDlg.h"
 #include "app/ui/ToolIcons.h"

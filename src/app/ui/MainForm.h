@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/Config.h"
+#include "core/Config.h"
 #include "app/ui/QtPrompt.h"
 #include "catalogue/FamilyWindow.h"
 #include "catalogue/TypeSelection.h"

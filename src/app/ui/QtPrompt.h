@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/UserPrompt.h"
+#include "core/UserPrompt.h"
 
 #include <QPointer>
 #include <QWidget>

@@ -1,6 +1,6 @@
 #include "files/ui/TFileFormat.h"
 
-#include "app/UserPrompt.h"
+#include "core/UserPrompt.h"
 #include "files/DataFormats.h"
 #include "files/FileFormatModel.h"
 #include "files/FileTexts.h"

@@ -1,5 +1,5 @@
-#include "app/Config.h"
-#include "app/AppInfo.h"
+#include "core/Config.h"
+#include "core/AppInfo.h"
 #include "support/RecordingPrompt.h"
 
 #include <gtest/gtest.h>

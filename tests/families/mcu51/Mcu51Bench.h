@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/DeviceBuffer.h"
+#include "core/DeviceBuffer.h"
 #include "boxsim/Box.h"
 #include "boxsim/SimTransport.h"
 #include "boxsim/chips/Mcu51Chip.h"

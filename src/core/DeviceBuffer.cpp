@@ -1,4 +1,4 @@
-#include "app/DeviceBuffer.h"
+#include "core/DeviceBuffer.h"
 
 #include <algorithm>
 #include <cstring>

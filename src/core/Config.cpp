@@ -1,6 +1,6 @@
-#include "app/Config.h"
+#include "core/Config.h"
 
-#include "app/AppInfo.h"
+#include "core/AppInfo.h"
 
 #include <cerrno>
 #include <cstdio>
