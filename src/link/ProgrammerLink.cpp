@@ -1,5 +1,6 @@
 #include "link/ProgrammerLink.h"
 
+#include "link/BoxCommands.h"
 #include "link/SerialPort.h"
 
 #include <algorithm>
@@ -534,8 +535,8 @@ void ProgrammerLink::BlockWrite(const uint8_t* data, size_t n)
 
 bool ProgrammerLink::IsLongCommand(uint8_t command)
 {
-    return command == 129 || command == 130 || command == 136 || command == 137 ||
-           (command >= 140 && command <= 146) || command == 150;
+    const BoxCommand* row = findBoxCommand(command);
+    return row && row->longCommand;
 }
 
 void ProgrammerLink::collect(size_t n)
