@@ -1,5 +1,6 @@
 #include "link/Connection.h"
 
+#include "core/AtomicFile.h"
 #include "link/SerialPort.h"
 
 #include <algorithm>
@@ -128,23 +129,9 @@ void Connection::writeSettings() const
     if (path.has_parent_path()) {
         std::filesystem::create_directories(path.parent_path(), ec);
     }
-    const std::filesystem::path temp = path.string() + ".tmp";
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        if (!out) {
-            return;
-        }
-        out.write(portName_.data(), static_cast<std::streamsize>(portName_.size()));
-        if (!out.flush()) {
-            out.close();
-            std::filesystem::remove(temp, ec);
-            return;
-        }
-    }
-    std::filesystem::rename(temp, path, ec);
-    if (ec) {
-        std::filesystem::remove(temp, ec);
-    }
+    // Nobody is told of a failure: the next start probes the ports again.
+    std::string error;
+    writeFileAtomically(settingsPath_, portName_, error);
 }
 
 void Connection::Connect(bool askFirst)
