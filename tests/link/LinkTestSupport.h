@@ -2,7 +2,7 @@
 
 #include "link/BoxCommands.h"
 #include "link/ProgrammerLink.h"
-#include "link/TestTransports.h"
+#include "support/TestTransports.h"
 
 #include <gtest/gtest.h>
 
