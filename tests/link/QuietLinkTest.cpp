@@ -127,5 +127,34 @@ TEST_F(LinkAtRest, AQueuedByteThatIsNoCommandFailsLoudly)
     EXPECT_THROW(offline.QueueCommand({255, 1}, 0), LinkMisuse);
 }
 
+// The connection needs no socket driver: it opens a bare byte link, sends the
+// idle sequence it is given and leaves nothing queued.
+TEST(ConnectionAlone, OpensAByteLinkAndSendsTheIdleSequenceItIsGiven)
+{
+    ByteLink bytes;
+    int idles = 0;
+    Connection connection(bytes, [&] {
+        ++idles;
+        bytes.SendByte(0);
+    });
+    connection.setSettingsPath("");
+    auto transport = std::make_unique<RecordingTransport>();
+    auto log = transport->log();
+    const Bytes answer = IdentityAnswer("kelm3v52");
+    log->replies.assign(answer.begin(), answer.end());
+    ASSERT_TRUE(connection.AttachTransport(std::move(transport), "X"));
+    EXPECT_TRUE(bytes.Connected());
+    EXPECT_EQ(idles, 1);
+    EXPECT_EQ(connection.FirmwareId(), "kelm3v52");
+    EXPECT_EQ(connection.PortName(), "X");
+    EXPECT_EQ(log->written, (Bytes{15, 0}));
+    EXPECT_TRUE(bytes.Idle());
+    bytes.SendByte(30);
+    connection.Disconnect();
+    EXPECT_EQ(log->written, (Bytes{15, 0, 30})) << "what was queued goes out first";
+    EXPECT_FALSE(bytes.Connected());
+    EXPECT_EQ(bytes.transport(), nullptr);
+}
+
 } // namespace
 } // namespace pontvex::linktest
