@@ -212,10 +212,7 @@ bool isPseudoTerminal(const std::string& name)
 
 } // namespace
 
-ProgrammerLink::ProgrammerLink()
-    : opener_(&SerialPortOpener::instance()), settingsPath_(defaultSettingsPath())
-{
-}
+ProgrammerLink::ProgrammerLink() : settingsPath_(defaultSettingsPath()) {}
 
 ProgrammerLink::~ProgrammerLink()
 {
@@ -224,12 +221,6 @@ ProgrammerLink::~ProgrammerLink()
     if (connected_ && transport_ && !out_.empty()) {
         transport_->write(out_.data(), out_.size());
     }
-}
-
-ProgrammerLink& ProgrammerLink::instance()
-{
-    static ProgrammerLink link;
-    return link;
 }
 
 std::string ProgrammerLink::defaultSettingsPath()

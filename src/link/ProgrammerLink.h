@@ -31,11 +31,10 @@ public:
     ProgrammerLink();
     ~ProgrammerLink();
 
-    static ProgrammerLink& instance();
-
     // --- connection -------------------------------------------------------
     void setPrompt(UserPrompt* prompt) { prompt_ = prompt; }
     UserPrompt* prompt() const { return prompt_; }
+    // Where ports come from (main() owns the serial port opener); none: no port opens.
     void setPortOpener(PortOpener* opener) { opener_ = opener; }
     // Where the port settings file lives (the user's configuration folder on
     // Linux, c:\pontv55.con on Windows).

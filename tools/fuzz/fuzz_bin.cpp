@@ -29,10 +29,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const std::span<const uint8_t> file(data + 3, size - 3);
 
     // Near the start, near the end and past the end of the buffer.
+    static DeviceBuffer buffer;
     const int64_t starts[] = {offset, int64_t{DeviceBuffer::kSize} - offset, -offset};
     for (const int64_t start : starts)
-        check(StoreBinBytes(file, imageOf(DeviceBuffer::instance()), start, mode.LaneMask, mode.LaneValue),
-              start, DeviceBuffer::kSize);
+        check(StoreBinBytes(file, imageOf(buffer), start, mode.LaneMask, mode.LaneValue), start,
+              DeviceBuffer::kSize);
 
     static uint8_t small[1024];
     check(StoreBinBytes(file, small, offset & 0x3FF, data[0] >> 3, data[0] >> 5), offset & 0x3FF,

@@ -10,7 +10,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const std::span<const uint8_t> text(data, size);
 
-    const HexReadReport full = ReadHexRecords(text, imageOf(DeviceBuffer::instance()));
+    static DeviceBuffer buffer;
+    const HexReadReport full = ReadHexRecords(text, imageOf(buffer));
     if (full.last < 0 || full.last > DeviceBuffer::kLastAddress || (full.stored == 0 && full.last != 0))
         std::abort();
     if ((full.fault != HexFault::None) != (full.stop == HexStop::BadRecord))
