@@ -78,7 +78,7 @@ private:
 };
 
 FamilyWindow::FamilyWindow(std::string className, ProgrammerLink& link, FamilyHost& host)
-    : link(link), host(host), buffer(DeviceBuffer::instance()), className_(std::move(className))
+    : link(link), host(host), buffer(host.buffer()), className_(std::move(className))
 {
 }
 

@@ -30,6 +30,8 @@ class FamilyHost {
 public:
     virtual ~FamilyHost() = default;
     virtual UserPrompt& prompt() = 0;
+    // The chip image the family reads into and programs from.
+    virtual DeviceBuffer& buffer() = 0;
     // The main window's new-file command: makes sure the hex view exists; the buffer stays.
     virtual void fileNew() = 0;
     // False while a JEDEC view has replaced the hex view.

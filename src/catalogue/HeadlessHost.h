@@ -5,6 +5,7 @@
 
 #include <deque>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -36,10 +37,14 @@ private:
 
 // The rest of the program as a family window sees it, without any window:
 // a hex view that is only its end address, a chip counter, and an ID reader
-// that the owner plugs in (the type selection's ReadIdCode).
+// that the owner plugs in (the type selection's ReadIdCode). The buffer is
+// its own or the one its owner hands it.
 class HeadlessHost : public FamilyHost {
 public:
+    HeadlessHost() : ownBuffer_(std::make_unique<DeviceBuffer>()), buffer_(ownBuffer_.get()) {}
+    explicit HeadlessHost(DeviceBuffer& buffer) : buffer_(&buffer) {}
     UserPrompt& prompt() override { return prompt_; }
+    DeviceBuffer& buffer() override { return *buffer_; }
     ScriptedPrompt& script() { return prompt_; }
     void fileNew() override;
     bool hexViewExists() const override { return hexView; }
@@ -59,6 +64,8 @@ public:
     std::function<void(FamilyWindow&)> onChanged;
 
 private:
+    std::unique_ptr<DeviceBuffer> ownBuffer_;
+    DeviceBuffer* buffer_;
     ScriptedPrompt prompt_;
     int64_t endAddress_ = 0xFFFF;
 };

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <utility>
 
 namespace pontvex {
 
@@ -30,8 +31,8 @@ bool inRange(int index, size_t size)
 
 } // namespace
 
-TypeSelection::TypeSelection(ProgrammerLink& link, FamilyHost& host)
-    : dataDirs(defaultDataDirs()), link_(link), host_(host), table_(dispatchTable())
+TypeSelection::TypeSelection(ProgrammerLink& link, FamilyHost& host, FamilyRegistry families)
+    : dataDirs(defaultDataDirs()), link_(link), host_(host), families_(std::move(families))
 {
     std::error_code ec;
     programDir = withSeparator(fs::current_path(ec).string());
@@ -261,15 +262,16 @@ void TypeSelection::OKBtnClick()
 
 void TypeSelection::DispatchAlgorithm()
 {
-    for (const auto& row : table_) {
+    for (const auto& row : dispatchTable()) {
         if (chip.AlgorithmKey != row.key)
             continue;
-        if (!row.factory)
+        const FamilyFactory* factory = families_.factory(row.key);
+        if (!factory)
             return; // the family is not built: as an unknown key
         auto& slot = windows_[row.windowClass];
         const bool created = !slot;
         if (created)
-            slot = row.factory(link_, host_);
+            slot = (*factory)(link_, host_);
         FamilyWindow& window = *slot;
         current_ = &window;
         window.show();
@@ -367,12 +369,7 @@ void TypeSelection::startUp()
 
 bool TypeSelection::setFactory(const std::string& key, FamilyFactory factory)
 {
-    for (auto& row : table_)
-        if (key == row.key) {
-            row.factory = std::move(factory);
-            return true;
-        }
-    return false;
+    return families_.replace(key, std::move(factory));
 }
 
 FamilyWindow* TypeSelection::window(const std::string& windowClass) const

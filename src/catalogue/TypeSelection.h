@@ -1,6 +1,6 @@
 #pragma once
 
-#include "catalogue/Dispatch.h"
+#include "catalogue/FamilyRegistry.h"
 #include "catalogue/FamilyWindow.h"
 #include "core/Config.h"
 
@@ -23,7 +23,8 @@ namespace pontvex {
 // call (onChanged tells when) and forwards user actions to the handlers.
 class TypeSelection {
 public:
-    TypeSelection(ProgrammerLink& link, FamilyHost& host);
+    // families: the windows it can open (a copy; setFactory changes only this one).
+    TypeSelection(ProgrammerLink& link, FamilyHost& host, FamilyRegistry families);
     ~TypeSelection();
     TypeSelection(const TypeSelection&) = delete;
     TypeSelection& operator=(const TypeSelection&) = delete;
@@ -99,8 +100,8 @@ public:
     void startUp();
 
     // --- family windows ----------------------------------------------------------------
-    const std::vector<DispatchRow>& table() const { return table_; }
-    // Puts a factory on the row of key (a family under test, a plug-in); false for an unknown key.
+    const FamilyRegistry& families() const { return families_; }
+    // Puts a factory on the row of key (a family under test); false for a key outside the table.
     bool setFactory(const std::string& key, FamilyFactory factory);
     // The window of a class, once created; null before.
     FamilyWindow* window(const std::string& windowClass) const;
@@ -120,7 +121,7 @@ private:
 
     ProgrammerLink& link_;
     FamilyHost& host_;
-    std::vector<DispatchRow> table_;
+    FamilyRegistry families_;
     std::map<std::string, std::unique_ptr<FamilyWindow>> windows_;
     FamilyWindow* current_ = nullptr;
     std::string listPath_;

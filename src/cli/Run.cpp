@@ -46,13 +46,12 @@ void stopIfInterrupted(const char* what)
         throw CliError(kExitInterrupted, std::string("interrupted ") + what);
 }
 
-int runConvert(const Options& options)
+int runConvert(const Options& options, DeviceBuffer& buffer)
 {
     const std::string& in = options.arguments[0];
     const std::string& out = options.arguments[1];
     // Check the output format before reading anything.
     formatFor(out, options.outFormat, true);
-    DeviceBuffer& buffer = DeviceBuffer::instance();
     const int64_t loadEnd = loadImage(options, in, buffer);
     stopIfInterrupted("before the output was written");
     saveImage(options, out, buffer, loadEnd);
@@ -63,7 +62,10 @@ int runConvert(const Options& options)
 // the message line and progress on the console.
 class CliHost : public HeadlessHost {
 public:
-    CliHost(CliPrompt& prompt, StatusOutput& status) : prompt_(prompt), status_(status) {}
+    CliHost(CliPrompt& prompt, StatusOutput& status, DeviceBuffer& buffer)
+        : HeadlessHost(buffer), prompt_(prompt), status_(status)
+    {
+    }
     UserPrompt& prompt() override { return prompt_; }
     void familyChanged(FamilyWindow& family) override
     {
@@ -102,9 +104,9 @@ bool matchesName(const std::string& wanted, std::initializer_list<const std::str
 // One run of a chip command: connection, simulated box, chosen family.
 class Session {
 public:
-    explicit Session(const Options& options)
-        : o_(options), prompt_(options.answer), host_(prompt_, status_), link_(ProgrammerLink::instance()),
-          buffer_(DeviceBuffer::instance())
+    Session(const Options& options, const Resources& resources)
+        : o_(options), prompt_(options.answer), host_(prompt_, status_, resources.buffer),
+          link_(resources.link), buffer_(resources.buffer), families_(resources.families)
     {
         link_.setPrompt(&prompt_);
         prompt_.setStatus(&status_);
@@ -139,7 +141,7 @@ public:
         const int category = o_.category.empty() ? -1 : parseCategory(o_.category);
         stopIfInterrupted(kBeforeStart);
         connect();
-        selection_ = std::make_unique<TypeSelection>(link_, host_);
+        selection_ = std::make_unique<TypeSelection>(link_, host_, families_);
         if (o_.command == "list")
             return finish(list(category));
 
@@ -310,14 +312,11 @@ private:
         }
         chip_ = chip;
 
-        const DispatchRow* row = nullptr;
-        for (const auto& r : selection_->table())
-            if (chip.AlgorithmKey == r.key)
-                row = &r;
+        const DispatchRow* row = dispatchRow(chip.AlgorithmKey);
         if (!row)
             throw usageError("chip '" + chip.ChipName + "': unknown algorithm key '" + chip.AlgorithmKey +
                              "'");
-        if (!row->factory)
+        if (!selection_->families().built(row->key))
             throw usageError("chip '" + chip.ChipName + "': its family " + row->windowClass + " (key " +
                              row->key + ") is not built into this program yet");
 
@@ -613,10 +612,7 @@ private:
         for (const auto& e : catalogue(category)) {
             out << categoryName(e.category) << "\t" << e.group << "\t" << e.name << "\t" << e.parsed.key
                 << " " << e.parsed.variant;
-            bool built = false;
-            for (const auto& r : selection_->table())
-                built = built || (e.parsed.key == r.key && r.factory);
-            if (!built)
+            if (!selection_->families().built(e.parsed.key))
                 out << "\t(family not built)";
             out << "\n";
         }
@@ -677,6 +673,7 @@ private:
     CliHost host_;
     ProgrammerLink& link_;
     DeviceBuffer& buffer_;
+    const FamilyRegistry& families_;
     std::shared_ptr<boxsim::Box> box_;
     boxsim::FaultPlan faults_;
     std::string traceTemporary_;
@@ -704,11 +701,11 @@ void installInterruptHandlers()
     sigprocmask(SIG_UNBLOCK, &signals, nullptr);
 }
 
-int run(const Options& options)
+int run(const Options& options, const Resources& resources)
 {
     if (options.command == "convert")
-        return runConvert(options);
-    Session session(options);
+        return runConvert(options, resources.buffer);
+    Session session(options, resources);
     return session.run();
 }
 

@@ -1,11 +1,14 @@
 #include "cli/Cli.h"
 #include "cli/Run.h"
+#include "families/Families.h"
+#include "link/SerialPort.h"
 
 #include <exception>
 #include <iostream>
 
 int main(int argc, char** argv)
 {
+    using namespace pontvex;
     using namespace pontvex::cli;
     installInterruptHandlers();
     std::vector<std::string> args(argv + 1, argv + argc);
@@ -25,7 +28,14 @@ int main(int argc, char** argv)
         return kExitOk;
     }
     try {
-        return run(options);
+        // What the run works on, owned here for the whole run.
+        DeviceBuffer buffer;
+        SerialPortOpener serialPorts;
+        ProgrammerLink link;
+        link.setPortOpener(&serialPorts);
+        FamilyRegistry families;
+        registerFamilies(families);
+        return run(options, {buffer, link, families});
     } catch (const CliError& e) {
         std::cerr << "pontvex-cli: " << e.what() << "\n";
         return e.code();

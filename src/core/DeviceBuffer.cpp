@@ -5,23 +5,15 @@
 
 namespace pontvex {
 
-uint8_t DeviceBuffer::bytes_[DeviceBuffer::kSize];
-
-DeviceBuffer::DeviceBuffer()
+DeviceBuffer::DeviceBuffer() : bytes_(std::make_unique_for_overwrite<uint8_t[]>(kSize))
 {
     reset();
 }
 
-DeviceBuffer& DeviceBuffer::instance()
-{
-    static DeviceBuffer buffer;
-    return buffer;
-}
-
 void DeviceBuffer::reset()
 {
-    std::memset(bytes_, 0xFF, kInitialFill);
-    std::memset(bytes_ + kInitialFill, 0, kSize - kInitialFill);
+    std::memset(bytes_.get(), 0xFF, kInitialFill);
+    std::memset(bytes_.get() + kInitialFill, 0, kSize - kInitialFill);
 }
 
 uint32_t DeviceBuffer::checksum(int64_t endAddress) const

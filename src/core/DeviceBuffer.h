@@ -2,21 +2,25 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 
 namespace pontvex {
 
-// The chip image: one static 8 MiB array for the whole process. Nothing copies
-// or reallocates it; every reader, writer and family works on it in place.
+// The chip image: 8 MiB on the heap, owned by the program's main() (a test
+// builds its own) and handed to every reader, writer, view and family, which
+// work on it in place. Nothing copies or reallocates it.
 class DeviceBuffer {
 public:
     static constexpr uint32_t kSize = 0x800000;
     static constexpr uint32_t kLastAddress = kSize - 1;
     static constexpr uint32_t kInitialFill = 0x100000; // bytes set to 0xFF at start
 
-    static DeviceBuffer& instance();
+    DeviceBuffer();
+    DeviceBuffer(const DeviceBuffer&) = delete;
+    DeviceBuffer& operator=(const DeviceBuffer&) = delete;
 
-    uint8_t* data() { return bytes_; }
-    const uint8_t* data() const { return bytes_; }
+    uint8_t* data() { return bytes_.get(); }
+    const uint8_t* data() const { return bytes_.get(); }
     uint8_t& operator[](uint32_t address) { return bytes_[address & kLastAddress]; }
     uint8_t operator[](uint32_t address) const { return bytes_[address & kLastAddress]; }
 
@@ -29,8 +33,7 @@ public:
     static bool contains(int64_t address) { return address >= 0 && address <= kLastAddress; }
 
 private:
-    DeviceBuffer();
-    static uint8_t bytes_[kSize];
+    std::unique_ptr<uint8_t[]> bytes_;
 };
 
 } // namespace pontvex

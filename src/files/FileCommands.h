@@ -40,7 +40,7 @@ public:
 class FileCommands {
 public:
     FileCommands(FileSession& session, ImageViews& views, FileDialogs& dialogs, UserPrompt& prompt,
-                 DeviceBuffer& buffer = DeviceBuffer::instance());
+                 DeviceBuffer& buffer);
 
     // "Открыть": open dialog, format dialog, then the loader of the chosen format.
     void LoadFileClick();

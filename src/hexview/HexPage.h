@@ -32,7 +32,7 @@ public:
     // The highest page start that still shows 256 bytes inside the buffer.
     static constexpr int64_t kLastPageStart = DeviceBuffer::kSize - kPageBytes;
 
-    explicit HexPage(DeviceBuffer& buffer = DeviceBuffer::instance());
+    explicit HexPage(DeviceBuffer& buffer);
 
     DeviceBuffer& buffer() { return buffer_; }
 

@@ -51,8 +51,7 @@ bool isPseudoTerminal(const std::string& name)
 } // namespace
 
 Connection::Connection(ByteLink& bytes, std::function<void()> bringToIdle)
-    : bytes_(bytes), bringToIdle_(std::move(bringToIdle)), opener_(&SerialPortOpener::instance()),
-      settingsPath_(defaultSettingsPath())
+    : bytes_(bytes), bringToIdle_(std::move(bringToIdle)), settingsPath_(defaultSettingsPath())
 {
 }
 

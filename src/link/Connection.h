@@ -20,6 +20,7 @@ public:
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
 
+    // Where ports come from (main() owns the serial port opener); none: no port opens.
     void setPortOpener(PortOpener* opener) { opener_ = opener; }
     // Where the port settings file lives (the user's configuration folder on
     // Linux, c:\pontv55.con on Windows).

@@ -166,12 +166,6 @@ ProgrammerLink::ProgrammerLink() : Connection(static_cast<ByteLink&>(*this), [th
 
 ProgrammerLink::~ProgrammerLink() = default;
 
-ProgrammerLink& ProgrammerLink::instance()
-{
-    static ProgrammerLink link;
-    return link;
-}
-
 // The idle state of a box that has just answered; the connection sends it.
 void ProgrammerLink::bringToIdle()
 {

@@ -29,8 +29,6 @@ public:
     ProgrammerLink();
     ~ProgrammerLink();
 
-    static ProgrammerLink& instance();
-
     // --- pin operations ---------------------------------------------------
     void SetPin(int pin, int level);
     void FloatPin(int pin);

@@ -180,12 +180,6 @@ void SerialPort::purge()
     ::tcflush(fd_, TCIOFLUSH);
 }
 
-SerialPortOpener& SerialPortOpener::instance()
-{
-    static SerialPortOpener opener;
-    return opener;
-}
-
 std::unique_ptr<Transport> SerialPortOpener::open(const std::string& portName, PortOpenResult& result)
 {
     return SerialPort::open(SerialDevicePath(portName), result);

@@ -45,7 +45,6 @@ private:
 // Opens ports by name for the connection routine, through SerialDevicePath.
 class SerialPortOpener : public PortOpener {
 public:
-    static SerialPortOpener& instance();
     std::unique_ptr<Transport> open(const std::string& portName, PortOpenResult& result) override;
 };
 

@@ -115,7 +115,7 @@ public:
             result = PortOpenResult::NoSuchPort;
             return nullptr;
         }
-        return SerialPortOpener::instance().open(path_, result);
+        return SerialPortOpener().open(path_, result);
     }
     int opens = 0;
 

@@ -41,7 +41,7 @@ protected:
         fs::create_directories(dir);
         writeList("devicea.lst", kList); // offline the probe answers 97
         link.setPrompt(&host.script());
-        selection = std::make_unique<TypeSelection>(link, host);
+        selection = std::make_unique<TypeSelection>(link, host, FamilyRegistry{});
         selection->programDir = dir.string() + "/";
         selection->dataDirs.clear();
         host.idReader = [this] {
@@ -291,7 +291,7 @@ TEST_F(SelectionTest, ProbeChoosesTheListFile)
     ProgrammerLink other;
     auto otherLog = AttachRecording(other, "kelm3v52");
     otherLog->answerAlways(0x00);
-    TypeSelection second(other, host);
+    TypeSelection second(other, host, FamilyRegistry{});
     second.programDir = selection->programDir;
     second.chooseCategory(0);
     EXPECT_EQ(second.groupList, (std::vector<std::string>{"NINETYNINE"}));

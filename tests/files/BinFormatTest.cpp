@@ -11,7 +11,7 @@ namespace {
 class BinFormat : public ::testing::Test {
 protected:
     void SetUp() override { buffer.reset(); }
-    DeviceBuffer& buffer = DeviceBuffer::instance();
+    DeviceBuffer buffer;
     std::span<uint8_t> image = imageOf(buffer);
     const std::vector<uint8_t> file{0x10, 0x11, 0x12, 0x13, 0x14, 0x15, 0x16, 0x17, 0x18};
 };

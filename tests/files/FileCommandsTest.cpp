@@ -107,13 +107,13 @@ protected:
         return {std::istreambuf_iterator<char>(in), {}};
     }
 
-    DeviceBuffer& buffer = DeviceBuffer::instance();
+    DeviceBuffer buffer;
     fs::path dir;
     FileSession session;
     FakeViews views;
     ScriptedDialogs dialogs;
     ScriptedPrompt prompt;
-    FileCommands commands{session, views, dialogs, prompt};
+    FileCommands commands{session, views, dialogs, prompt, buffer};
 };
 
 TEST_F(FileCommandsTest, FormatFollowsTheExtension)

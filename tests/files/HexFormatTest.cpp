@@ -28,7 +28,7 @@ std::string record(const std::string& body)
 class HexFormat : public ::testing::Test {
 protected:
     void SetUp() override { buffer.reset(); }
-    DeviceBuffer& buffer = DeviceBuffer::instance();
+    DeviceBuffer buffer;
     std::span<uint8_t> image = imageOf(buffer);
 };
 

@@ -71,7 +71,7 @@ protected:
         ASSERT_FALSE(expected.empty());
         const std::vector<uint8_t> text = readFile(dir / hex);
 
-        DeviceBuffer& buffer = DeviceBuffer::instance();
+        DeviceBuffer buffer;
         std::fill_n(buffer.data(), DeviceBuffer::kSize, 0); // srec_cat fills gaps with 0
         const HexReadReport report = ReadHexRecords(text, imageOf(buffer));
         EXPECT_EQ(report.fault, HexFault::None) << "line " << report.line;

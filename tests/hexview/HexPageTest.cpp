@@ -24,8 +24,8 @@ protected:
     }
     void TearDown() override { buffer.reset(); }
 
-    DeviceBuffer& buffer = DeviceBuffer::instance();
-    HexPage page;
+    DeviceBuffer buffer;
+    HexPage page{buffer};
     RecordingPrompt prompt;
     int beeps = 0;
     Beep beep = [this] { ++beeps; };

@@ -126,7 +126,9 @@ TEST(SerialPort, ConnectsToABoxOnAPseudoTerminal)
 {
     PseudoBox box;
     ScriptedPrompt prompt;
+    SerialPortOpener ports;
     ProgrammerLink link;
+    link.setPortOpener(&ports);
     link.setPrompt(&prompt);
     link.setSettingsPath("");
     std::thread answer([&box] {

@@ -1,15 +1,7 @@
 // The simulated adapter against what a real one does, and the pipelined loops
 // against the box's small input buffer.
 
-#include "boxsim/Box.h"
-#include "boxsim/SimTransport.h"
-#include "boxsim/chips/Registry.h"
-#include "catalogue/HeadlessHost.h"
-#include "core/DeviceBuffer.h"
-#include "families/memory/TP27x.h"
-#include "link/ProgrammerLink.h"
-
-#include <gtest/gtest.h>
+#include "support/FamilyBench.h"
 
 #include <memory>
 #include <vector>
@@ -48,25 +40,15 @@ TEST(AdapterModel, PipelinedChipCommandsNeverOverrunTheBox)
 {
     for (double latency : {0.0, 16.0}) {
         SCOPED_TRACE(latency);
-        auto box = std::make_shared<boxsim::Box>();
-        box->insertChip(boxsim::makeChipModel("27C512"));
-        ASSERT_TRUE(box->chip()->loadImage(Bytes(0x10000, 0xFF)));
         boxsim::LineOptions o;
         o.latencyMs = latency;
-        auto sim = std::make_unique<boxsim::SimTransport>(box, o);
-        boxsim::SimTransport* simulator = sim.get();
-        ProgrammerLink link;
-        link.setSettingsPath("");
-        HeadlessHost host;
-        host.hexView = true;
-        link.setPrompt(&host.script());
-        ASSERT_TRUE(link.AttachTransport(std::move(sim), "SIM"));
-        TP27x eprom(link, host);
-        ChipSelection selection;
-        selection.AlgorithmKey = "P27";
-        selection.VariantIndex = 14;
-        selection.ChipName = "27C512";
-        eprom.SelectChip(selection);
+        BenchSetup setup;
+        setup.line = o;
+        FamilyBench bench("P27", 14, "27C512", setup);
+        auto& box = bench.box;
+        ASSERT_TRUE(box->chip()->loadImage(Bytes(0x10000, 0xFF)));
+        boxsim::SimTransport* simulator = bench.simulator;
+        FamilyWindow& eprom = bench.w();
         for (const char* command : {"blank", "read", "verify", "checksum"}) {
             SCOPED_TRACE(command);
             EXPECT_TRUE(eprom.press(command));

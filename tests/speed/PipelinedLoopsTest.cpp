@@ -4,15 +4,7 @@
 // after a first mismatch, only reads of the next addresses may have gone out
 // in between, and the stop itself sends exactly what the plain loop sends.
 
-#include "boxsim/Box.h"
-#include "boxsim/SimTransport.h"
-#include "boxsim/chips/Registry.h"
-#include "catalogue/Dispatch.h"
-#include "catalogue/HeadlessHost.h"
-#include "core/DeviceBuffer.h"
-#include "link/ProgrammerLink.h"
-
-#include <gtest/gtest.h>
+#include "support/FamilyBench.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -25,25 +17,6 @@ namespace pontvex {
 namespace {
 
 using Bytes = std::vector<uint8_t>;
-
-class Recording : public Transport {
-public:
-    Recording(std::unique_ptr<Transport> inner, std::shared_ptr<Bytes> log)
-        : inner_(std::move(inner)), log_(std::move(log))
-    {
-    }
-    size_t write(const uint8_t* data, size_t n) override
-    {
-        log_->insert(log_->end(), data, data + n);
-        return inner_->write(data, n);
-    }
-    size_t read(uint8_t* data, size_t n, int timeoutMs) override { return inner_->read(data, n, timeoutMs); }
-    void purge() override { inner_->purge(); }
-
-private:
-    std::unique_ptr<Transport> inner_;
-    std::shared_ptr<Bytes> log_;
-};
 
 struct Part {
     const char* key;
@@ -73,54 +46,26 @@ struct Outcome {
     uint64_t lost = 0;
 };
 
-Bytes randomBytes(size_t n, uint32_t seed)
-{
-    std::mt19937 random(seed);
-    Bytes bytes(n);
-    for (auto& b : bytes)
-        b = static_cast<uint8_t>(random());
-    return bytes;
-}
-
 Outcome run(const Part& part, int window, const Bytes& chipImage, const Bytes& bufferImage,
             const char* command)
 {
-    auto box = std::make_shared<boxsim::Box>();
-    box->insertChip(boxsim::makeChipModel(part.chip));
+    BenchSetup setup;
+    setup.line.latencyMs = 16;
+    setup.replyWindow = window;
+    setup.answerYes = true;
+    FamilyBench bench(part.key, part.variant, part.chip, setup);
+    auto& box = bench.box;
     EXPECT_TRUE(box->chip()->loadImage(chipImage));
-    boxsim::LineOptions line;
-    line.latencyMs = 16;
-    auto sim = std::make_unique<boxsim::SimTransport>(box, line);
-    boxsim::SimTransport* simulator = sim.get();
-    auto log = std::make_shared<Bytes>();
-    ProgrammerLink link;
-    link.setSettingsPath("");
-    HeadlessHost host;
-    host.hexView = true;
-    host.script().defaultAnswer = true;
-    link.setPrompt(&host.script());
-    EXPECT_TRUE(link.AttachTransport(std::make_unique<Recording>(std::move(sim), log), "SIM"));
-    link.setReplyWindow(window);
-    std::vector<DispatchRow> table{{part.key, "", {}}};
-    registerBuiltFamilies(table);
-    EXPECT_TRUE(table[0].factory) << part.key;
-    std::unique_ptr<FamilyWindow> family = table[0].factory(link, host);
-    ChipSelection selection;
-    selection.AlgorithmKey = part.key;
-    selection.VariantIndex = part.variant;
-    selection.ChipName = part.chip;
-    family->SelectChip(selection);
-    host.setEndAddress(part.size - 1);
+    bench.host.setEndAddress(part.size - 1);
 
-    DeviceBuffer& buffer = DeviceBuffer::instance();
+    DeviceBuffer& buffer = bench.buffer();
     std::copy(bufferImage.begin(), bufferImage.end(), buffer.data());
-    link.Flush();
-    log->clear();
+    bench.take();
+    FamilyWindow* family = &bench.w();
     EXPECT_TRUE(family->press(command));
-    link.Flush();
 
     Outcome o;
-    o.sent = *log;
+    o.sent = bench.take();
     o.buffer.assign(buffer.data(), buffer.data() + part.size);
     for (int k = 0; k < 7; ++k)
         o.registers.push_back(box->pinLatch(k));
@@ -135,7 +80,7 @@ Outcome run(const Part& part, int window, const Bytes& chipImage, const Bytes& b
     o.message = family->message();
     o.errorFlag = family->ErrorFlag;
     o.boxErrors = box->errorReport();
-    o.lost = simulator->line().lost();
+    o.lost = bench.simulator->line().lost();
     return o;
 }
 

@@ -8,6 +8,7 @@
 #include "app/ui/Program.h"
 #include "catalogue/ui/FamilyWindowWidget.h"
 #include "core/AppInfo.h"
+#include "families/Families.h"
 #include "link/ui/Ep3.h"
 
 #include <QAction>
@@ -68,7 +69,7 @@ protected:
         fs::create_directories(dir);
         previous = fs::current_path();
         fs::current_path(dir);
-        DeviceBuffer::instance().reset();
+        buffer.reset();
         QtPrompt::answerer = [this](QtPrompt::Kind, const std::string& text) {
             shown.push_back(text);
             return answer;
@@ -80,12 +81,12 @@ protected:
         QtPrompt::answerer = nullptr;
         fs::current_path(previous);
         fs::remove_all(dir);
-        DeviceBuffer::instance().reset();
+        buffer.reset();
     }
 
     void start()
     {
-        main = std::make_unique<TMainForm>(link);
+        main = std::make_unique<TMainForm>(link, buffer, families);
         link.setPrompt(&main->qtPrompt());
         main->createSystemWindow();
         auto scripted = std::make_unique<ScriptDialogs>(main->qtPrompt());
@@ -99,7 +100,7 @@ protected:
     {
         main->close();
         main.reset();
-        DeviceBuffer::instance().reset();
+        buffer.reset();
         start();
     }
     TFileWin& hexView()
@@ -112,6 +113,13 @@ protected:
         return view.RichEdit1->document()->findBlockByNumber(index).text();
     }
 
+    // What main() owns in the program: the buffer, the link and the families.
+    DeviceBuffer buffer;
+    FamilyRegistry families = [] {
+        FamilyRegistry registry;
+        registerFamilies(registry);
+        return registry;
+    }();
     fs::path dir, previous;
     ProgrammerLink link; // offline: no question asked, nothing sent
     std::unique_ptr<TMainForm> main;
@@ -123,7 +131,6 @@ protected:
 TEST_F(AppWindow, StartsWithoutConfigurationFile)
 {
     start();
-    const DeviceBuffer& buffer = DeviceBuffer::instance();
     EXPECT_EQ(buffer[0], 0xFF);
     EXPECT_EQ(buffer[0xFFFFF], 0xFF);
     EXPECT_EQ(buffer[0x100000], 0x00);
@@ -181,9 +188,9 @@ TEST_F(AppWindow, FillAndSizeThroughTheDialog)
     dialog->Edit3->setText("5A");
     QTest::mouseClick(dialog->OKBtn, Qt::LeftButton);
     EXPECT_FALSE(dialog->isVisible());
-    EXPECT_EQ(DeviceBuffer::instance()[0x10], 0x5A);
-    EXPECT_EQ(DeviceBuffer::instance()[0x1F], 0x5A);
-    EXPECT_EQ(DeviceBuffer::instance()[0x20], 0xFF);
+    EXPECT_EQ(buffer[0x10], 0x5A);
+    EXPECT_EQ(buffer[0x1F], 0x5A);
+    EXPECT_EQ(buffer[0x20], 0xFF);
     EXPECT_EQ(view.page().EndAddress, 0x1F);
     EXPECT_EQ(view.Edit2->text(), "    1590");
     EXPECT_TRUE(line(view, 1).startsWith("    10:  5a 5a"));
@@ -219,7 +226,7 @@ TEST_F(AppWindow, TypingInTheHexView)
     view.RichEdit1->setTextCursor(cursor);
     EXPECT_EQ(view.Edit1->text(), "5 ");
     QTest::keyClicks(view.RichEdit1, "41");
-    EXPECT_EQ(DeviceBuffer::instance()[5], 0x41);
+    EXPECT_EQ(buffer[5], 0x41);
     EXPECT_EQ(line(view, 0).mid(24, 2), "41");
     EXPECT_EQ(line(view, 0).at(62), QChar('A'));
     QTextCursor probe(view.RichEdit1->document());
@@ -285,12 +292,12 @@ TEST_F(AppWindow, FindRepeatAndReplace)
     ReplaceDialog* replace = main->replaceDialog();
     replace->ReplaceEdit->setText("7E");
     QTest::mouseClick(replace->ReplaceBtn, Qt::LeftButton);
-    EXPECT_EQ(DeviceBuffer::instance()[1], 0x7E);
+    EXPECT_EQ(buffer[1], 0x7E);
     EXPECT_EQ(line(view, 0).mid(12, 2), "7E");
     replace->ReplaceEdit->setText("g1");
     QTest::mouseClick(replace->ReplaceBtn, Qt::LeftButton);
     EXPECT_EQ(shown.back(), kNotHexText);
-    EXPECT_EQ(DeviceBuffer::instance()[1], 0x7E);
+    EXPECT_EQ(buffer[1], 0x7E);
     replace->FindEdit->setText("7E");
     view.RichEdit1->setTextCursor(QTextCursor(view.RichEdit1->document()));
     QTest::mouseClick(replace->FindNextBtn, Qt::LeftButton);
@@ -310,7 +317,7 @@ TEST_F(AppWindow, CloseAndRestartRestoreChipAndDataFile)
     main->action("tb:LoadFileClick")->trigger();
     ASSERT_NE(main->fileWin(), nullptr);
     EXPECT_EQ(main->FileName(), data.string());
-    EXPECT_EQ(DeviceBuffer::instance()[0x101], static_cast<uint8_t>(0x101 * 7));
+    EXPECT_EQ(buffer[0x101], static_cast<uint8_t>(0x101 * 7));
     ASSERT_GT(main->ListBox1->count(), 1);
     main->ListBox1->setCurrentRow(1);
     main->List1OnDbClick();
@@ -321,7 +328,7 @@ TEST_F(AppWindow, CloseAndRestartRestoreChipAndDataFile)
     EXPECT_TRUE(shown.empty());
     EXPECT_TRUE(fs::exists(dir / kConfigFileName));
     EXPECT_EQ(main->FileName(), data.string());
-    EXPECT_EQ(DeviceBuffer::instance()[0x101], static_cast<uint8_t>(0x101 * 7));
+    EXPECT_EQ(buffer[0x101], static_cast<uint8_t>(0x101 * 7));
     ASSERT_NE(main->fileWin(), nullptr);
     EXPECT_EQ(main->fileWinFrame()->windowTitle().toStdString(), data.string());
     EXPECT_EQ(main->typeSelection()->chip.ChipName, chip);
@@ -472,7 +479,7 @@ TEST_F(AppWindow, NoBoxFoundOffersTheSimulator)
     NoPorts ports;
     std::unique_ptr<SimulatedBox> simulator;
     ProgramOptions ask;
-    connectLink(ask, link, main->qtPrompt(), simulator, &ports);
+    connectLink(ask, link, main->qtPrompt(), simulator, ports);
     ASSERT_EQ(shown.size(), 3u);
     EXPECT_EQ(shown[0].rfind("Включите питание в Pontvex", 0), 0u);
     EXPECT_EQ(shown[1].rfind("Не найден программатор!", 0), 0u);
@@ -487,7 +494,7 @@ TEST_F(AppWindow, NoBoxFoundOffersTheSimulator)
     ports.tried.clear();
     simulator.reset();
     answer = false;
-    connectLink(ask, link, main->qtPrompt(), simulator, &ports);
+    connectLink(ask, link, main->qtPrompt(), simulator, ports);
     EXPECT_EQ(shown.size(), 1u);
     EXPECT_TRUE(ports.tried.empty());
     EXPECT_EQ(simulator, nullptr);
@@ -496,7 +503,7 @@ TEST_F(AppWindow, NoBoxFoundOffersTheSimulator)
     shown.clear();
     ProgramOptions offline;
     offline.connection = ProgramOptions::Connection::Offline;
-    connectLink(offline, link, main->qtPrompt(), simulator, &ports);
+    connectLink(offline, link, main->qtPrompt(), simulator, ports);
     EXPECT_TRUE(shown.empty());
     EXPECT_TRUE(ports.tried.empty());
     EXPECT_FALSE(link.Connected());
@@ -505,7 +512,7 @@ TEST_F(AppWindow, NoBoxFoundOffersTheSimulator)
 TEST_F(AppWindow, ReadOnTheSimulatedBoxRedrawsTheHexView)
 {
     // The program's start-up on the simulated box, whose socket follows the chosen chip.
-    main = std::make_unique<TMainForm>(link);
+    main = std::make_unique<TMainForm>(link, buffer, families);
     link.setPrompt(&main->qtPrompt());
     main->createSystemWindow();
     ProgramOptions options;
@@ -533,7 +540,7 @@ TEST_F(AppWindow, ReadOnTheSimulatedBoxRedrawsTheHexView)
     ASSERT_NE(main->fileWin(), nullptr);
     TFileWin& view = *main->fileWin();
     EXPECT_EQ(view.page().EndAddress, static_cast<int64_t>(image.size()) - 1);
-    EXPECT_TRUE(std::equal(image.begin(), image.end(), DeviceBuffer::instance().data()));
+    EXPECT_TRUE(std::equal(image.begin(), image.end(), buffer.data()));
     EXPECT_TRUE(line(view, 1).startsWith("    10:  10 11 12")) << line(view, 1).toStdString();
     uint32_t sum = 0;
     for (uint8_t b : image)

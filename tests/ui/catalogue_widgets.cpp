@@ -115,7 +115,7 @@ TEST(TypeDialogWidget, ListsFollowTheSelectionAndDoubleClickChooses)
     HeadlessHost host;
     link.setPrompt(&host.script());
     {
-        TypeSelection selection(link, host);
+        TypeSelection selection(link, host, FamilyRegistry{});
         selection.programDir = dir.string() + "/";
         selection.dataDirs.clear();
         int created = 0;

@@ -8,6 +8,7 @@
 #include "app/ui/Program.h"
 #include "app/ui/QtPrompt.h"
 #include "core/DeviceBuffer.h"
+#include "families/Families.h"
 #include "link/ui/Ep3.h"
 
 #include <QAction>
@@ -36,13 +37,13 @@ protected:
         fs::create_directories(dir);
         previous = fs::current_path();
         fs::current_path(dir);
-        DeviceBuffer::instance().reset();
+        buffer.reset();
         QtPrompt::answerer = [this](QtPrompt::Kind, const std::string& text) {
             shown.push_back(text);
             return true;
         };
         link.setSettingsPath("");
-        main = std::make_unique<TMainForm>(link);
+        main = std::make_unique<TMainForm>(link, buffer, families);
         link.setPrompt(&main->qtPrompt());
         main->createSystemWindow();
         options.connection = ProgramOptions::Connection::Simulator;
@@ -60,7 +61,7 @@ protected:
         QtPrompt::answerer = nullptr;
         fs::current_path(previous);
         fs::remove_all(dir);
-        DeviceBuffer::instance().reset();
+        buffer.reset();
     }
 
     bool groundOn(int pin) const
@@ -70,6 +71,12 @@ protected:
     }
 
     fs::path dir, previous;
+    DeviceBuffer buffer;
+    FamilyRegistry families = [] {
+        FamilyRegistry registry;
+        registerFamilies(registry);
+        return registry;
+    }();
     ProgrammerLink link;
     ProgramOptions options;
     std::unique_ptr<SimulatedBox> simulator;

@@ -67,7 +67,7 @@ int main(int argc, char** argv)
     const std::string hexName = (folder / "pontvex-bench.hex").string();
     const std::string binName = (folder / "pontvex-bench.bin").string();
 
-    DeviceBuffer& buffer = DeviceBuffer::instance();
+    DeviceBuffer buffer;
     std::mt19937 random(1);
     for (uint32_t a = 0; a < DeviceBuffer::kSize; ++a)
         buffer[a] = static_cast<uint8_t>(random());
@@ -76,7 +76,7 @@ int main(int argc, char** argv)
     Views views;
     NoDialogs dialogs;
     Quiet prompt;
-    FileCommands commands(session, views, dialogs, prompt);
+    FileCommands commands(session, views, dialogs, prompt, buffer);
     const int rounds = 10;
     bool ok = true;
 

@@ -78,7 +78,7 @@ bool run(const Part& part, double latencyMs, int window)
     eprom.SelectChip(selection);
 
     // A blank chip first, then an image with every bit pattern.
-    DeviceBuffer& buffer = DeviceBuffer::instance();
+    DeviceBuffer& buffer = host.buffer();
     std::mt19937 random(1);
     for (int64_t a = 0; a <= host.endAddress(); ++a)
         buffer[static_cast<uint32_t>(a)] = static_cast<uint8_t>(random());

@@ -72,7 +72,9 @@ const char* const kCategories[] = {"EPROM", "FLASH/EEPROM", "MPU",          "SER
 
 } // namespace
 
-TMainForm::TMainForm(ProgrammerLink& link, QWidget* parent) : QMainWindow(parent), link_(link)
+TMainForm::TMainForm(ProgrammerLink& link, DeviceBuffer& buffer, const FamilyRegistry& families,
+                     QWidget* parent)
+    : QMainWindow(parent), link_(link), buffer_(buffer), families_(families)
 {
     setObjectName("MainForm");
     setWindowTitle(QString::fromStdString(mainCaption()));
@@ -81,7 +83,7 @@ TMainForm::TMainForm(ProgrammerLink& link, QWidget* parent) : QMainWindow(parent
     if (session.ProgramDir.empty() || session.ProgramDir.back() != '/')
         session.ProgramDir += '/';
     session.FileName.clear();
-    std::fill_n(DeviceBuffer::instance().data(), DeviceBuffer::kInitialFill, uint8_t{0xFF});
+    std::fill_n(buffer_.data(), DeviceBuffer::kInitialFill, uint8_t{0xFF});
     prompt_.setParent(this);
 
     buildActions();
@@ -305,7 +307,7 @@ void TMainForm::createDialogs(std::unique_ptr<FileDialogs> dialogs)
     if (inputHexDlg_)
         return;
     fileDialogs_ = dialogs ? std::move(dialogs) : std::make_unique<QtFileDialogs>(prompt_, this);
-    fileCommands_ = std::make_unique<FileCommands>(session, *this, *fileDialogs_, prompt_);
+    fileCommands_ = std::make_unique<FileCommands>(session, *this, *fileDialogs_, prompt_, buffer_);
     inputHexDlg_ = new TInputHexDlg([this] { return hexPage(); }, prompt_, this);
     findDialog_ = new FindDialog(this);
     replaceDialog_ = new ReplaceDialog(this);
@@ -316,7 +318,7 @@ void TMainForm::createDialogs(std::unique_ptr<FileDialogs> dialogs)
 
 void TMainForm::createTypeSelection()
 {
-    typeSelection_ = std::make_unique<TypeSelection>(link_, *this);
+    typeSelection_ = std::make_unique<TypeSelection>(link_, *this, families_);
     typeSelection_->programDir = session.ProgramDir;
     typeSelection_->dataDirs = TypeSelection::defaultDataDirs();
     typeSelection_->onChanged = [this] { refreshTypeBar(); };
@@ -453,7 +455,7 @@ bool TMainForm::ensureHexView()
         closeJedecView();
     if (fileWin_)
         return false;
-    auto* view = new TFileWin;
+    auto* view = new TFileWin(buffer_);
     fileWin_ = view;
     fileWinFrame_ = mdiArea_->addSubWindow(view);
     fileWinFrame_->setAttribute(Qt::WA_DeleteOnClose);

@@ -41,7 +41,9 @@ class TInputHexDlg;
 class TMainForm : public QMainWindow, public FamilyHost, public ImageViews {
     Q_OBJECT
 public:
-    explicit TMainForm(ProgrammerLink& link, QWidget* parent = nullptr);
+    // link, buffer and families belong to main() and outlive the window.
+    TMainForm(ProgrammerLink& link, DeviceBuffer& buffer, const FamilyRegistry& families,
+              QWidget* parent = nullptr);
     ~TMainForm() override;
 
     // --- fields -----------------------------------------------------------------
@@ -127,6 +129,7 @@ public:
 
     // --- FamilyHost -----------------------------------------------------------------
     UserPrompt& prompt() override { return prompt_; }
+    DeviceBuffer& buffer() override { return buffer_; }
     void fileNew() override { FileNew(); }
     bool hexViewExists() const override { return fileWin_ != nullptr; }
     int64_t endAddress() const override;
@@ -174,6 +177,8 @@ private:
     bool ensureHexView();
 
     ProgrammerLink& link_;
+    DeviceBuffer& buffer_;
+    const FamilyRegistry& families_;
     QtPrompt prompt_;
     std::unique_ptr<TypeSelection> typeSelection_;
     QMdiArea* mdiArea_ = nullptr;

@@ -5,6 +5,7 @@
 #include "boxsim/SimTransport.h"
 #include "boxsim/chips/Registry.h"
 #include "core/AtomicFile.h"
+#include "families/Families.h"
 #include "link/SerialPort.h"
 #include "link/ui/Ep3.h"
 
@@ -219,14 +220,14 @@ void SimulatedBox::finish(ProgrammerLink& link)
 // --- the program ------------------------------------------------------------------------
 
 void connectLink(const ProgramOptions& o, ProgrammerLink& link, UserPrompt& prompt,
-                 std::unique_ptr<SimulatedBox>& simulator, PortOpener* ports)
+                 std::unique_ptr<SimulatedBox>& simulator, PortOpener& ports)
 {
     const auto startSimulator = [&] {
         simulator = std::make_unique<SimulatedBox>(o, prompt);
         if (!simulator->attach(link))
             prompt.showMessage("Имитатор программатора не отвечает");
     };
-    link.setPortOpener(ports ? ports : &SerialPortOpener::instance());
+    link.setPortOpener(&ports);
     switch (o.connection) {
     case ProgramOptions::Connection::Offline: {
         AnswerNo no(prompt);
@@ -292,12 +293,18 @@ int runProgram(int argc, char** argv)
     StartupWindow startup;
     startup.showNow();
 
-    ProgrammerLink& link = ProgrammerLink::instance();
-    TMainForm main(link);
+    // What the whole run shares: the chip image, the link with its ports, the families.
+    DeviceBuffer buffer;
+    SerialPortOpener serialPorts;
+    ProgrammerLink link;
+    link.setPortOpener(&serialPorts);
+    FamilyRegistry families;
+    registerFamilies(families);
+    TMainForm main(link, buffer, families);
     link.setPrompt(&main.qtPrompt());
     main.createSystemWindow();
     std::unique_ptr<SimulatedBox> simulator;
-    connectLink(options, link, main.qtPrompt(), simulator);
+    connectLink(options, link, main.qtPrompt(), simulator, serialPorts);
     main.ep3()->refreshStatus();
     main.createDialogs();
 

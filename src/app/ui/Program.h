@@ -59,9 +59,10 @@ inline constexpr const char* kSimulatorOffer =
 
 // Step 4 of the start-up: the connection as the command line asks for it.
 // With no option the user is asked; when no box answers although the user
-// wanted one, the simulated box is offered. ports: null for the serial ports.
+// wanted one, the simulated box is offered. ports: where the ports come from
+// (main()'s serial port opener, or a test's).
 void connectLink(const ProgramOptions& options, ProgrammerLink& link, UserPrompt& prompt,
-                 std::unique_ptr<SimulatedBox>& simulator, PortOpener* ports = nullptr);
+                 std::unique_ptr<SimulatedBox>& simulator, PortOpener& ports);
 
 // The whole program: start-up window, main window, link, dialogs, type
 // selection, then the message loop. Returns the exit code.

@@ -60,11 +60,17 @@ const Mcu51Type kTypes[] = {
     {"AT89LS8252", 8 * K, Mcu51Kind::X8252, {0x1E, 0x72, 0x06}, kSig30, kC5xHigh, k12V, false},
     {"AT89LS53", 12 * K, Mcu51Kind::X8252, {0x1E, 0x53, 0xFF}, kSig30, kC5xHigh, k12V, false},
     {"AT89C51WD", 4 * K, Mcu51Kind::Wd, {0x1E, 0x51, 0xFF}, kSig30, kC5xHigh, k12V, false},
+    {"AT89LV51WD", 4 * K, Mcu51Kind::Wd, {0x1E, 0x61, 0xFF}, kSig30, kC5xHigh, k12V, false},
     {"AT89C52WD", 8 * K, Mcu51Kind::Wd, {0x1E, 0x52, 0xFF}, kSig30, kC5xHigh, k12V, false},
+    {"AT89LV52WD", 8 * K, Mcu51Kind::Wd, {0x1E, 0x62, 0xFF}, kSig30, kC5xHigh, k12V, false},
     {"AT89C55WD", 20 * K, Mcu51Kind::Wd, {0x1E, 0x55, 0xFF}, kSig30, kC5xHigh, k12V, false},
+    {"AT87F55WD", 20 * K, Mcu51Kind::Wd, {0x1E, 0x55, 0xFF}, kSig30, kC5xHigh, k12V, true},
+    {"AT87F51RA", 8 * K, Mcu51Kind::Wd, {0x1E, 0x51, 0xFF}, kSig30, kC5xHigh, k12V, true},
+    {"AT87F51RB", 16 * K, Mcu51Kind::Wd, {0x1E, 0x51, 0xFF}, kSig30, kC5xHigh, k12V, true},
     {"AT87F51RC", 32 * K, Mcu51Kind::Wd, {0x1E, 0x51, 0xFF}, kSig30, kC5xHigh, k12V, true},
     {"SST89C54", 16 * K, Mcu51Kind::Sst, {0xBF, 0xE0, 0xFF}, kSig30, kSstHigh, k5V, false},
     {"SST89C58", 32 * K, Mcu51Kind::Sst, {0xBF, 0xE1, 0xFF}, kSig30, kSstHigh, k5V, false},
+    {"SST89E554", 32 * K, Mcu51Kind::Sst, {0xBF, 0x92, 0xFF}, kSig30, kSstHigh, k5V, false},
     {"SST89E564", 64 * K, Mcu51Kind::Sst, {0xBF, 0x92, 0xFF}, kSig30, kSstHigh, k5V, false},
 };
 

@@ -9,12 +9,6 @@ namespace pontvex {
 
 using namespace mcu51text;
 
-std::array<uint8_t, 3>& ChipSignature()
-{
-    static std::array<uint8_t, 3> signature{0, 0, 0};
-    return signature;
-}
-
 namespace {
 std::string format(const char* fmt, int a = 0, int b = 0, int c = 0, int d = 0, int e = 0, int f = 0)
 {

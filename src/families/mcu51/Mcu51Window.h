@@ -10,9 +10,6 @@
 
 namespace pontvex {
 
-// Signature bytes read by the last identification of any 8051 window.
-std::array<uint8_t, 3>& ChipSignature();
-
 // One chip of an 8051 family table. Families use the fields they need.
 struct Mcu51Row {
     std::string name;
@@ -54,6 +51,8 @@ public:
 
     uint32_t CurrentAddress = 0;
     uint8_t HighAddressLatch = 0;
+    // The signature bytes this window read from the chip in the socket last.
+    std::array<uint8_t, 3>& ChipSignature() { return chipSignature_; }
 
 protected:
     // --- building blocks -------------------------------------------------------
@@ -135,6 +134,7 @@ protected:
 
     std::vector<Mcu51Row> rows_;
     Mcu51Pins pins_;
+    std::array<uint8_t, 3> chipSignature_{0, 0, 0};
     std::string connectedText_ = "OK ";
     std::string endOfWriteText_ = "Нет пустой микросхемы в прогр! ";
 };

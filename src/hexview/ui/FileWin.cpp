@@ -45,7 +45,7 @@ QLineEdit* field(bool readOnly, int characters, const QFont& font)
 
 } // namespace
 
-TFileWin::TFileWin(QWidget* parent) : QWidget(parent)
+TFileWin::TFileWin(DeviceBuffer& buffer, QWidget* parent) : QWidget(parent), page_(buffer)
 {
     const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
 

@@ -17,7 +17,7 @@ namespace pontvex {
 class TFileWin : public QWidget {
     Q_OBJECT
 public:
-    explicit TFileWin(QWidget* parent = nullptr);
+    explicit TFileWin(DeviceBuffer& buffer, QWidget* parent = nullptr);
     ~TFileWin() override;
 
     HexPage& page() { return page_; }

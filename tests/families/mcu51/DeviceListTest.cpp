@@ -1,5 +1,7 @@
 #include "catalogue/DeviceList.h"
-#include "Mcu51Bench.h"
+#include "support/FamilyBench.h"
+
+#include "boxsim/chips/Mcu51Chip.h"
 
 #include <fstream>
 #include <set>
@@ -26,7 +28,8 @@ TEST(Mcu51DeviceLists, EntriesNameRealRowsAndTheirSignatures)
                     continue;
                 SCOPED_TRACE(std::string(file) + ": " + listing.names[i]);
                 ++seen;
-                Bench bench(params.key, params.variant, listing.names[i], params.signature, false);
+                FamilyBench bench(params.key, params.variant, listing.names[i],
+                                  {.expectedSignature = params.signature, .seated = false});
                 EXPECT_TRUE(bench.w().variantValid(params.variant));
                 // The row's name carries the chip's name.
                 EXPECT_NE(bench.w().rowName(params.variant).find(listing.names[i].substr(2)),
@@ -36,7 +39,8 @@ TEST(Mcu51DeviceLists, EntriesNameRealRowsAndTheirSignatures)
                     continue;
                 auto model = boxsim::makeChipModel(listing.names[i]);
                 ASSERT_TRUE(model);
-                Bench seated(params.key, params.variant, listing.names[i], params.signature);
+                FamilyBench seated(params.key, params.variant, listing.names[i],
+                                   {.expectedSignature = params.signature});
                 seated.press("id");
                 char expected[64];
                 std::snprintf(expected, sizeof expected, "%02x,%02x,%02x", params.signature[0],

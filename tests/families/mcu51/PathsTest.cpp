@@ -1,4 +1,6 @@
-#include "Mcu51Bench.h"
+#include "support/FamilyBench.h"
+
+#include "boxsim/chips/Mcu51Chip.h"
 
 namespace pontvex::mcu51_test {
 
@@ -8,9 +10,9 @@ const std::string kAskIdMismatch = "Не соотв.Код ИД!\nПродлж?"
 const std::string kAskNoChip = "Нет микр! Продлж?";
 
 // An AT89C52 bench whose buffer holds a random 8 K image.
-struct WriteBench : Bench {
+struct WriteBench : FamilyBench {
     explicit WriteBench(std::array<uint8_t, 3> expected, const std::string& chip = "AT89C52")
-        : Bench("P89C51", 3, chip, expected)
+        : FamilyBench("P89C51", 3, chip, {.expectedSignature = expected})
     {
         image = randomBytes(8192, 21);
         std::copy(image.begin(), image.end(), buffer().data());
@@ -86,7 +88,7 @@ TEST(Mcu51Signature, WrongChipAsksAndNoStops)
 
 TEST(Mcu51Signature, ThreeByteCheckOfTheS5xWindowSeesTheThirdByte)
 {
-    Bench bench("AT89S5X", 2, "AT89S52", {0x1E, 0x52, 0xFF});
+    FamilyBench bench("AT89S5X", 2, "AT89S52", {.expectedSignature = {0x1E, 0x52, 0xFF}});
     bench.host.setEndAddress(0x0F);
     bench.host.script().answer(false);
     bench.press("write");
@@ -98,7 +100,7 @@ TEST(Mcu51Signature, ThreeByteCheckOfTheS5xWindowSeesTheThirdByte)
 
 TEST(Mcu51Signature, BlankCheckAsksWhenTheSignatureReadsFF)
 {
-    Bench bench("P89C51", 1, "AT89C51");
+    FamilyBench bench("P89C51", 1, "AT89C51");
     for (int p = 32; p <= 39; ++p)
         bench.box->stickPin(p, 1);
     bench.host.script().answer(false);
@@ -114,7 +116,7 @@ TEST(Mcu51Probe, EmptySocketAsksAndCancelStops)
 {
     for (const char* key : {"P89C51", "P2051", "AT89S5X", "P89C5WD", "AT89X8252", "SST895x", "P97C2051"}) {
         SCOPED_TRACE(key);
-        Bench bench(key, 1, "", {0, 0, 0}, false);
+        FamilyBench bench(key, 1, "", {.seated = false});
         std::fill_n(bench.buffer().data(), 16, 0x33);
         bench.press("read");
         ASSERT_EQ(bench.host.script().questions.size(), 1u);
@@ -127,7 +129,7 @@ TEST(Mcu51Probe, EmptySocketAsksAndCancelStops)
 
 TEST(Mcu51Probe, AutoOnAnEmptySocketCountsNothing)
 {
-    Bench bench("P89C51", 1, "", {0, 0, 0}, false);
+    FamilyBench bench("P89C51", 1, "", {.seated = false});
     bench.press("auto");
     EXPECT_EQ(bench.host.successCount, 0);
     EXPECT_EQ(bench.w().ErrorFlag, 1);
@@ -138,7 +140,7 @@ TEST(Mcu51Probe, AutoOnAnEmptySocketCountsNothing)
 
 TEST(Mcu51Probe, YesOnAnEmptySocketGoesOn)
 {
-    Bench bench("P89C51", 1, "", {0, 0, 0}, false);
+    FamilyBench bench("P89C51", 1, "", {.seated = false});
     bench.host.setEndAddress(0x0F);
     bench.host.script().answer(true);
     bench.press("read");
@@ -150,7 +152,7 @@ TEST(Mcu51Probe, YesOnAnEmptySocketGoesOn)
 
 TEST(Mcu51Auto, FullSequenceCountsOneChip)
 {
-    Bench bench("P89C51", 1, "AT89C51", {0x1E, 0x51, 0xFF});
+    FamilyBench bench("P89C51", 1, "AT89C51", {.expectedSignature = {0x1E, 0x51, 0xFF}});
     ASSERT_TRUE(bench.box->chip()->loadImage(randomBytes(4096, 8)));
     const auto image = randomBytes(4096, 9);
     std::copy(image.begin(), image.end(), bench.buffer().data());
@@ -158,25 +160,25 @@ TEST(Mcu51Auto, FullSequenceCountsOneChip)
     EXPECT_EQ(bench.w().message(), "Авто ОК!");
     EXPECT_EQ(bench.host.successCount, 1);
     EXPECT_EQ(bench.chipImage(), image);
-    EXPECT_EQ(bench.chip40()->lockBits(), 0x03);
+    EXPECT_EQ(bench.model<boxsim::Mcu51Chip>().lockBits(), 0x03);
     EXPECT_TRUE(bench.host.script().questions.empty());
 }
 
 TEST(Mcu51Auto, FailedBlankCheckStopsBeforeWriting)
 {
-    Bench bench("P89C51", 1, "AT89C51");
+    FamilyBench bench("P89C51", 1, "AT89C51");
     ASSERT_TRUE(bench.box->chip()->loadImage({0x00}));
     for (auto& step : bench.w().autoSteps())
         step.checked = step.shortName != "erase";
     bench.press("auto");
     EXPECT_EQ(bench.w().message(), "Ошибка!  ");
     EXPECT_EQ(bench.host.successCount, 0);
-    EXPECT_EQ(bench.chip40()->programmed(), 0);
+    EXPECT_EQ(bench.model<boxsim::Mcu51Chip>().programmed(), 0);
 }
 
 TEST(Mcu51Auto, OnlyVerifyTickedRunsVerifyAlone)
 {
-    Bench bench("P2051", 1, "AT89C1051");
+    FamilyBench bench("P2051", 1, "AT89C1051");
     const auto image = randomBytes(1024, 2);
     ASSERT_TRUE(bench.box->chip()->loadImage(image));
     std::copy(image.begin(), image.end(), bench.buffer().data());
@@ -185,33 +187,33 @@ TEST(Mcu51Auto, OnlyVerifyTickedRunsVerifyAlone)
     bench.press("auto");
     EXPECT_EQ(bench.w().message(), "Авто ОК!");
     EXPECT_EQ(bench.host.successCount, 1);
-    EXPECT_EQ(bench.chip20()->erases(), 0);
+    EXPECT_EQ(bench.model<boxsim::Mcu2051Chip>().erases(), 0);
 }
 
 // --- rows, loops, messages ---------------------------------------------------------
 
 TEST(Mcu51Rows, OtpRowsLeaveEraseDisabled)
 {
-    Bench bench("P89C51", 8, "AT87F51");
+    FamilyBench bench("P89C51", 8, "AT87F51");
     EXPECT_FALSE(bench.w().findButton("erase")->enabled);
     EXPECT_FALSE(bench.w().findAutoStep("erase")->enabled);
     ASSERT_TRUE(bench.box->chip()->loadImage({0x12}));
     bench.press("erase"); // a disabled button does nothing
-    EXPECT_EQ(bench.chip40()->erases(), 0);
+    EXPECT_EQ(bench.model<boxsim::Mcu51Chip>().erases(), 0);
     // Re-selecting a flash row enables it again; the 97C window has no erase at all.
     ChipSelection flash;
     flash.VariantIndex = 1;
     bench.w().SelectChip(flash);
     EXPECT_TRUE(bench.w().findButton("erase")->enabled);
     EXPECT_TRUE(bench.w().findAutoStep("erase")->enabled);
-    Bench otp("P97C2051", 2, "97C2051");
+    FamilyBench otp("P97C2051", 2, "97C2051");
     EXPECT_EQ(otp.w().findButton("erase"), nullptr);
     EXPECT_EQ(otp.w().findAutoStep("erase"), nullptr);
 }
 
 TEST(Mcu51Rows, VariantOutsideTheTableSelectsNothing)
 {
-    Bench bench("P89C51", 12, "AT89C51");
+    FamilyBench bench("P89C51", 12, "AT89C51");
     EXPECT_EQ(bench.w().ErrorFlag, 1);
     bench.press("read");
     EXPECT_EQ(bench.w().ErrorFlag, 1);
@@ -222,7 +224,7 @@ TEST(Mcu51Loops, AllFFBufferProgramsNothingButWalksEveryAddress)
 {
     for (const char* key : {"P89C51", "P2051"}) {
         SCOPED_TRACE(key);
-        Bench bench(key, 1, std::string(key) == "P89C51" ? "AT89C51" : "AT89C1051");
+        FamilyBench bench(key, 1, std::string(key) == "P89C51" ? "AT89C51" : "AT89C1051");
         const int64_t last = bench.host.endAddress();
         std::fill_n(bench.buffer().data(), last + 1, 0xFF);
         int64_t furthest = -1;
@@ -240,7 +242,7 @@ TEST(Mcu51Loops, AllFFBufferProgramsNothingButWalksEveryAddress)
 
 TEST(Mcu51Loops, StopAtTheHexViewsEndAddress)
 {
-    Bench bench("P89C51", 3, "AT89C52");
+    FamilyBench bench("P89C51", 3, "AT89C52");
     const auto image = randomBytes(8192, 4);
     ASSERT_TRUE(bench.box->chip()->loadImage(image));
     bench.host.setEndAddress(0x2FF);
@@ -263,7 +265,7 @@ TEST(Mcu51Loops, StopAtTheHexViewsEndAddress)
 
 TEST(Mcu51Messages, VerifyAndBlankFailuresNameTheAddress)
 {
-    Bench bench("P89C51", 1, "AT89C51");
+    FamilyBench bench("P89C51", 1, "AT89C51");
     bench.host.setEndAddress(0x1FF);
     std::vector<uint8_t> image(0x200, 0xFF);
     image[0x123] = 0x42;
@@ -277,7 +279,7 @@ TEST(Mcu51Messages, VerifyAndBlankFailuresNameTheAddress)
     EXPECT_EQ(bench.w().message(), "Ошибка!  ");
     EXPECT_EQ(bench.w().progressValue(), 0x123);
 
-    Bench small("P2051", 2, "AT89C2051");
+    FamilyBench small("P2051", 2, "AT89C2051");
     ASSERT_TRUE(small.box->chip()->loadImage(image));
     small.press("verify");
     EXPECT_EQ(small.w().message(), "0123:Ошиб! (Файл=ff,Устр=42)");
@@ -287,21 +289,21 @@ TEST(Mcu51Messages, VerifyAndBlankFailuresNameTheAddress)
 
 TEST(Mcu51Lock, BitOneEndsWithoutAReadBack)
 {
-    Bench bench("P89C51", 1, "AT89C51");
+    FamilyBench bench("P89C51", 1, "AT89C51");
     bench.w().findOption("lock")->selected = 0;
     bench.press("lock");
     EXPECT_EQ(bench.w().message(), "Защита         ");
-    EXPECT_EQ(bench.chip40()->lockBits(), 0x01);
+    EXPECT_EQ(bench.model<boxsim::Mcu51Chip>().lockBits(), 0x01);
     bench.w().findOption("lock")->selected = 2;
     bench.press("lock");
-    EXPECT_EQ(bench.chip40()->lockBits(), 0x07);
+    EXPECT_EQ(bench.model<boxsim::Mcu51Chip>().lockBits(), 0x07);
     EXPECT_EQ(bench.w().message(), "Защт.ОК! ");
 }
 
 TEST(Mcu51Lock, ALockThatDoesNotTakeFails)
 {
     // PROG stuck high: no pulse reaches the chip, the read-back finds code.
-    Bench bench("P89C51", 1, "AT89C51");
+    FamilyBench bench("P89C51", 1, "AT89C51");
     ASSERT_TRUE(bench.box->chip()->loadImage({0x5A}));
     bench.box->stickPin(30, 1);
     bench.press("lock");
@@ -311,18 +313,18 @@ TEST(Mcu51Lock, ALockThatDoesNotTakeFails)
 
 TEST(Mcu51Lock, TwentyPinLockFailureSetsTheFlag)
 {
-    Bench bench("P2051", 2, "AT89C2051");
+    FamilyBench bench("P2051", 2, "AT89C2051");
     ASSERT_TRUE(bench.box->chip()->loadImage({0x5A}));
     bench.box->stickPin(16, 1); // PROG never pulses
     bench.press("lock");
     EXPECT_EQ(bench.w().message(), "加密失败！");
     EXPECT_EQ(bench.w().ErrorFlag, 1);
-    EXPECT_EQ(bench.chip20()->lockBits(), 0);
+    EXPECT_EQ(bench.model<boxsim::Mcu2051Chip>().lockBits(), 0);
 }
 
 TEST(Mcu51Lock, WdLockByteIsReadBack)
 {
-    Bench bench("P89C5WD", 5, "AT89C55WD");
+    FamilyBench bench("P89C5WD", 5, "AT89C55WD");
     bench.w().findOption("lock")->selected = 2;
     bench.press("lock");
     EXPECT_EQ(bench.w().message(), "OK");
@@ -336,7 +338,7 @@ TEST(Mcu51Lock, WdLockByteIsReadBack)
 
 TEST(Mcu51Erase, TwentyPinEraseCheckReportsALeftOverByte)
 {
-    Bench bench("P2051", 2, "AT89C2051");
+    FamilyBench bench("P2051", 2, "AT89C2051");
     ASSERT_TRUE(bench.box->chip()->loadImage({0x00}));
     bench.box->stickPin(16, 1); // PROG never pulses: nothing is erased
     bench.press("erase");
@@ -346,7 +348,7 @@ TEST(Mcu51Erase, TwentyPinEraseCheckReportsALeftOverByte)
 
 TEST(Mcu51Erase, TwentyPinEraseNeverLeavesVppOnAnUnpoweredChip)
 {
-    Bench bench("P2051", 2, "AT89C2051");
+    FamilyBench bench("P2051", 2, "AT89C2051");
     bench.press("erase");
     EXPECT_EQ(bench.w().message(), "Стиран.ОК! ");
     EXPECT_EQ(bench.box->errorReport(), "");
@@ -359,7 +361,7 @@ namespace pontvex::mcu51_test {
 
 TEST(Mcu51S5x, BoxWithoutTheReadyStatusClosesTheWindow)
 {
-    Bench bench("AT89S5X", 2, "AT89S52");
+    FamilyBench bench("AT89S5X", 2, "AT89S52");
     ASSERT_TRUE(bench.w().visible());
     bench.box->stickPin(40, 1); // the status byte no longer reads 37
     bench.press("read");
@@ -377,7 +379,7 @@ namespace pontvex::mcu51_test {
 
 TEST(Mcu51Otp97, UnreadableSignatureAsksTheLongQuestion)
 {
-    Bench bench("P97C2051", 2, "97C2051", {0x1E, 0x21, 0x00});
+    FamilyBench bench("P97C2051", 2, "97C2051", {.expectedSignature = {0x1E, 0x21, 0x00}});
     bench.host.script().answer(false);
     bench.press("write");
     ASSERT_EQ(bench.host.script().questions.size(), 1u);
@@ -390,15 +392,15 @@ TEST(Mcu51Otp97, UnreadableSignatureAsksTheLongQuestion)
 
 TEST(Mcu51X8252, LockBitsChosenByTheDataPort)
 {
-    Bench bench("AT89X8252", 1, "AT89S8252");
+    FamilyBench bench("AT89X8252", 1, "AT89S8252");
     bench.w().findOption("lock")->selected = 0;
     bench.press("lock");
     EXPECT_EQ(bench.w().message(), "Защита         ");
-    EXPECT_EQ(bench.chip40()->lockBits(), 0x01);
+    EXPECT_EQ(bench.model<boxsim::Mcu51Chip>().lockBits(), 0x01);
     bench.w().findOption("lock")->selected = 2;
     bench.press("lock");
     EXPECT_EQ(bench.w().message(), "Защт.ОК! ");
-    EXPECT_EQ(bench.chip40()->lockBits(), 0x07);
+    EXPECT_EQ(bench.model<boxsim::Mcu51Chip>().lockBits(), 0x07);
 }
 
 } // namespace pontvex::mcu51_test
@@ -407,7 +409,7 @@ namespace pontvex::mcu51_test {
 
 TEST(Mcu51Rows, AutoOnAnOtpRowSkipsTheEraseStep)
 {
-    Bench bench("P89C51", 9, "AT87F52");
+    FamilyBench bench("P89C51", 9, "AT87F52");
     bench.host.setEndAddress(0xFF);
     const auto image = randomBytes(0x100, 6);
     std::copy(image.begin(), image.end(), bench.buffer().data());
@@ -415,7 +417,7 @@ TEST(Mcu51Rows, AutoOnAnOtpRowSkipsTheEraseStep)
         step.checked = step.shortName != "lock";
     bench.press("auto");
     EXPECT_EQ(bench.w().message(), "Авто ОК!");
-    EXPECT_EQ(bench.chip40()->erases(), 0);
+    EXPECT_EQ(bench.model<boxsim::Mcu51Chip>().erases(), 0);
     EXPECT_EQ(bench.host.successCount, 1);
     EXPECT_TRUE(std::equal(image.begin(), image.end(), bench.chipImage().begin()));
 }

@@ -1,4 +1,6 @@
-#include "Mcu51Bench.h"
+#include "support/FamilyBench.h"
+
+#include "boxsim/chips/Mcu51Chip.h"
 
 namespace pontvex::mcu51_test {
 
@@ -31,7 +33,7 @@ class RoundTrip : public testing::TestWithParam<Case> {};
 TEST_P(RoundTrip, EraseBlankWriteVerifyReadLock)
 {
     const Case& c = GetParam();
-    Bench bench(c.key, c.variant, c.chip);
+    FamilyBench bench(c.key, c.variant, c.chip);
     const uint32_t last = c.endAddress < 0 ? c.size - 1 : static_cast<uint32_t>(c.endAddress);
     if (c.endAddress >= 0)
         bench.host.setEndAddress(c.endAddress);
@@ -112,7 +114,7 @@ INSTANTIATE_TEST_SUITE_P(OtherWindows, RoundTrip, testing::ValuesIn(kOtherWindow
 // The SST window programs at 5 V and writes the ticked security bits.
 TEST(Sst89, WriteVerifyAndSecurityBits)
 {
-    Bench bench("SST895x", 2, "SST89C58");
+    FamilyBench bench("SST895x", 2, "SST89C58");
     bench.host.setEndAddress(0x3FF);
     ASSERT_TRUE(bench.box->chip()->loadImage(randomBytes(0x8000, 3)));
     bench.press("erase");
@@ -128,7 +130,7 @@ TEST(Sst89, WriteVerifyAndSecurityBits)
     bench.w().findOption("SB2")->selected = 1;
     bench.press("lock");
     EXPECT_EQ(bench.w().message(), "Защита         ");
-    EXPECT_EQ(bench.chip40()->lockBits(), 0x03);
+    EXPECT_EQ(bench.model<boxsim::Mcu51Chip>().lockBits(), 0x03);
     EXPECT_EQ(bench.box->errorReport(), "");
 }
 

@@ -1,4 +1,7 @@
-#include "EpromBench.h"
+#include "support/FamilyBench.h"
+
+#include "boxsim/chips/Eprom27.h"
+#include "families/memory/EpromWindow.h"
 
 namespace pontvex::eprom_test {
 namespace {
@@ -19,15 +22,15 @@ std::vector<uint8_t> erasedWith(uint32_t size, uint32_t address, uint8_t value)
 
 TEST(EpromFailures, BlankNamesTheFirstAddressOfTheBlockThatIsNotBlank)
 {
-    Bench bench("P27", 13, "27C256");
-    ASSERT_TRUE(bench.chip->loadImage(erasedWith(bench.size(), 0x1234, 0x7F)));
+    FamilyBench bench("P27", 13, "27C256");
+    ASSERT_TRUE(bench.chip()->loadImage(erasedWith(bench.size(), 0x1234, 0x7F)));
     bench.press("blank");
     EXPECT_EQ(bench.w().message(), "001200: Ошибка!  ");
     EXPECT_EQ(bench.w().ErrorFlag, 1);
     bench.expectIdle();
     EXPECT_EQ(bench.box->errorReport(), "");
 
-    ASSERT_TRUE(bench.chip->loadImage(erasedWith(bench.size(), 0x7FFF, 0xFE)));
+    ASSERT_TRUE(bench.chip()->loadImage(erasedWith(bench.size(), 0x7FFF, 0xFE)));
     bench.press("blank");
     EXPECT_EQ(bench.w().message(), "007f00: Ошибка!  ");
     bench.expectIdle();
@@ -35,9 +38,9 @@ TEST(EpromFailures, BlankNamesTheFirstAddressOfTheBlockThatIsNotBlank)
 
 TEST(EpromFailures, VerifyNamesChipAddressFileByteAndChipByte)
 {
-    Bench bench("P27", 13, "27C256");
+    FamilyBench bench("P27", 13, "27C256");
     const auto image = randomBytes(bench.size(), 3);
-    ASSERT_TRUE(bench.chip->loadImage(image));
+    ASSERT_TRUE(bench.chip()->loadImage(image));
     std::copy(image.begin() + 0x40, image.begin() + 0x240, bench.buffer().data() + 0x100);
     bench.fields(0x100, 0x40, 0x1FF);
     bench.press("verify");
@@ -54,8 +57,8 @@ TEST(EpromFailures, VerifyNamesChipAddressFileByteAndChipByte)
 // failure text of Verify, not the success-looking "ОК!    ".
 TEST(EpromFailures, StuckCellStopsWriteWithAddressAndBytes)
 {
-    Bench bench("P27", 13, "27C256");
-    bench.chip->addStuckCell({0x105, 0x01, 0x01});
+    FamilyBench bench("P27", 13, "27C256");
+    bench.chip()->addStuckCell({0x105, 0x01, 0x01});
     auto image = randomBytes(0x200, 5);
     image[0x105] &= 0xFE;
     std::copy(image.begin(), image.end(), bench.buffer().data());
@@ -65,14 +68,14 @@ TEST(EpromFailures, StuckCellStopsWriteWithAddressAndBytes)
     EXPECT_EQ(bench.w().ErrorFlag, 1);
     bench.expectIdle();
     EXPECT_EQ(bench.box->errorReport(), "");
-    EXPECT_EQ(bench.chip->cell(0x104), image[0x104]);
-    EXPECT_EQ(bench.chip->cell(0x106), 0xFF) << "write went on after the failed byte";
+    EXPECT_EQ(bench.model<boxsim::Eprom27>().cell(0x104), image[0x104]);
+    EXPECT_EQ(bench.model<boxsim::Eprom27>().cell(0x106), 0xFF) << "write went on after the failed byte";
 }
 
 TEST(EpromFailures, AllAtOnceLeavesTheStuckCellToVerify)
 {
-    Bench bench("P27", 13, "27C256");
-    bench.chip->addStuckCell({0x105, 0x01, 0x01});
+    FamilyBench bench("P27", 13, "27C256");
+    bench.chip()->addStuckCell({0x105, 0x01, 0x01});
     auto image = randomBytes(0x200, 5);
     image[0x105] &= 0xFE;
     std::copy(image.begin(), image.end(), bench.buffer().data());
@@ -81,7 +84,7 @@ TEST(EpromFailures, AllAtOnceLeavesTheStuckCellToVerify)
     bench.press("write");
     EXPECT_EQ(bench.w().message(), "OK!");
     EXPECT_EQ(bench.w().ErrorFlag, 0);
-    EXPECT_EQ(bench.chip->cell(0x1FF), image[0x1FF]);
+    EXPECT_EQ(bench.model<boxsim::Eprom27>().cell(0x1FF), image[0x1FF]);
     bench.press("verify");
     EXPECT_EQ(bench.w().message(), mismatch(0x105, image[0x105], image[0x105] | 1));
 }
@@ -91,8 +94,8 @@ TEST(EpromFailures, AllAtOnceLeavesTheStuckCellToVerify)
 // the write set-up) is taken back before the first byte.
 TEST(EpromFailures, Row27040NeverReadsBack)
 {
-    Bench bench("P27", 18, "27C040");
-    bench.chip->addStuckCell({0x40123, 0x80, 0x80});
+    FamilyBench bench("P27", 18, "27C040");
+    bench.chip()->addStuckCell({0x40123, 0x80, 0x80});
     auto image = randomBytes(0x200, 9);
     image[0x113] &= 0x7F;
     std::copy(image.begin(), image.end(), bench.buffer().data());
@@ -101,32 +104,33 @@ TEST(EpromFailures, Row27040NeverReadsBack)
     EXPECT_EQ(bench.w().message(), "OK!");
     EXPECT_EQ(bench.w().ErrorFlag, 0);
     bench.expectIdle();
-    EXPECT_EQ(bench.chip->cell(0x40010), image[0]);
-    EXPECT_EQ(bench.chip->cell(0x00010), 0xFF);
+    EXPECT_EQ(bench.model<boxsim::Eprom27>().cell(0x40010), image[0]);
+    EXPECT_EQ(bench.model<boxsim::Eprom27>().cell(0x00010), 0xFF);
     bench.press("verify");
     EXPECT_EQ(bench.w().message(), mismatch(0x40123, image[0x113], image[0x113] | 0x80));
 
     // The same from ChipStart 0x10: nothing lands in the upper half.
-    Bench low("P27", 18, "27C040");
+    FamilyBench low("P27", 18, "27C040");
+    std::copy(image.begin(), image.end(), low.buffer().data());
     low.fields(0, 0x10, 0x1FF);
     low.press("write");
-    EXPECT_EQ(low.chip->cell(0x10), image[0]);
-    EXPECT_EQ(low.chip->cell(0x40010), 0xFF);
+    EXPECT_EQ(low.model<boxsim::Eprom27>().cell(0x10), image[0]);
+    EXPECT_EQ(low.model<boxsim::Eprom27>().cell(0x40010), 0xFF);
 }
 
 TEST(EpromFailures, WriteStopsAtTheChipsLastAddress)
 {
-    Bench bench("P27", 3, "2716");
+    FamilyBench bench("P27", 3, "2716");
     const auto image = randomBytes(0x101, 11);
     std::copy(image.begin(), image.end(), bench.buffer().data());
     bench.fields(0, 0x7F0, 0x100);
     bench.press("write");
     EXPECT_EQ(bench.w().message(), "OK!");
     EXPECT_EQ(bench.w().addressText(), "0007ff");
-    EXPECT_EQ(bench.chip->programPulses(), 16);
+    EXPECT_EQ(bench.model<boxsim::Eprom27>().programPulses(), 16);
     std::vector<uint8_t> expected(0x800, 0xFF);
     std::copy_n(image.begin(), 16, expected.begin() + 0x7F0);
-    EXPECT_EQ(bench.chip->image(), expected);
+    EXPECT_EQ(bench.chip()->image(), expected);
     bench.expectIdle();
 }
 
@@ -139,14 +143,14 @@ TEST(EpromFailures, PulseParameterIsFactorTimesSpeedLimitedTo255)
         int pulse;
     } cases[] = {{20, "M27256", 4, 255}, {20, "M27256", 0, 244}, {13, "27C256", 2, 3}, {3, "2716", 4, 50}};
     for (const auto& c : cases) {
-        Bench bench("P27", c.variant, c.chip);
+        FamilyBench bench("P27", c.variant, c.chip);
         bench.fields(0, 0, 0);
         bench.w().findOption("speed")->selected = c.speed;
         bench.press("write");
         EXPECT_EQ(bench.box->pulseParameter(), c.pulse) << c.chip << " speed " << c.speed;
         EXPECT_EQ(bench.w().message(), "OK!");
     }
-    Bench w27("PW27", 5, "W27E257");
+    FamilyBench w27("PW27", 5, "W27E257");
     w27.fields(0, 0, 0);
     w27.press("write");
     EXPECT_EQ(w27.box->pulseParameter(), 1);
@@ -154,7 +158,7 @@ TEST(EpromFailures, PulseParameterIsFactorTimesSpeedLimitedTo255)
 
 TEST(EpromFailures, BufferRangePastTheBufferIsRefusedBeforeTheSocket)
 {
-    Bench bench("P27", 13, "27C256");
+    FamilyBench bench("P27", 13, "27C256");
     bench.fields(0x7FFF00, 0, 0x1FF);
     bench.take();
     for (const char* command : {"write", "verify"}) {
@@ -163,7 +167,7 @@ TEST(EpromFailures, BufferRangePastTheBufferIsRefusedBeforeTheSocket)
         EXPECT_EQ(bench.w().ErrorFlag, 1);
         EXPECT_TRUE(bench.take().empty()) << command;
     }
-    EXPECT_EQ(bench.chip->programPulses(), 0);
+    EXPECT_EQ(bench.model<boxsim::Eprom27>().programPulses(), 0);
     // Up to the last buffer byte is fine.
     bench.fields(0x7FFF00, 0, 0xFF);
     bench.press("verify");
@@ -172,7 +176,7 @@ TEST(EpromFailures, BufferRangePastTheBufferIsRefusedBeforeTheSocket)
 
 TEST(EpromFailures, RowOutsideTheTableSelectsNothingAndCommandsRefuse)
 {
-    Bench bench("P27", 22, "27C256");
+    FamilyBench bench("P27", 22, "27C256");
     EXPECT_EQ(bench.w().message(), "Нет типа 22 в таблице!");
     EXPECT_EQ(bench.w().ErrorFlag, 1);
     bench.take();
@@ -187,7 +191,7 @@ TEST(EpromFailures, RowOutsideTheTableSelectsNothingAndCommandsRefuse)
 
 TEST(EpromFailures, OfflineCommandsOnlyTellTheConnectionError)
 {
-    Bench bench("P27", 13, "27C256");
+    FamilyBench bench("P27", 13, "27C256");
     bench.link.Disconnect();
     for (const char* command : {"read", "write", "verify", "blank", "checksum", "auto"}) {
         bench.w().ErrorFlag = 0;
@@ -200,7 +204,7 @@ TEST(EpromFailures, OfflineCommandsOnlyTellTheConnectionError)
 
 TEST(EpromFailures, ExitLeavesTheSocketAtRestWithLatchesLow)
 {
-    Bench bench("P27", 13, "27C256");
+    FamilyBench bench("P27", 13, "27C256");
     bench.w().show();
     bench.take();
     bench.press("exit");
@@ -218,7 +222,7 @@ TEST(EpromFailures, ExitLeavesTheSocketAtRestWithLatchesLow)
 
 TEST(EpromAuto, BlankWriteVerifyCountsTheChip)
 {
-    Bench bench("P27", 3, "2716");
+    FamilyBench bench("P27", 3, "2716");
     const auto image = randomBytes(0x800, 13);
     std::copy(image.begin(), image.end(), bench.buffer().data());
     bench.fields(0, 0, 0x7FF);
@@ -227,22 +231,22 @@ TEST(EpromAuto, BlankWriteVerifyCountsTheChip)
     EXPECT_EQ(bench.w().message(), "Авто ОК!");
     EXPECT_EQ(bench.w().ErrorFlag, 0);
     EXPECT_EQ(bench.host.successCount, 1);
-    EXPECT_EQ(bench.chip->image(), image);
+    EXPECT_EQ(bench.chip()->image(), image);
     bench.expectIdle();
     EXPECT_EQ(bench.box->errorReport(), "");
 }
 
 TEST(EpromAuto, ProgrammedChipStopsAtBlankAndIsNotCounted)
 {
-    Bench bench("P27", 13, "27C256");
-    ASSERT_TRUE(bench.chip->loadImage(erasedWith(bench.size(), 0x2001, 0x00)));
+    FamilyBench bench("P27", 13, "27C256");
+    ASSERT_TRUE(bench.chip()->loadImage(erasedWith(bench.size(), 0x2001, 0x00)));
     bench.fields(0, 0, 0x7FFF);
     bench.w().findAutoStep("verify")->checked = true;
     bench.press("auto");
     EXPECT_EQ(bench.w().message(), "002000: Ошибка!  ");
     EXPECT_EQ(bench.w().ErrorFlag, 1);
     EXPECT_EQ(bench.host.successCount, 0);
-    EXPECT_EQ(bench.chip->programPulses(), 0);
+    EXPECT_EQ(bench.model<boxsim::Eprom27>().programPulses(), 0);
     bench.expectIdle();
 }
 
@@ -250,18 +254,18 @@ TEST(EpromAuto, ElectricallyErasableChipIsErasedFirst)
 {
     for (const auto& [key, variant, name] :
          {std::tuple{"PW27", 1, "W27E512"}, std::tuple{"SST27SF", 2, "SST27SF512"}}) {
-        Bench bench(key, variant, name);
-        ASSERT_TRUE(bench.chip->loadImage(randomBytes(bench.size(), 17)));
+        FamilyBench bench(key, variant, name);
+        ASSERT_TRUE(bench.chip()->loadImage(randomBytes(bench.size(), 17)));
         const auto image = randomBytes(0x300, 19);
         std::copy(image.begin(), image.end(), bench.buffer().data());
         bench.fields(0, 0, 0x2FF);
         ASSERT_EQ(bench.w().autoSteps().front().caption, "Стереть");
         bench.press("auto");
         EXPECT_EQ(bench.w().message(), "Авто ОК!") << name;
-        EXPECT_EQ(bench.chip->erases(), 1) << name;
+        EXPECT_EQ(bench.model<boxsim::Eprom27>().erases(), 1) << name;
         std::vector<uint8_t> expected(bench.size(), 0xFF);
         std::copy(image.begin(), image.end(), expected.begin());
-        EXPECT_EQ(bench.chip->image(), expected) << name;
+        EXPECT_EQ(bench.chip()->image(), expected) << name;
         EXPECT_EQ(bench.host.successCount, 1);
         bench.expectIdle();
         EXPECT_EQ(bench.box->errorReport(), "") << name;

@@ -1,7 +1,13 @@
 // The 27-series chip models driven through the socket driver alone.
-#include "EpromBench.h"
+#include "support/FamilyBench.h"
+
+#include "boxsim/chips/Eprom27.h"
 
 #include "catalogue/DeviceList.h"
+#include "families/memory/EpromWindow.h"
+#include "families/memory/TP27sfx.h"
+#include "families/memory/TP27x.h"
+#include "families/memory/TPW27x.h"
 
 #include <fstream>
 
@@ -179,8 +185,8 @@ TEST(EpromModel, FastBlankAndSumAgreeWithTheBoxsReadCycles)
     const auto contents = randomBytes(8 * 1024, 23);
     uint32_t sums[2] = {};
     for (int generic = 0; generic < 2; ++generic) {
-        Bench bench("P27", 7, "2764A");
-        ASSERT_TRUE(bench.chip->loadImage(contents));
+        FamilyBench bench("P27", 7, "2764A");
+        ASSERT_TRUE(bench.chip()->loadImage(contents));
         if (generic)
             bench.box->stickPin(32, 1);
         bench.press("checksum");

@@ -1,6 +1,9 @@
 // The road of a user: the type dialog's choice, a HEX file into the buffer,
 // Auto, then Read into a fresh buffer and save as HEX again.
-#include "EpromBench.h"
+#include "support/FamilyBench.h"
+
+#include "boxsim/chips/Eprom27.h"
+#include "families/memory/EpromWindow.h"
 
 #include "catalogue/TypeSelection.h"
 #include "files/DataFormats.h"
@@ -27,7 +30,9 @@ TEST(EpromRoad, ChooseAT27C256LoadHexAutoReadSaveHex)
     link.setPrompt(&host.script());
     ASSERT_TRUE(link.AttachTransport(std::make_unique<boxsim::SimTransport>(box), "SIM"));
 
-    TypeSelection selection(link, host);
+    FamilyRegistry families;
+    registerFamilies(families);
+    TypeSelection selection(link, host, families);
     selection.programDir = std::string(PONTVEX_SOURCE_DIR) + "/data/";
     host.idReader = [&] {
         selection.ReadIdCode();
@@ -54,7 +59,7 @@ TEST(EpromRoad, ChooseAT27C256LoadHexAutoReadSaveHex)
     const auto image = randomBytes(0x8000, 31);
     std::string hexFile;
     WriteHexRecords(hexFile, image, 0x7FFF);
-    DeviceBuffer& buffer = DeviceBuffer::instance();
+    DeviceBuffer& buffer = host.buffer();
     const auto loaded = ReadHexRecords(
         std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(hexFile.data()), hexFile.size()),
         imageOf(buffer));

@@ -1,4 +1,7 @@
-#include "EpromBench.h"
+#include "support/FamilyBench.h"
+
+#include "boxsim/chips/Eprom27.h"
+#include "families/memory/EpromWindow.h"
 
 #include <cstdio>
 #include <numeric>
@@ -32,9 +35,9 @@ class EpromRoundTrip : public ::testing::TestWithParam<Case> {};
 TEST_P(EpromRoundTrip, BlankWriteVerifyReadCheckSum)
 {
     const Case& c = GetParam();
-    Bench bench(c.key, c.variant, c.chip);
-    ASSERT_NE(bench.chip, nullptr);
-    ASSERT_EQ(bench.chip->pinCount(), c.pins);
+    FamilyBench bench(c.key, c.variant, c.chip);
+    ASSERT_NE(bench.chip(), nullptr);
+    ASSERT_EQ(bench.chip()->pinCount(), c.pins);
     ASSERT_EQ(bench.w().message(), "OK ");
     EXPECT_EQ(
         bench.w().caption(), "0 to " + [&] {
@@ -85,7 +88,7 @@ TEST_P(EpromRoundTrip, BlankWriteVerifyReadCheckSum)
     }());
     EXPECT_EQ(bench.box->errorReport(), "");
     bench.expectIdle();
-    EXPECT_EQ(bench.chip->image(), expected);
+    EXPECT_EQ(bench.chip()->image(), expected);
 
     bench.press("verify");
     EXPECT_EQ(bench.w().message(), "Срав.ОК!");

@@ -1,7 +1,10 @@
 // Every row of the three windows against the chip it names: the top of the
 // chip written and verified (all high address bits 1), and the electrically
 // erasable rows erased and blank-checked.
-#include "EpromBench.h"
+#include "support/FamilyBench.h"
+
+#include "boxsim/chips/Eprom27.h"
+#include "families/memory/EpromWindow.h"
 
 namespace pontvex::eprom_test {
 namespace {
@@ -22,7 +25,7 @@ class EveryRow : public ::testing::TestWithParam<RowCase> {};
 TEST_P(EveryRow, WritesVerifiesAndErasesTheTopOfItsChip)
 {
     const RowCase& c = GetParam();
-    Bench bench(c.key, c.variant, c.chip);
+    FamilyBench bench(c.key, c.variant, c.chip);
     ASSERT_EQ(bench.w().message(), "OK ");
     const uint32_t top = bench.size() - 0x30;
     const auto image = randomBytes(0x30, static_cast<uint32_t>(c.variant));
@@ -34,8 +37,8 @@ TEST_P(EveryRow, WritesVerifiesAndErasesTheTopOfItsChip)
     bench.expectIdle();
     EXPECT_EQ(bench.box->errorReport(), "");
     for (uint32_t i = 0; i < 0x30; ++i)
-        ASSERT_EQ(bench.chip->cell(top + i), image[i]) << std::hex << top + i;
-    EXPECT_EQ(bench.chip->programPulses(), 0x30);
+        ASSERT_EQ(bench.model<boxsim::Eprom27>().cell(top + i), image[i]) << std::hex << top + i;
+    EXPECT_EQ(bench.model<boxsim::Eprom27>().programPulses(), 0x30);
 
     bench.press("verify");
     EXPECT_EQ(bench.w().message(), "Срав.ОК!");
@@ -45,14 +48,14 @@ TEST_P(EveryRow, WritesVerifiesAndErasesTheTopOfItsChip)
         bench.press("erase");
         EXPECT_EQ(bench.w().message(), "OK!");
         EXPECT_EQ(bench.w().ErrorFlag, 0);
-        EXPECT_EQ(bench.chip->erases(), 1);
+        EXPECT_EQ(bench.model<boxsim::Eprom27>().erases(), 1);
         bench.expectIdle();
         EXPECT_EQ(bench.box->errorReport(), "");
         bench.press("blank");
         EXPECT_EQ(bench.w().message(), "Прв.ОК");
     } else {
         bench.press("blank");
-        EXPECT_EQ(bench.w().message(), Bench::hex(top & ~0xFFu, "%06x") + ": Ошибка!  ");
+        EXPECT_EQ(bench.w().message(), FamilyBench::hex(top & ~0xFFu, "%06x") + ": Ошибка!  ");
     }
     bench.expectIdle();
 }
@@ -80,19 +83,19 @@ INSTANTIATE_TEST_SUITE_P(
 // program a 25 V 2716, and 25 V on a 12.5 V part trips the monitor.
 TEST(EveryRowVoltage, ARowOfTheWrongVoltageProgramsNothing)
 {
-    Bench low("P27", 1, "2716");
+    FamilyBench low("P27", 1, "2716");
     low.fields(0, 0, 0x0F);
     std::fill_n(low.buffer().data(), 0x10, 0x00);
     low.press("write");
     EXPECT_EQ(low.w().message(), "000000:Ошиб! (Файл=00,Устр=ff)");
-    EXPECT_EQ(low.chip->refusedPulses(), 1);
-    EXPECT_EQ(low.chip->cell(0), 0xFF);
+    EXPECT_EQ(low.model<boxsim::Eprom27>().refusedPulses(), 1);
+    EXPECT_EQ(low.model<boxsim::Eprom27>().cell(0), 0xFF);
     low.expectIdle();
 
-    Bench high("P27", 3, "27C16");
+    FamilyBench high("P27", 3, "27C16");
     high.fields(0, 0, 0x0F);
     high.press("write");
-    EXPECT_EQ(high.chip->cell(0), 0xFF);
+    EXPECT_EQ(high.model<boxsim::Eprom27>().cell(0), 0xFF);
     EXPECT_NE(high.box->errorReport().find("above the 14000 mV"), std::string::npos)
         << high.box->errorReport();
     high.expectIdle();

@@ -1,4 +1,7 @@
-#include "EpromBench.h"
+#include "support/FamilyBench.h"
+
+#include "boxsim/chips/Eprom27.h"
+#include "families/memory/EpromWindow.h"
 
 #include "catalogue/TypeSelection.h"
 
@@ -22,7 +25,7 @@ void delay(Bytes& out, int n)
 // sequence gives it after the window's set-up.
 TEST(EpromTrace, ReadOfTheFirst256BytesOf27C256)
 {
-    Bench bench("P27", 13, "27C256");
+    FamilyBench bench("P27", 13, "27C256");
     bench.fields(0, 0, 0xFF);
     bench.take();
     bench.press("read");
@@ -73,8 +76,8 @@ TEST(EpromTrace, IdButtonShowsTheSignatureAndLeavesTheSocketAtRest)
     for (const auto& [variant, name, id] :
          {std::tuple{16, "AT27C010", "1e,05"}, std::tuple{17, "M27C2001", "20,61"},
           std::tuple{13, "AT27C256", "ff,ff"}}) {
-        Bench bench("P27", variant, name);
-        TypeSelection selection(bench.link, bench.host);
+        FamilyBench bench("P27", variant, name);
+        TypeSelection selection(bench.link, bench.host, bench.families);
         bench.host.idReader = [&] {
             selection.ReadIdCode();
             return selection.idField;

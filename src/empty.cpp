@@ -1,1 +1,0 @@
-// Placeholder so an empty subsystem still forms a library.

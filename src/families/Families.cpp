@@ -1,0 +1,11 @@
+#include "families/Families.h"
+
+namespace pontvex {
+
+void registerFamilies(FamilyRegistry& registry)
+{
+    registerMemoryFamilies(registry);
+    registerMcu51Families(registry);
+}
+
+} // namespace pontvex
