@@ -4,12 +4,12 @@
 // after a first mismatch, only reads of the next addresses may have gone out
 // in between, and the stop itself sends exactly what the plain loop sends.
 
-#include "core/DeviceBuffer.h"
 #include "boxsim/Box.h"
 #include "boxsim/SimTransport.h"
 #include "boxsim/chips/Registry.h"
 #include "catalogue/Dispatch.h"
 #include "catalogue/HeadlessHost.h"
+#include "core/DeviceBuffer.h"
 #include "link/ProgrammerLink.h"
 
 #include <gtest/gtest.h>
@@ -133,7 +133,7 @@ Outcome run(const Part& part, int window, const Bytes& chipImage, const Bytes& b
         o.registers.push_back(static_cast<uint8_t>(box->pinMode(pin)));
     o.chip = box->chip()->image();
     o.message = family->message();
-    o.errorFlag = family->ErrorFlag;
+    o.errorFlag = family->ErrorFlag();
     o.boxErrors = box->errorReport();
     o.lost = simulator->line().lost();
     return o;

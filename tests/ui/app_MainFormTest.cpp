@@ -2,12 +2,12 @@
 #include "boxsim/Box.h"
 #include "boxsim/chips/Registry.h"
 
-#include "core/AppInfo.h"
 #include "app/ui/FindDialogs.h"
 #include "app/ui/InputHexDlg.h"
 #include "app/ui/MainForm.h"
 #include "app/ui/Program.h"
 #include "catalogue/ui/FamilyWindowWidget.h"
+#include "core/AppInfo.h"
 #include "link/ui/Ep3.h"
 
 #include <QAction>
@@ -529,7 +529,7 @@ TEST_F(AppWindow, ReadOnTheSimulatedBoxRedrawsTheHexView)
     ASSERT_NE(widget, nullptr);
     ASSERT_NE(widget->button(u("Считать")), nullptr);
     QTest::mouseClick(widget->button(u("Считать")), Qt::LeftButton);
-    EXPECT_EQ(family->ErrorFlag, 0) << family->message();
+    EXPECT_EQ(family->ErrorFlag(), 0) << family->message();
     ASSERT_NE(main->fileWin(), nullptr);
     TFileWin& view = *main->fileWin();
     EXPECT_EQ(view.page().EndAddress, static_cast<int64_t>(image.size()) - 1);

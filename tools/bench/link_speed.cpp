@@ -6,11 +6,11 @@
 // for the long firmware commands. Times are modelled, not measured.
 //
 // Usage: link_speed [--window N] [--chip NAME] [--latency MS]
-#include "core/DeviceBuffer.h"
 #include "boxsim/Box.h"
 #include "boxsim/SimTransport.h"
 #include "boxsim/chips/Registry.h"
 #include "catalogue/HeadlessHost.h"
+#include "core/DeviceBuffer.h"
 #include "families/memory/TP27x.h"
 #include "link/ProgrammerLink.h"
 
@@ -97,8 +97,8 @@ bool run(const Part& part, double latencyMs, int window)
         r.waits = after.hostWaits - before.hostWaits;
         r.units = after.hostTime - before.hostTime;
         r.busy = box->stats().busy - busyBefore;
-        printRow(part.chip, latencyMs, command, r, eprom.ErrorFlag ? "FAILED: " + eprom.message() : "");
-        clean = clean && eprom.ErrorFlag == 0;
+        printRow(part.chip, latencyMs, command, r, eprom.ErrorFlag() ? "FAILED: " + eprom.message() : "");
+        clean = clean && eprom.ErrorFlag() == 0;
     }
     const std::string problems = box->errorReport();
     if (!problems.empty()) {

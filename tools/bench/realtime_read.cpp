@@ -4,8 +4,8 @@
 // and their ratio.
 //
 // Usage: realtime_read PORT [CHIP [VARIANT [WINDOW]]]   (default 27C256 13 64)
-#include "core/DeviceBuffer.h"
 #include "catalogue/HeadlessHost.h"
+#include "core/DeviceBuffer.h"
 #include "families/memory/TP27x.h"
 #include "link/ProgrammerLink.h"
 #include "link/SerialPort.h"
@@ -94,5 +94,5 @@ int main(int argc, char** argv)
                 chip.c_str(), link.ReplyWindow(), static_cast<unsigned long long>(bytes), wall.count(), limit,
                 wall.count() / limit, eprom.message().c_str());
     link.Disconnect();
-    return eprom.ErrorFlag == 0 ? 0 : 1;
+    return eprom.ErrorFlag() == 0 ? 0 : 1;
 }
