@@ -72,7 +72,7 @@ public:
         link.RouteGnd(20);
         link.InitSocket();
         setProgressMax(mask());
-        setFieldValue("LastAddress", mask());
+        setFieldValue(Role::Length, mask());
     }
 
     void BlankClick()
