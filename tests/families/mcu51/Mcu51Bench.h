@@ -1,12 +1,12 @@
 #pragma once
 
-#include "core/DeviceBuffer.h"
 #include "boxsim/Box.h"
 #include "boxsim/SimTransport.h"
 #include "boxsim/chips/Mcu51Chip.h"
 #include "boxsim/chips/Registry.h"
 #include "catalogue/Dispatch.h"
 #include "catalogue/HeadlessHost.h"
+#include "core/DeviceBuffer.h"
 #include "link/ProgrammerLink.h"
 
 #include <gtest/gtest.h>
