@@ -284,7 +284,7 @@ void TypeSelection::DispatchAlgorithm()
             link_.Flush(); // the set-up reaches the box before the user sees the window
         } catch (const LinkLost&) {
             // The link has told the user; the window stays as far as it got.
-            window.ErrorFlag = 1;
+            window.noteLinkLost();
         }
         return;
     }

@@ -31,6 +31,13 @@ std::string oneLine(const std::string& text)
     return trim(line);
 }
 
+void CliPrompt::refuse(const std::string& text)
+{
+    if (!refused_)
+        refusedQuestion_ = oneLine(text);
+    refused_ = true;
+}
+
 bool CliPrompt::ask(const std::string& text, const char* choices)
 {
     if (status_)
@@ -42,9 +49,7 @@ bool CliPrompt::ask(const std::string& text, const char* choices)
     }
     if (!stdinIsTerminal() || !stderrIsTerminal()) {
         // Nobody to ask: the command goes on as if answered No, the run ends as a usage error.
-        if (!refused_)
-            refusedQuestion_ = oneLine(text);
-        refused_ = true;
+        refuse(text);
         return false;
     }
     for (;;) {
@@ -52,9 +57,7 @@ bool CliPrompt::ask(const std::string& text, const char* choices)
         std::string reply;
         if (!std::getline(std::cin, reply)) {
             std::cerr << "\n";
-            if (!refused_)
-                refusedQuestion_ = oneLine(text);
-            refused_ = true;
+            refuse(text);
             return false;
         }
         reply = trim(reply);
@@ -63,6 +66,34 @@ bool CliPrompt::ask(const std::string& text, const char* choices)
         if (equalsIgnoreCase(reply, "n") || equalsIgnoreCase(reply, "no") || reply == "н" || reply == "Н")
             return false;
     }
+}
+
+std::optional<std::string> CliPrompt::askValue(const std::string& text, const std::string& defaultValue)
+{
+    if (status_)
+        status_->clearBar();
+    if (answer_ == Answer::Yes) {
+        std::cerr << oneLine(text) << " -> " << defaultValue << " (--yes)\n";
+        return defaultValue;
+    }
+    if (answer_ == Answer::No) {
+        std::cerr << oneLine(text) << " -> cancel (--no)\n";
+        return std::nullopt;
+    }
+    if (!stdinIsTerminal() || !stderrIsTerminal()) {
+        // Nobody to ask: cancelled, and the run ends as a usage error.
+        refuse(text);
+        return std::nullopt;
+    }
+    std::cerr << text << " [" << defaultValue << "] " << std::flush;
+    std::string reply;
+    if (!std::getline(std::cin, reply)) {
+        std::cerr << "\n";
+        refuse(text);
+        return std::nullopt;
+    }
+    reply = trim(reply);
+    return reply.empty() ? defaultValue : reply;
 }
 
 bool CliPrompt::askYesNo(const std::string& text)

@@ -140,7 +140,7 @@ TEST_P(ShippedEntry, BlankWriteVerifyReadOnTheSimulatedChip)
 
     const auto commandSucceeds = [&](const char* command) {
         bench.press(command);
-        EXPECT_EQ(bench.w().ErrorFlag, 0) << command << ": " << bench.w().message();
+        EXPECT_EQ(bench.w().ErrorFlag(), 0) << command << ": " << bench.w().message();
         EXPECT_EQ(bench.box->errorReport(), "") << command;
     };
     commandSucceeds("blank");

@@ -1,3 +1,4 @@
+#include "app/ui/QtPrompt.h"
 #include "catalogue/TestFamily.h"
 #include "catalogue/TypeSelection.h"
 #include "catalogue/ui/FamilyWindowWidget.h"
@@ -102,6 +103,71 @@ TEST_F(FamilyWidgetTest, ExitHidesTheWindow)
     widget->refresh();
     EXPECT_FALSE(widget->isVisible());
     EXPECT_FALSE(family->visible());
+}
+
+// A family with the option kinds of the microcontroller windows.
+class KindsFamily : public TTestFamily {
+public:
+    KindsFamily(ProgrammerLink& link, FamilyHost& host) : TTestFamily(link, host)
+    {
+        addFlag("CheckBox2", "WDT", "wdt", true).changed = [this] { ++flagChanges; };
+        addFlag("CheckBox1", "Sec", "sec", false).enabled = false;
+        addValue("Edit1", "ID", "id-word", ValueField::Base::Hex, 0, 0xFFFF, 4, 0xFFFF);
+    }
+    int flagChanges = 0;
+};
+
+TEST(FamilyWidgetKinds, CheckBoxesAndValueFieldsWriteThroughAndRefuseBadNumbers)
+{
+    ProgrammerLink link;
+    HeadlessHost host;
+    link.setPrompt(&host.script());
+    KindsFamily family(link, host);
+    FamilyWindowWidget widget(family);
+    host.onChanged = [&](FamilyWindow&) { widget.refresh(); };
+    widget.show();
+
+    QCheckBox* wdt = widget.flagBox("WDT");
+    ASSERT_NE(wdt, nullptr);
+    EXPECT_TRUE(wdt->isChecked());
+    EXPECT_FALSE(widget.flagBox("Sec")->isEnabled());
+    wdt->click();
+    EXPECT_FALSE(family.findFlag("wdt")->checked);
+    EXPECT_EQ(family.flagChanges, 1);
+
+    QLineEdit* id = widget.valueField("ID");
+    ASSERT_NE(id, nullptr);
+    EXPECT_EQ(id->text(), "ffff");
+    id->setFocus();
+    id->selectAll();
+    QTest::keyClicks(id, "12a");
+    QTest::keyClick(id, Qt::Key_Return);
+    EXPECT_EQ(family.findValue("ID")->value, 0x12A);
+    EXPECT_EQ(id->text(), "012a");
+    id->selectAll();
+    QTest::keyClicks(id, "12345");
+    QTest::keyClick(id, Qt::Key_Return);
+    EXPECT_EQ(family.findValue("ID")->value, 0x12A); // out of range: refused
+    EXPECT_EQ(id->text(), "012a");
+}
+
+TEST(QtPromptValue, ValueQuestionsGoToTheAnswerersInsteadOfABox)
+{
+    QtPrompt prompt;
+    std::vector<QtPrompt::Kind> kinds;
+    QtPrompt::answerer = [&](QtPrompt::Kind kind, const std::string&) {
+        kinds.push_back(kind);
+        return kinds.size() == 1;
+    };
+    EXPECT_EQ(prompt.askValue("Повтор?", "25"), std::optional<std::string>("25")); // Yes: the default
+    EXPECT_EQ(prompt.askValue("Повтор?", "25"), std::nullopt);                     // No: cancelled
+    EXPECT_EQ(kinds, (std::vector<QtPrompt::Kind>{QtPrompt::Kind::Value, QtPrompt::Kind::Value}));
+    QtPrompt::valueAnswerer = [](const std::string& text, const std::string& offered) {
+        return std::optional<std::string>(text + "=" + offered);
+    };
+    EXPECT_EQ(prompt.askValue("n", "3"), std::optional<std::string>("n=3"));
+    QtPrompt::valueAnswerer = nullptr;
+    QtPrompt::answerer = nullptr;
 }
 
 TEST(TypeDialogWidget, ListsFollowTheSelectionAndDoubleClickChooses)

@@ -82,16 +82,16 @@ void Mcu51Window::SelectChip(const ChipSelection& chip)
         setProgressMax(r->lastAddress);
         host.setEndAddress(r->lastAddress);
         host.showPage();
-        if (ButtonControl* erase = findButton("erase"))
+        if (ButtonControl* erase = findButton(Role::Erase))
             erase->enabled = r->otp == 0;
-        if (AutoStep* erase = findAutoStep("erase"))
+        if (AutoStep* erase = findAutoStep(Role::Erase))
             erase->enabled = r->otp == 0;
         changed();
         // The programming level is set where Vpp is routed (vppOn): between
         // commands the socket stays idle, Vpp level 0 included.
         link.Flush();
     } catch (const LinkLost&) {
-        ErrorFlag = 1;
+        noteLinkLost();
         setMessage(kNoLink);
     }
 }
@@ -107,7 +107,7 @@ bool Mcu51Window::ProbeChip()
     const bool present = link.OscillatorPresenceTest(pins_.clockOut, pins_.clockIn);
     // A refused probe stops Auto too; nothing was done to the chip.
     if (!present)
-        ErrorFlag = 1;
+        setOutcome(Outcome::Refused);
     return present;
 }
 
@@ -275,14 +275,14 @@ bool Mcu51Window::CheckSignature()
     if (allFF) {
         if (prompt().askYesNo(kAskIdMismatch))
             return true;
-        ErrorFlag = 1;
+        setOutcome(Outcome::Refused);
         return false;
     }
     if (same)
         return true;
     if (prompt().askYesNo(kAskNoChip))
         return true;
-    ErrorFlag = 1;
+    setOutcome(Outcome::Refused);
     return false;
 }
 
@@ -292,7 +292,7 @@ bool Mcu51Window::needHexView()
 {
     if (host.hexViewExists())
         return true;
-    ErrorFlag = 1;
+    setOutcome(Outcome::Refused);
     prompt().showMessage(kNeedFile);
     return false;
 }
@@ -322,7 +322,7 @@ void Mcu51Window::blankBody()
     identify();
     const auto& sig = ChipSignature();
     if (sig[0] == 0xFF && sig[1] == 0xFF && !prompt().askYesNo(kAskIdFactory)) {
-        ErrorFlag = 1;
+        setOutcome(Outcome::Refused);
         return;
     }
     setMessage(kBlanking);
@@ -419,29 +419,37 @@ void Mcu51Window::command(void (Mcu51Window::*body)())
 
 void Mcu51Window::declareControls(bool withErase)
 {
-    addButton("Read1", "ReadRom", kReadCaption, "read", [this] { command(&Mcu51Window::readBody); });
-    addButton("Write", "WriteClick", kWriteCaption, "write", [this] { command(&Mcu51Window::writeBody); });
-    addButton("Blank", "BlankClick", kBlankCaption, "blank", [this] { command(&Mcu51Window::blankBody); });
+    addButton(Role::Read, "Read1", "ReadRom", kReadCaption, "read",
+              [this] { command(&Mcu51Window::readBody); });
+    addButton(Role::Write, "Write", "WriteClick", kWriteCaption, "write",
+              [this] { command(&Mcu51Window::writeBody); });
+    addButton(Role::Blank, "Blank", "BlankClick", kBlankCaption, "blank",
+              [this] { command(&Mcu51Window::blankBody); });
     if (withErase)
-        addButton("Erase", "EraseClick", kEraseCaption, "erase", [this] {
+        addButton(Role::Erase, "Erase", "EraseClick", kEraseCaption, "erase", [this] {
             command(&Mcu51Window::eraseBody);
         }).enabled = false;
-    addButton("Verify", "VerifyClick", kVerifyCaption, "verify",
+    addButton(Role::Verify, "Verify", "VerifyClick", kVerifyCaption, "verify",
               [this] { command(&Mcu51Window::verifyBody); });
-    addButton("Secrity", "SecrityClick", kLockCaption, "lock", [this] { command(&Mcu51Window::lockBody); });
-    addButton("ID", "IDClick", kIdCaption, "id", [this] { command(&Mcu51Window::idBody); });
+    addButton(Role::Lock, "Secrity", "SecrityClick", kLockCaption, "lock",
+              [this] { command(&Mcu51Window::lockBody); });
+    addButton(Role::Id, "ID", "IDClick", kIdCaption, "id", [this] { command(&Mcu51Window::idBody); });
     if (withErase)
-        addAutoStep("CheckBox1", kEraseCaption, "erase", true, [this] {
+        addAutoStep(Role::Erase, "CheckBox1", kEraseCaption, "erase", true, [this] {
             // One-time parts have nothing to erase; the step is skipped, not failed.
             const Mcu51Row* r = row();
             if (r && r->otp != 0)
                 return;
             command(&Mcu51Window::eraseBody);
         });
-    addAutoStep("CheckBox2", kBlankCaption, "blank", true, [this] { command(&Mcu51Window::blankBody); });
-    addAutoStep("CheckBox3", kWriteCaption, "write", true, [this] { command(&Mcu51Window::writeBody); });
-    addAutoStep("CheckBox4", kVerifyCaption, "verify", true, [this] { command(&Mcu51Window::verifyBody); });
-    addAutoStep("CheckBox5", kLockCaption, "lock", true, [this] { command(&Mcu51Window::lockBody); });
+    addAutoStep(Role::Blank, "CheckBox2", kBlankCaption, "blank", true,
+                [this] { command(&Mcu51Window::blankBody); });
+    addAutoStep(Role::Write, "CheckBox3", kWriteCaption, "write", true,
+                [this] { command(&Mcu51Window::writeBody); });
+    addAutoStep(Role::Verify, "CheckBox4", kVerifyCaption, "verify", true,
+                [this] { command(&Mcu51Window::verifyBody); });
+    addAutoStep(Role::Lock, "CheckBox5", kLockCaption, "lock", true,
+                [this] { command(&Mcu51Window::lockBody); });
 }
 
 void Mcu51Window::addLockGroup()

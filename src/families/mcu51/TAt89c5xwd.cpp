@@ -12,7 +12,7 @@ TAt89c5xwd::TAt89c5xwd(ProgrammerLink& link, FamilyHost& host) : Mcu51Window("TA
 {
     setCaption("AT89C5xWD");
     declareControls(true);
-    addButton("Button2", "Button2Click", kLockReadCaption, "lockread",
+    addButton(Role::LockRead, "Button2", "Button2Click", kLockReadCaption, "lockread",
               [this] { runCommand("", [this] { Button2Click(); }); });
     addLockGroup();
     addOption("RadioGroup2", kSpeedGroupWd, "speed", {kStandard, kSlower}, 0);

@@ -19,8 +19,8 @@ TP2051x::TP2051x(ProgrammerLink& link, FamilyHost& host) : TP2051x("TP2051x", li
 {
     setCaption("P205x");
     declareControls(true);
-    findButton("erase")->enabled = true;
-    if (ButtonControl* id = findButton("id"))
+    findButton(Role::Erase)->enabled = true;
+    if (ButtonControl* id = findButton(Role::Id))
         id->caption = kIdCaption2051;
     addOption("RadioGroup1", kLockGroup, "lock", {kLockBit1, kLockBit12}, 1);
     addOption("RadioGroup2", kSpeedGroup, "speed", {kSpeed2, kSpeed4, kSpeed6}, 1);
@@ -67,7 +67,7 @@ void TP2051x::SelectChip(const ChipSelection& chip)
         show();
         link.Flush();
     } catch (const LinkLost&) {
-        ErrorFlag = 1;
+        noteLinkLost();
         setMessage(kNoLink);
         return;
     }
@@ -169,7 +169,7 @@ void TP2051x::blankBody()
     PowerUp();
     readCodeMode();
     link.SetBusMode(9);
-    ErrorFlag = 0;
+    setOutcome(Outcome::Ok);
     const bool blank = checkErased();
     if (blank)
         succeed(kOk2);
@@ -200,7 +200,7 @@ void TP2051x::writeBody()
     link.SetBusMode(15);
     link.SetPin(13, 1);
     programMode();
-    ErrorFlag = 0;
+    setOutcome(Outcome::Ok);
     walk(64, 63, [&](uint32_t a) {
         if (buffer[a] != 0xFF)
             ProgramByte(buffer[a]);
@@ -235,11 +235,11 @@ void TP2051x::eraseBody()
     PowerUp();
     setPins({{17, Lv::L}, {18, Lv::L}, {19, Lv::H}, {21, Lv::H}});
     link.SetBusMode(9);
-    ErrorFlag = 0;
+    setOutcome(Outcome::Ok);
     setMessage(kEraseOk2051);
     for (int i = 0; i < 129; ++i)
         if (ReadBus() != 0xFF) {
-            ErrorFlag = 2;
+            setOutcome(Outcome::Failed, 2);
             setMessage(kEraseIncomplete);
             break;
         }

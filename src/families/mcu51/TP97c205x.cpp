@@ -22,7 +22,7 @@ TP97c205x::TP97c205x(ProgrammerLink& link, FamilyHost& host) : TP2051x("TP97c205
     verifyBusyText_ = kWriting2;
     signatureCount_ = 2;
     declareControls(false);
-    if (ButtonControl* id = findButton("id"))
+    if (ButtonControl* id = findButton(Role::Id))
         id->caption = kIdCaption2051;
     addOption("RadioGroup1", kLockGroup, "lock", {kLockBit1, kLockBit12}, 1);
     addOption("RadioGroup2", kSpeedGroup, "speed", {kSpeed2, kSpeed4, kSpeed6}, 1);
@@ -85,7 +85,7 @@ bool TP97c205x::checkSignature97()
     const char* question = sig[0] == 0xFF && sig[1] == 0xFF ? kAskNoChipLong : kAskNoChip;
     if (prompt().askYesNo(question))
         return true;
-    ErrorFlag = 1;
+    setOutcome(Outcome::Refused);
     return false;
 }
 
@@ -103,7 +103,7 @@ void TP97c205x::writeBody()
     link.SetPin(13, 1);
     setPins({{16, Lv::H}, {17, Lv::L}, {18, Lv::H}, {19, Lv::H}, {21, Lv::H}});
     link.RouteVpp(kVppPin);
-    ErrorFlag = 0;
+    setOutcome(Outcome::Ok);
     walk(64, 63, [&](uint32_t a) {
         if (buffer[a] != 0xFF) {
             PutData(buffer[a]);
