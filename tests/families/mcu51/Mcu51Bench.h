@@ -1,12 +1,12 @@
 #pragma once
 
-#include "core/DeviceBuffer.h"
 #include "boxsim/Box.h"
 #include "boxsim/SimTransport.h"
 #include "boxsim/chips/Mcu51Chip.h"
 #include "boxsim/chips/Registry.h"
 #include "catalogue/Dispatch.h"
 #include "catalogue/HeadlessHost.h"
+#include "core/DeviceBuffer.h"
 #include "link/ProgrammerLink.h"
 
 #include <gtest/gtest.h>
@@ -19,6 +19,24 @@
 
 namespace pontvex::mcu51_test {
 
+// The simulator's transport, keeping a copy of every byte the program sends.
+class TapTransport : public boxsim::SimTransport {
+public:
+    TapTransport(std::shared_ptr<boxsim::Box> box, std::shared_ptr<std::vector<uint8_t>> sent)
+        : SimTransport(std::move(box)), sent_(std::move(sent))
+    {
+    }
+    size_t write(const uint8_t* data, size_t n) override
+    {
+        const size_t done = SimTransport::write(data, n);
+        sent_->insert(sent_->end(), data, data + done);
+        return done;
+    }
+
+private:
+    std::shared_ptr<std::vector<uint8_t>> sent_;
+};
+
 // A box simulator with an 8051 part in the socket (or none), a link on it, a
 // headless host with an open hex view, and the family window the key names,
 // created through the dispatch registry, with the chip selected.
@@ -29,7 +47,7 @@ struct Bench {
         if (seated)
             box->insertChip(boxsim::makeChipModel(chipName));
         link.setPrompt(&host.script());
-        EXPECT_TRUE(link.AttachTransport(std::make_unique<boxsim::SimTransport>(box), "SIM"));
+        EXPECT_TRUE(link.AttachTransport(std::make_unique<TapTransport>(box, sent), "SIM"));
         host.hexView = true;
         std::vector<DispatchRow> table{{key.c_str(), "", {}}};
         registerBuiltFamilies(table);
@@ -40,6 +58,7 @@ struct Bench {
         selection.VariantIndex = variant;
         selection.ChipName = chipName;
         selection.ExpectedSignature = expected;
+        sent->clear();
         window->SelectChip(selection);
         // Selecting (the 20-pin window powers the chip on it) leaves the socket idle too.
         expectIdle();
@@ -68,6 +87,8 @@ struct Bench {
     }
 
     std::shared_ptr<boxsim::Box> box = std::make_shared<boxsim::Box>();
+    // Every byte sent to the box since the chip was selected (SelectChip's own included).
+    std::shared_ptr<std::vector<uint8_t>> sent = std::make_shared<std::vector<uint8_t>>();
     ProgrammerLink link;
     HeadlessHost host;
     std::unique_ptr<FamilyWindow> window;
