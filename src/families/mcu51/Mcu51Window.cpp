@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <stdexcept>
 
 namespace pontvex {
 
@@ -45,10 +46,67 @@ const Mcu51Row* Mcu51Window::row() const
     return &rows_[static_cast<size_t>(index)];
 }
 
-void Mcu51Window::setPins(std::initializer_list<PinLevel> pins)
+PinModeTable withModes(PinModeTable base, const PinModeTable& more)
+{
+    for (const PinMode& mode : more) {
+        auto same =
+            std::find_if(base.begin(), base.end(), [&](const PinMode& m) { return m.name == mode.name; });
+        if (same != base.end())
+            *same = mode;
+        else
+            base.push_back(mode);
+    }
+    return base;
+}
+
+const PinModeTable& Mcu51Window::standardModes()
+{
+    using enum Lv;
+    static const PinModeTable modes{
+        {"read", 7, {{27, L}, {28, L}, {16, H}, {17, H}, {9, H}, {29, L}, {30, H}, {31, H}}},
+        {"signature", 7, {{27, L}, {28, L}, {16, L}, {17, L}, {9, H}, {29, L}, {30, H}, {31, H}}},
+        {"program", 15, {{27, L}, {28, L}, {16, H}, {17, H}, {9, H}, {29, L}, {30, H}, {31, H}, {14, Set}}},
+        {"erase", 15, {{27, H}, {28, L}, {16, L}, {17, L}, {13, H}}},
+        // The lock bits set their own pins (lockBody).
+        {"lock", 15, {}},
+        // Read-code levels of the mode pins; RST, PSEN, ALE and EA keep PowerUp's.
+        {"lock-check", 7, {{27, L}, {28, L}, {16, H}, {17, H}}},
+    };
+    return modes;
+}
+
+void Mcu51Window::set(int pin, Lv level)
+{
+    switch (level) {
+    case Lv::L:
+        L(pin);
+        break;
+    case Lv::H:
+        H(pin);
+        break;
+    case Lv::Set:
+        link.SetPin(pin, 1);
+        break;
+    }
+}
+
+void Mcu51Window::setPins(const std::vector<PinLevel>& pins)
 {
     for (const PinLevel& p : pins)
         set(p.pin, p.level);
+}
+
+void Mcu51Window::enterMode(std::string_view name)
+{
+    auto mode = std::find_if(modes_.begin(), modes_.end(), [&](const PinMode& m) { return m.name == name; });
+    if (mode == modes_.end())
+        throw std::logic_error(className() + " has no pin mode " + std::string(name));
+    if (mode->busMode != 0) {
+        link.SetBusMode(mode->busMode);
+        link.SetPin(18, 1);
+        link.SetPin(19, 1);
+    }
+    setPins(mode->pins);
 }
 
 int Mcu51Window::speedIndex() const
@@ -183,67 +241,13 @@ void Mcu51Window::vppOn()
     link.RouteVpp(pins_.vppPin);
 }
 
-void Mcu51Window::readCodeMode()
-{
-    link.SetBusMode(7);
-    link.SetPin(18, 1);
-    link.SetPin(19, 1);
-    setPins({{27, Lv::L},
-             {28, Lv::L},
-             {16, Lv::H},
-             {17, Lv::H},
-             {9, Lv::H},
-             {29, Lv::L},
-             {30, Lv::H},
-             {31, Lv::H}});
-}
-
-void Mcu51Window::readSignatureMode()
-{
-    link.SetBusMode(7);
-    link.SetPin(18, 1);
-    link.SetPin(19, 1);
-    setPins({{27, Lv::L},
-             {28, Lv::L},
-             {16, Lv::L},
-             {17, Lv::L},
-             {9, Lv::H},
-             {29, Lv::L},
-             {30, Lv::H},
-             {31, Lv::H}});
-}
-
-void Mcu51Window::programMode()
-{
-    link.SetBusMode(15);
-    link.SetPin(18, 1);
-    link.SetPin(19, 1);
-    setPins({{27, Lv::L},
-             {28, Lv::L},
-             {16, Lv::H},
-             {17, Lv::H},
-             {9, Lv::H},
-             {29, Lv::L},
-             {30, Lv::H},
-             {31, Lv::H}});
-    link.SetPin(14, 1);
-}
-
-void Mcu51Window::eraseMode()
-{
-    link.SetBusMode(15);
-    link.SetPin(18, 1);
-    link.SetPin(19, 1);
-    setPins({{27, Lv::H}, {28, Lv::L}, {16, Lv::L}, {17, Lv::L}, {13, Lv::H}});
-}
-
 // --- identification and signature check ------------------------------------------
 
 void Mcu51Window::identify()
 {
     setMessage(kDetecting);
     PowerUp();
-    readSignatureMode();
+    enterMode("signature");
     auto& sig = ChipSignature();
     const std::vector<uint32_t> addresses = signatureAddresses();
     sig = {0, 0, 0};
@@ -310,7 +314,7 @@ void Mcu51Window::readBody()
     PowerUp();
     setMessage(kReading);
     link.LinkDelay(100);
-    readCodeMode();
+    enterMode("read");
     SetAddress(0);
     walkReads(16, 0, [&](uint32_t a, uint8_t got) {
         buffer[a] = got;
@@ -333,7 +337,7 @@ void Mcu51Window::blankBody()
     }
     setMessage(kBlanking);
     PowerUp();
-    readCodeMode();
+    enterMode("read");
     SetAddress(0);
     const bool blank = checkErased();
     if (blank)
@@ -368,7 +372,7 @@ void Mcu51Window::verifyBody()
         return;
     setMessage(kVerifying);
     PowerUp();
-    readCodeMode();
+    enterMode("read");
     SetAddress(0);
     const bool same = compareWithBuffer();
     if (same)
@@ -386,7 +390,7 @@ void Mcu51Window::writeBody()
         return;
     setMessage(kWriting);
     PowerUp();
-    programMode();
+    enterMode("program");
     SetAddress(0);
     vppOn();
     link.LinkDelay(100);
@@ -498,9 +502,7 @@ void Mcu51Window::lockBody()
         return;
     setMessage(kLocking);
     PowerUp();
-    link.SetBusMode(15);
-    link.SetPin(18, 1);
-    link.SetPin(19, 1);
+    enterMode("lock");
     SetAddress(0);
     H(27);
     H(13);
@@ -516,10 +518,7 @@ void Mcu51Window::lockCheck()
 {
     PowerUp();
     link.RouteVcc(pins_.vcc);
-    link.SetBusMode(7);
-    link.SetPin(18, 1);
-    link.SetPin(19, 1);
-    setPins({{27, Lv::L}, {28, Lv::L}, {16, Lv::H}, {17, Lv::H}});
+    enterMode("lock-check");
     // PowerUp left every address line high; the check reads address 0, where
     // a program starts, not the top cell that is most often still erased.
     SetAddress(0);
@@ -533,7 +532,7 @@ void Mcu51Window::eraseBody()
         return;
     PowerUp();
     setMessage(kErasing);
-    eraseMode();
+    enterMode("erase");
     vppOn();
     link.LinkDelay(100);
     L(30);

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace pontvex {
@@ -36,7 +37,28 @@ struct Mcu51Pins {
     std::vector<int> pinAddressPins;
 };
 
-enum class Lv : uint8_t { L, H };
+// A pin level as the mode tables give it: L is DrivePin (the pin follows its
+// latch, which these windows keep at 0), H is FloatPin (released, reads high),
+// Set is SetPin(pin, 1) (the pin's latch bit).
+enum class Lv : uint8_t { L, H, Set };
+
+struct PinLevel {
+    int pin;
+    Lv level;
+};
+
+// One row of a window's mode table: an operation and the levels that select
+// it. A row with a bus mode sets it first and then the latches of the clock
+// pins 18 and 19, as every mode set-up of the 40-pin parts does.
+struct PinMode {
+    std::string_view name;
+    uint8_t busMode = 0;        // 0: the bus mode stays as it is
+    std::vector<PinLevel> pins; // set in this order
+};
+using PinModeTable = std::vector<PinMode>;
+
+// base with the rows of more: a row of the same name is replaced, others are added.
+PinModeTable withModes(PinModeTable base, const PinModeTable& more);
 
 // The common base of the 8051 windows in parallel programming mode: probe,
 // power-up, address ports, data port, the address loops, the signature check
@@ -59,12 +81,13 @@ protected:
     // --- building blocks -------------------------------------------------------
     void H(int pin) { link.FloatPin(pin); }
     void L(int pin) { link.DrivePin(pin); }
-    void set(int pin, Lv level) { level == Lv::H ? H(pin) : L(pin); }
-    struct PinLevel {
-        int pin;
-        Lv level;
-    };
-    void setPins(std::initializer_list<PinLevel> pins);
+    void set(int pin, Lv level);
+    void setPins(const std::vector<PinLevel>& pins);
+    // Sets up the mode of that name from modes_; a name the table lacks is a
+    // programming error (std::logic_error).
+    void enterMode(std::string_view name);
+    // The mode table of the usual 8051 parts (27 P2.6, 28 P2.7, 16 P3.6, 17 P3.7).
+    static const PinModeTable& standardModes();
 
     // Runs first in every command; a refusal sets ErrorFlag.
     virtual bool ProbeChip();
@@ -78,12 +101,6 @@ protected:
     virtual void ProgramByte(uint8_t b) = 0;
     // Vpp at the family's level onto its pin; removed with RouteVpp(0).
     void vppOn();
-
-    // Mode set-ups of the usual 8051 table (27 P2.6, 28 P2.7, 16 P3.6, 17 P3.7).
-    virtual void readCodeMode();
-    virtual void readSignatureMode();
-    virtual void programMode();
-    virtual void eraseMode();
 
     // The last address the loops touch: the smaller of the row's and the hex view's.
     int64_t loopLast() const;
@@ -135,6 +152,7 @@ protected:
 
     std::vector<Mcu51Row> rows_;
     Mcu51Pins pins_;
+    PinModeTable modes_ = standardModes();
     std::string connectedText_ = "OK ";
     std::string endOfWriteText_ = "Нет пустой микросхемы в прогр! ";
 };

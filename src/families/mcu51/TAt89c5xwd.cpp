@@ -11,6 +11,9 @@ using namespace mcu51text;
 TAt89c5xwd::TAt89c5xwd(ProgrammerLink& link, FamilyHost& host) : Mcu51Window("TAt89c5xwd", link, host)
 {
     setCaption("AT89C5xWD");
+    // The lock byte reads on P0 at address 0 (bits 2-4: lock bits 1-3).
+    using enum Lv;
+    modes_ = withModes(standardModes(), {{"lock-byte", 7, {{27, H}, {28, H}, {13, H}, {16, H}, {17, L}}}});
     declareControls(true);
     addButton("Button2", "Button2Click", kLockReadCaption, "lockread",
               [this] { runCommand("", [this] { Button2Click(); }); });
@@ -43,10 +46,7 @@ void TAt89c5xwd::ProgramByte(uint8_t b)
 uint8_t TAt89c5xwd::ReadLockByte()
 {
     PowerUp();
-    link.SetBusMode(7);
-    link.SetPin(18, 1);
-    link.SetPin(19, 1);
-    setPins({{27, Lv::H}, {28, Lv::H}, {13, Lv::H}, {16, Lv::H}, {17, Lv::L}});
+    enterMode("lock-byte");
     SetAddress(0);
     return ReadBus() & 0x1C;
 }
@@ -57,7 +57,7 @@ void TAt89c5xwd::eraseBody()
         return;
     PowerUp();
     setMessage(kErasing);
-    eraseMode();
+    enterMode("erase");
     for (int round = 0; round < 2; ++round) {
         link.RouteVcc(pins_.vcc);
         link.LinkDelay(100);
@@ -83,9 +83,7 @@ void TAt89c5xwd::lockBody()
         return;
     setMessage(kLocking);
     PowerUp();
-    link.SetBusMode(15);
-    link.SetPin(18, 1);
-    link.SetPin(19, 1);
+    enterMode("lock");
     SetAddress(0);
     H(27);
     H(13);

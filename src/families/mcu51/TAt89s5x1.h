@@ -12,9 +12,6 @@ public:
 
 protected:
     void ProgramByte(uint8_t b) override;
-    void readCodeMode() override;
-    void readSignatureMode() override;
-    void programMode() override;
     int signatureBytesCompared() const override { return 3; }
     std::vector<uint32_t> signatureAddresses() const override;
     bool ProbeChip() override;

@@ -36,6 +36,20 @@ TP2051x::TP2051x(std::string className, ProgrammerLink& link, FamilyHost& host)
     pins_.clockIn = 14;
     pins_.vppPin = kVppPin;
     pins_.highAddressPins.clear();
+    // Port 3 chooses the operation: P3.2 16, P3.3 17, P3.4 18, P3.5 19, P3.7 21 (RST 11).
+    using enum Lv;
+    modes_ = {
+        {"read", 0, {{16, H}, {17, L}, {18, L}, {19, H}, {21, H}}},
+        {"signature", 0, {{16, H}, {17, L}, {18, L}, {19, L}, {21, L}}},
+        {"program", 0, {{16, H}, {17, L}, {18, L}, {19, H}, {21, H}}},
+        // Erase: the pins before the pulse, the pulse's own (RST back high) and the check's.
+        {"erase-setup", 0, {{16, H}, {17, L}, {18, H}, {19, H}, {21, H}}},
+        {"erase", 0, {{17, H}, {18, L}, {19, L}, {21, L}, {11, H}}},
+        {"erase-check", 0, {{17, L}, {18, L}, {19, H}, {21, H}}},
+        // Lock bits pin by pin, whoever held those pins before (LockPulse also writes the latches).
+        {"lock1", 0, {{17, H}, {18, H}, {19, H}, {21, H}}},
+        {"lock2", 0, {{17, H}, {18, H}, {19, L}, {21, L}}},
+    };
     verifyBusyText_ = kVerifying2051;
 }
 
@@ -115,21 +129,6 @@ void TP2051x::PutData(uint8_t b)
     link.SendByte(b);
 }
 
-void TP2051x::readCodeMode()
-{
-    setPins({{16, Lv::H}, {17, Lv::L}, {18, Lv::L}, {19, Lv::H}, {21, Lv::H}});
-}
-
-void TP2051x::readSignatureMode()
-{
-    setPins({{16, Lv::H}, {17, Lv::L}, {18, Lv::L}, {19, Lv::L}, {21, Lv::L}});
-}
-
-void TP2051x::programMode()
-{
-    setPins({{16, Lv::H}, {17, Lv::L}, {18, Lv::L}, {19, Lv::H}, {21, Lv::H}});
-}
-
 void TP2051x::ProgramByte(uint8_t b)
 {
     H(18);
@@ -150,7 +149,7 @@ void TP2051x::readBody()
     setMessage(kReading2051);
     PowerUp();
     link.SetBusMode(9);
-    readCodeMode();
+    enterMode("read");
     walkReads(16, 0, [&](uint32_t a, uint8_t got) {
         buffer[a] = got;
         return true;
@@ -167,7 +166,7 @@ void TP2051x::blankBody()
         return;
     setMessage(kBlanking);
     PowerUp();
-    readCodeMode();
+    enterMode("read");
     link.SetBusMode(9);
     ErrorFlag = 0;
     const bool blank = checkErased();
@@ -181,7 +180,7 @@ void TP2051x::verifyBody()
         return;
     setMessage(verifyBusyText_);
     PowerUp();
-    readCodeMode();
+    enterMode("read");
     link.SetBusMode(9);
     const bool same = compareWithBuffer();
     if (same)
@@ -199,7 +198,7 @@ void TP2051x::writeBody()
     PowerUp();
     link.SetBusMode(15);
     link.SetPin(13, 1);
-    programMode();
+    enterMode("program");
     ErrorFlag = 0;
     walk(64, 63, [&](uint32_t a) {
         if (buffer[a] != 0xFF)
@@ -216,7 +215,7 @@ void TP2051x::eraseBody()
         return;
     setMessage(kErasing);
     PowerUp();
-    setPins({{16, Lv::H}, {17, Lv::L}, {18, Lv::H}, {19, Lv::H}, {21, Lv::H}});
+    enterMode("erase-setup");
     link.RouteVpp(kVppPin);
     link.LinkDelay(1000);
     // The erase pulse powers the chip up again; 12 V must not sit on RST
@@ -224,7 +223,7 @@ void TP2051x::eraseBody()
     link.RouteVpp(0);
     link.SetBusMode(15);
     PowerUp();
-    setPins({{17, Lv::H}, {18, Lv::L}, {19, Lv::L}, {21, Lv::L}, {kVppPin, Lv::H}});
+    enterMode("erase");
     link.RouteVpp(kVppPin);
     L(kProgPin);
     link.LinkDelay(5000);
@@ -233,7 +232,7 @@ void TP2051x::eraseBody()
     link.RouteVcc(0);
     link.LinkDelay(1000);
     PowerUp();
-    setPins({{17, Lv::L}, {18, Lv::L}, {19, Lv::H}, {21, Lv::H}});
+    enterMode("erase-check");
     link.SetBusMode(9);
     ErrorFlag = 0;
     setMessage(kEraseOk2051);
@@ -254,9 +253,7 @@ void TP2051x::LockPulse(int bit)
     link.WriteLatch(3, 0xFF);
     link.WriteLatch(2, bit == 1 ? 0xFF : 0xF3);
     link.WriteLatch(1, 0xFF);
-    // The same mode pin by pin, whoever held those pins before.
-    const Lv low = bit == 1 ? Lv::H : Lv::L;
-    setPins({{17, Lv::H}, {18, Lv::H}, {19, low}, {21, low}});
+    enterMode(bit == 1 ? "lock1" : "lock2");
     L(kProgPin);
     link.LinkDelay(500);
     H(kProgPin);
@@ -268,7 +265,7 @@ void TP2051x::lockCheck()
     PowerUp();
     link.SetBusMode(9);
     // Read-code mode: in a lock mode the port floats and reads 0xFF whatever the lock.
-    readCodeMode();
+    enterMode("read");
     lockReadBack();
     link.RouteVcc(0);
 }
@@ -303,7 +300,7 @@ void TP2051x::idBody()
     PowerUp();
     link.SetBusMode(9);
     link.LinkDelay(5000);
-    readSignatureMode();
+    enterMode("signature");
     readSignature(signatureCount_);
     const auto& sig = ChipSignature();
     char text[32];

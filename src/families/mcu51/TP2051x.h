@@ -22,9 +22,6 @@ protected:
     uint8_t readBusCommand() const override { return 165; }
     void PutData(uint8_t b) override;
     void ProgramByte(uint8_t b) override;
-    void readCodeMode() override;
-    void readSignatureMode() override;
-    void programMode() override;
 
     void readBody() override;
     void blankBody() override;

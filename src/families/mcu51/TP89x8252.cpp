@@ -43,9 +43,7 @@ void TP89x8252::lockBody()
         return;
     setMessage(kLocking);
     PowerUp();
-    link.SetBusMode(15);
-    link.SetPin(18, 1);
-    link.SetPin(19, 1);
+    enterMode("lock");
     SetAddress(0);
     const int k = lockIndex();
     const uint8_t bits = k == 0 ? 0x7F : k == 1 ? 0x3F : 0x1F;

@@ -18,6 +18,9 @@ TP97c205x::TP97c205x(ProgrammerLink& link, FamilyHost& host) : TP2051x("TP97c205
 {
     setCaption("P97C205x");
     pins_.vppMillivolts = 12500;
+    // P3.4 stays high through the pass: the box's command 167 gives the pulses.
+    using enum Lv;
+    modes_ = withModes(modes_, {{"program", 0, {{16, H}, {17, L}, {18, H}, {19, H}, {21, H}}}});
     endOfWriteText_ = kDone15;
     verifyBusyText_ = kWriting2;
     signatureCount_ = 2;
@@ -72,7 +75,7 @@ bool TP97c205x::checkSignature97()
 {
     PowerUp();
     link.SetBusMode(9);
-    readSignatureMode();
+    enterMode("signature");
     readSignature(2);
     const auto& sig = ChipSignature();
     const auto& want = chip_.ExpectedSignature;
@@ -101,7 +104,7 @@ void TP97c205x::writeBody()
     PowerUp();
     link.SetBusMode(15);
     link.SetPin(13, 1);
-    setPins({{16, Lv::H}, {17, Lv::L}, {18, Lv::H}, {19, Lv::H}, {21, Lv::H}});
+    enterMode("program");
     link.RouteVpp(kVppPin);
     ErrorFlag = 0;
     walk(64, 63, [&](uint32_t a) {
@@ -123,7 +126,7 @@ void TP97c205x::verifyBody()
     setMessage(verifyBusyText_);
     link.LinkDelay(500);
     PowerUp();
-    readCodeMode();
+    enterMode("read");
     link.SetBusMode(9);
     const bool same = compareWithBuffer();
     if (same)
@@ -140,8 +143,7 @@ void TP97c205x::lockBody()
     link.SetBusMode(15);
     for (int bit = 1; bit <= 2; ++bit) {
         link.WriteLatch(2, bit == 1 ? 0xFF : 0xF3);
-        const Lv low = bit == 1 ? Lv::H : Lv::L;
-        setPins({{17, Lv::H}, {18, Lv::H}, {19, low}, {21, low}});
+        enterMode(bit == 1 ? "lock1" : "lock2");
         link.RouteVpp(kVppPin);
         for (int i = 0; i < 25; ++i) {
             L(kProgPin);

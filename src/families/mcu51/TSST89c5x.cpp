@@ -26,6 +26,15 @@ TSST89c5x::TSST89c5x(ProgrammerLink& link, FamilyHost& host) : Mcu51Window("TSST
     pins_.vppMillivolts = 5000;
     // 64 K rows need A15; P3.5 carries it (A13 on P2.5, A14 on P3.0 as on the other parts).
     pins_.highAddressPins = {26, 10, 15};
+    // The mode pins as one tuple (P3.7 17, P3.6 16, P2.6 27, P2.7 28), P3.3 latched high.
+    using enum Lv;
+    modes_ = {
+        {"read", 7, {{9, H}, {29, L}, {30, H}, {31, H}, {13, Set}, {17, H}, {16, H}, {27, L}, {28, L}}},
+        {"signature", 7, {{9, H}, {29, L}, {30, H}, {31, H}, {13, Set}, {17, L}, {16, L}, {27, L}, {28, L}}},
+        {"program", 15, {{9, H}, {29, L}, {30, H}, {31, H}, {13, Set}, {17, H}, {16, H}, {27, L}, {28, H}}},
+        {"erase", 15, {{9, H}, {29, L}, {30, H}, {31, H}, {13, Set}, {17, L}, {16, L}, {27, H}, {28, L}}},
+        {"lock", 15, {}},
+    };
     endOfWriteText_ = kDone17;
     declareControls(true);
     // ReadIDClick is this window's name for the ID button.
@@ -55,42 +64,6 @@ void TSST89c5x::SetMode(Lv p17, Lv p16, Lv p27, Lv p28)
     setPins({{17, p17}, {16, p16}, {27, p27}, {28, p28}});
 }
 
-void TSST89c5x::readCodeMode()
-{
-    link.SetBusMode(7);
-    link.SetPin(18, 1);
-    link.SetPin(19, 1);
-    setPins({{9, Lv::H}, {29, Lv::L}, {30, Lv::H}, {31, Lv::H}});
-    SetMode(Lv::H, Lv::H, Lv::L, Lv::L);
-}
-
-void TSST89c5x::readSignatureMode()
-{
-    link.SetBusMode(7);
-    link.SetPin(18, 1);
-    link.SetPin(19, 1);
-    setPins({{9, Lv::H}, {29, Lv::L}, {30, Lv::H}, {31, Lv::H}});
-    SetMode(Lv::L, Lv::L, Lv::L, Lv::L);
-}
-
-void TSST89c5x::programMode()
-{
-    link.SetBusMode(15);
-    link.SetPin(18, 1);
-    link.SetPin(19, 1);
-    setPins({{9, Lv::H}, {29, Lv::L}, {30, Lv::H}, {31, Lv::H}});
-    SetMode(Lv::H, Lv::H, Lv::L, Lv::H);
-}
-
-void TSST89c5x::eraseMode()
-{
-    link.SetBusMode(15);
-    link.SetPin(18, 1);
-    link.SetPin(19, 1);
-    setPins({{9, Lv::H}, {29, Lv::L}, {30, Lv::H}, {31, Lv::H}});
-    SetMode(Lv::L, Lv::L, Lv::H, Lv::L);
-}
-
 void TSST89c5x::ProgramByte(uint8_t b)
 {
     PutData(b);
@@ -108,7 +81,7 @@ void TSST89c5x::eraseBody()
         return;
     setMessage(kErasingSst);
     PowerUp();
-    eraseMode();
+    enterMode("erase");
     vppOn();
     link.LinkDelay(100);
     L(30);
@@ -125,9 +98,7 @@ void TSST89c5x::lockBody()
         return;
     setMessage(kLocking);
     PowerUp();
-    link.SetBusMode(15);
-    link.SetPin(18, 1);
-    link.SetPin(19, 1);
+    enterMode("lock");
     SetAddress(0);
     for (const SecurityBit& bit : kSecurityBits) {
         if (option(bit.name) != 1)
