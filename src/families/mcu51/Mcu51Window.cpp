@@ -75,6 +75,17 @@ const PinModeTable& Mcu51Window::standardModes()
     return modes;
 }
 
+const LockTable& Mcu51Window::standardLocks()
+{
+    using enum Lv;
+    static const LockTable locks{
+        LockTable::Pick::UpTo,
+        {{27, H}, {13, H}},
+        {{{{28, H}, {16, H}, {17, H}}}, {{{28, H}, {16, L}, {17, L}}}, {{{28, L}, {16, H}, {17, L}}}},
+    };
+    return locks;
+}
+
 void Mcu51Window::set(int pin, Lv level)
 {
     switch (level) {
@@ -474,26 +485,21 @@ void Mcu51Window::idBody()
 
 // --- lock bits and erase of the usual 8051 table -------------------------------------
 
-void Mcu51Window::LockPulse(Lv p28, Lv p16, Lv p17, int progLow)
+void Mcu51Window::LockPulse(const LockBit& bit)
 {
-    setPins({{28, p28}, {16, p16}, {17, p17}});
+    setPins(bit.pins);
+    if (bit.data >= 0)
+        PutData(static_cast<uint8_t>(bit.data));
     vppOn();
     link.LinkDelay(100);
+    if (locks_.pulseData >= 0)
+        PutData(static_cast<uint8_t>(locks_.pulseData));
     L(30);
-    link.LinkDelay(progLow);
+    if (locks_.progLow > 0)
+        link.LinkDelay(locks_.progLow);
     H(30);
     link.LinkDelay(20);
     link.RouteVpp(0);
-}
-
-void Mcu51Window::lockPulses(int progLow)
-{
-    const int k = lockIndex();
-    LockPulse(Lv::H, Lv::H, Lv::H, progLow);
-    if (k >= 1)
-        LockPulse(Lv::H, Lv::L, Lv::L, progLow);
-    if (k >= 2)
-        LockPulse(Lv::L, Lv::H, Lv::L, progLow);
 }
 
 void Mcu51Window::lockBody()
@@ -504,18 +510,25 @@ void Mcu51Window::lockBody()
     PowerUp();
     enterMode("lock");
     SetAddress(0);
-    H(27);
-    H(13);
-    lockPulses(20);
-    if (lockIndex() == 0) {
-        setMessage(kLockDone);
-        return;
+    setPins(locks_.common);
+    const int k = lockIndex();
+    for (size_t i = 0; i < locks_.bits.size(); ++i) {
+        const LockBit& bit = locks_.bits[i];
+        const bool chosen = locks_.pick == LockTable::Pick::UpTo       ? static_cast<int>(i) <= k
+                            : locks_.pick == LockTable::Pick::Selected ? static_cast<int>(i) == k
+                                                                       : option(std::string(bit.option)) == 1;
+        if (chosen)
+            LockPulse(bit);
     }
     lockCheck();
 }
 
 void Mcu51Window::lockCheck()
 {
+    if (lockIndex() == 0) {
+        setMessage(kLockDone);
+        return;
+    }
     PowerUp();
     link.RouteVcc(pins_.vcc);
     enterMode("lock-check");

@@ -60,6 +60,29 @@ using PinModeTable = std::vector<PinMode>;
 // base with the rows of more: a row of the same name is replaced, others are added.
 PinModeTable withModes(PinModeTable base, const PinModeTable& more);
 
+// One lock (or security) bit: the pins that choose it, set before Vpp comes on.
+struct LockBit {
+    std::vector<PinLevel> pins;
+    int data = -1;                // byte put on P0 with the pins; -1: none
+    std::string_view option = {}; // the bit's own option ("SB1"); empty: "Биты защиты" chooses
+};
+
+// A window's lock bits as data, programmed by Mcu51Window::lockBody: after the
+// lock mode and address 0, the common pins; then for each chosen bit its pins,
+// Vpp, the PROG (30) pulse and Vpp off.
+struct LockTable {
+    enum class Pick {
+        UpTo,     // every bit up to the one "Биты защиты" selects
+        Selected, // the bit "Биты защиты" selects, alone
+        Ticked,   // each bit whose own option is ticked
+    };
+    Pick pick = Pick::UpTo;
+    std::vector<PinLevel> common;
+    std::vector<LockBit> bits;
+    int pulseData = -1; // byte put on P0 once Vpp has settled; -1: none
+    int progLow = 20;   // LinkDelay units PROG stays low; 0: no wait
+};
+
 // The common base of the 8051 windows in parallel programming mode: probe,
 // power-up, address ports, data port, the address loops, the signature check
 // and the lock-bit read-back.
@@ -88,6 +111,8 @@ protected:
     void enterMode(std::string_view name);
     // The mode table of the usual 8051 parts (27 P2.6, 28 P2.7, 16 P3.6, 17 P3.7).
     static const PinModeTable& standardModes();
+    // Lock bits 1-3 of the usual parts: 27 and 13 high, then (28, 16, 17) HHH, HLL, LHL.
+    static const LockTable& standardLocks();
 
     // Runs first in every command; a refusal sets ErrorFlag.
     virtual bool ProbeChip();
@@ -134,11 +159,10 @@ protected:
     void command(void (Mcu51Window::*body)());
     bool needHexView();
 
-    // Lock bits of the usual table: 28, 16, 17 to the levels, Vpp, PROG low.
-    void LockPulse(Lv p28, Lv p16, Lv p17, int progLow);
-    // LockPulse for each bit up to the one chosen in "Биты защиты".
-    void lockPulses(int progLow);
-    // Back to read-code mode and lockReadBack.
+    // One bit of locks_: its pins, Vpp, the PROG pulse, Vpp off.
+    void LockPulse(const LockBit& bit);
+    // What follows the pulses: by default, after "Бит 1" only the message;
+    // otherwise back to read-code levels and lockReadBack.
     virtual void lockCheck();
     // Reads the data port up to 129 times; all 0xFF = the lock holds.
     bool lockReadBack();
@@ -153,6 +177,7 @@ protected:
     std::vector<Mcu51Row> rows_;
     Mcu51Pins pins_;
     PinModeTable modes_ = standardModes();
+    LockTable locks_ = standardLocks();
     std::string connectedText_ = "OK ";
     std::string endOfWriteText_ = "Нет пустой микросхемы в прогр! ";
 };

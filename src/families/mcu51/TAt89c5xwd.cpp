@@ -77,17 +77,8 @@ void TAt89c5xwd::eraseBody()
         succeed("OK");
 }
 
-void TAt89c5xwd::lockBody()
+void TAt89c5xwd::lockCheck()
 {
-    if (!ProbeChip())
-        return;
-    setMessage(kLocking);
-    PowerUp();
-    enterMode("lock");
-    SetAddress(0);
-    H(27);
-    H(13);
-    lockPulses(20);
     const int k = lockIndex();
     const uint8_t wanted = k == 0 ? 0x04 : k == 1 ? 0x0C : 0x1C;
     const uint8_t lock = ReadLockByte();

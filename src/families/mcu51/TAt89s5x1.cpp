@@ -11,6 +11,7 @@ TAt89s5x1::TAt89s5x1(ProgrammerLink& link, FamilyHost& host) : Mcu51Window("TAt8
     setCaption("AT89S5X");
     // A8-A13 on P2.0-P2.5 and A14 on P3.4, each pin on its own.
     pins_.pinAddressPins = {21, 22, 23, 24, 25, 26, 14};
+    locks_.progLow = 1;
     // The usual modes with P3.3 (13) low to read, high to program.
     using enum Lv;
     modes_ = withModes(
@@ -103,17 +104,8 @@ void TAt89s5x1::eraseBody()
     succeed(kOk1);
 }
 
-void TAt89s5x1::lockBody()
+void TAt89s5x1::lockCheck()
 {
-    if (!ProbeChip())
-        return;
-    setMessage(kLocking);
-    PowerUp();
-    enterMode("lock");
-    SetAddress(0);
-    H(27);
-    H(13);
-    lockPulses(1);
     if (lockIndex() == 0) {
         setMessage(kLockDone);
         return;

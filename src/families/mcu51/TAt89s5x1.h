@@ -16,7 +16,7 @@ protected:
     std::vector<uint32_t> signatureAddresses() const override;
     bool ProbeChip() override;
     void eraseBody() override;
-    void lockBody() override;
+    void lockCheck() override;
 };
 
 } // namespace pontvex

@@ -6,19 +6,6 @@ namespace pontvex {
 
 using namespace mcu51text;
 
-namespace {
-// The security bits in the order of their boxes, with their mode tuples.
-struct SecurityBit {
-    const char* name;
-    Lv p17, p16, p27, p28;
-};
-constexpr SecurityBit kSecurityBits[] = {
-    {"SB1", Lv::H, Lv::H, Lv::H, Lv::H}, {"SB2", Lv::L, Lv::L, Lv::H, Lv::H},
-    {"SB3", Lv::L, Lv::H, Lv::H, Lv::L}, {"RB0", Lv::H, Lv::L, Lv::L, Lv::L},
-    {"RB1", Lv::H, Lv::L, Lv::H, Lv::L},
-};
-} // namespace
-
 TSST89c5x::TSST89c5x(ProgrammerLink& link, FamilyHost& host) : Mcu51Window("TSST89c5x", link, host)
 {
     setCaption("SST89C5x");
@@ -41,9 +28,21 @@ TSST89c5x::TSST89c5x(ProgrammerLink& link, FamilyHost& host) : Mcu51Window("TSST
     if (ButtonControl* id = findButton("id"))
         id->handler = "ReadIDClick";
     addSpeedGroup();
-    for (const SecurityBit& bit : kSecurityBits)
-        addOption(bit.name, bit.name, bit.name, {"-", bit.name},
-                  bit.name[0] == 'S' && bit.name[2] == '1' ? 1 : 0);
+    // Each security bit, when its box is ticked, by its mode tuple and one
+    // programming pulse of 0xFF.
+    auto bit = [](std::string_view name, Lv p17, Lv p16, Lv p27, Lv p28) {
+        return LockBit{{{13, Set}, {17, p17}, {16, p16}, {27, p27}, {28, p28}}, -1, name};
+    };
+    locks_ = {LockTable::Pick::Ticked,
+              {},
+              {bit("SB1", H, H, H, H), bit("SB2", L, L, H, H), bit("SB3", L, H, H, L), bit("RB0", H, L, L, L),
+               bit("RB1", H, L, H, L)},
+              0xFF,
+              0};
+    for (const LockBit& b : locks_.bits) {
+        const std::string name(b.option);
+        addOption(name, name, name, {"-", name}, name == "SB1" ? 1 : 0);
+    }
     FillVariantTable();
 }
 
@@ -56,12 +55,6 @@ void TSST89c5x::FillVariantTable()
         {"3: SST89E554", 0, 0x7FFF, 0},
         {"4: SST89E564", 0, 0xFFFF, 0},
     };
-}
-
-void TSST89c5x::SetMode(Lv p17, Lv p16, Lv p27, Lv p28)
-{
-    link.SetPin(13, 1);
-    setPins({{17, p17}, {16, p16}, {27, p27}, {28, p28}});
 }
 
 void TSST89c5x::ProgramByte(uint8_t b)
@@ -92,26 +85,9 @@ void TSST89c5x::eraseBody()
     succeed("OK!");
 }
 
-void TSST89c5x::lockBody()
+void TSST89c5x::lockCheck()
 {
-    if (!ProbeChip())
-        return;
-    setMessage(kLocking);
-    PowerUp();
-    enterMode("lock");
-    SetAddress(0);
-    for (const SecurityBit& bit : kSecurityBits) {
-        if (option(bit.name) != 1)
-            continue;
-        SetMode(bit.p17, bit.p16, bit.p27, bit.p28);
-        vppOn();
-        link.LinkDelay(100);
-        PutData(0xFF);
-        L(30);
-        H(30);
-        link.LinkDelay(20);
-        link.RouteVpp(0);
-    }
+    // The security bits cannot be read back.
     link.RouteVcc(0);
     setMessage(kLockDone);
 }
