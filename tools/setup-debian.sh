@@ -7,7 +7,7 @@ packages=(
   build-essential cmake ninja-build ccache pkg-config git
   qt6-base-dev qt6-serialport-dev libgl-dev
   libgtest-dev googletest
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev clang-format
   # real tools whose output files the file-format tests load
   sdcc gputils srecord gcc-avr avr-libc binutils-avr binutils
   # looking at real windows

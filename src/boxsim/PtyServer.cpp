@@ -3,6 +3,7 @@
 #include "boxsim/Box.h"
 #include "boxsim/LineModel.h"
 #include "boxsim/chips/Registry.h"
+#include "core/AtomicFile.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -49,19 +50,6 @@ bool readFile(const std::string& path, std::vector<uint8_t>& bytes)
     }
     bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     return !in.bad();
-}
-
-bool writeFile(const std::string& path, const std::vector<uint8_t>& bytes)
-{
-    std::string tmp = path + ".tmp";
-    {
-        std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-        if (!out) {
-            return false;
-        }
-    }
-    return std::rename(tmp.c_str(), path.c_str()) == 0;
 }
 
 } // namespace
@@ -210,7 +198,9 @@ int runPtyServer(const PtyServerOptions& options, std::ostream& out, std::ostrea
     box.endOfStream();
     int status = 0;
     if (!options.dump.empty()) {
-        if (!box.chip() || !box.chip()->hasImage() || !writeFile(options.dump, box.chip()->image())) {
+        std::string reason;
+        if (!box.chip() || !box.chip()->hasImage() ||
+            !writeFileAtomically(options.dump, box.chip()->image(), reason)) {
             err << "cannot write the socket contents to \"" << options.dump << "\"\n";
             status = 1;
         }

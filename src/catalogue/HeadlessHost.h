@@ -1,7 +1,7 @@
 #pragma once
 
-#include "core/UserPrompt.h"
 #include "catalogue/FamilyWindow.h"
+#include "core/UserPrompt.h"
 
 #include <deque>
 #include <functional>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "core/Config.h"
 #include "catalogue/Dispatch.h"
 #include "catalogue/FamilyWindow.h"
+#include "core/Config.h"
 
 #include <array>
 #include <cstdint>

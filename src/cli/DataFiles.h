@@ -1,7 +1,7 @@
 #pragma once
 
-#include "core/DeviceBuffer.h"
 #include "cli/Cli.h"
+#include "core/DeviceBuffer.h"
 
 #include <cstdint>
 #include <string>

@@ -1,6 +1,7 @@
 #include "cli/FileIo.h"
 
 #include "cli/Cli.h"
+#include "core/AtomicFile.h"
 
 #include <cctype>
 #include <cerrno>
@@ -88,33 +89,9 @@ void writeFileAtomically(const std::string& path, const std::vector<uint8_t>& by
     if (::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode))
         throw fileError("cannot write " + path + ": it is a directory");
 
-    std::string temporary = path + ".XXXXXX";
-    std::vector<char> name(temporary.begin(), temporary.end());
-    name.push_back('\0');
-    int fd = ::mkstemp(name.data());
-    if (fd < 0)
-        throw fileError("cannot write " + path + ": " + systemReason());
-    temporary = name.data();
-    // mkstemp makes the file private; a saved image should get the usual mode.
-    mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::fchmod(fd, 0666 & ~mask);
-
-    bool ok = writeAll(fd, bytes.data(), bytes.size()) && ::fsync(fd) == 0;
-    int saved = errno;
-    if (::close(fd) != 0 && ok) {
-        ok = false;
-        saved = errno;
-    }
-    if (ok && ::rename(temporary.c_str(), path.c_str()) != 0) {
-        ok = false;
-        saved = errno;
-    }
-    if (!ok) {
-        ::unlink(temporary.c_str());
-        errno = saved;
-        throw fileError("cannot write " + path + ": " + systemReason());
-    }
+    std::string reason;
+    if (!pontvex::writeFileAtomically(path, bytes, reason))
+        throw fileError("cannot write " + path + ": " + reason);
 }
 
 void checkWritable(const std::string& path)

@@ -1,5 +1,7 @@
 #include "cli/Cli.h"
 
+#include "core/Text.h"
+
 #include <array>
 #include <cctype>
 #include <map>
@@ -110,19 +112,10 @@ std::string trim(const std::string& text)
 
 int64_t parseHex(const std::string& text, const std::string& what)
 {
-    std::string digits = trim(text);
-    if (digits.size() > 2 && digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X'))
-        digits = digits.substr(2);
-    if (digits.empty() || digits.size() > 8)
+    const auto value = pontvex::parseHex(text, hex::kPrefixedAddress);
+    if (!value)
         throw usageError(what + ": '" + text + "' is not a hexadecimal address");
-    int64_t value = 0;
-    for (char c : digits) {
-        if (!std::isxdigit(static_cast<unsigned char>(c)))
-            throw usageError(what + ": '" + text + "' is not a hexadecimal address");
-        value =
-            value * 16 + (std::isdigit(static_cast<unsigned char>(c)) ? c - '0' : std::tolower(c) - 'a' + 10);
-    }
-    return value;
+    return static_cast<int64_t>(*value);
 }
 
 int parseLane(const std::string& text)

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "core/UserPrompt.h"
 #include "cli/Cli.h"
+#include "core/UserPrompt.h"
 
 #include <chrono>
 #include <cstdint>

@@ -1,11 +1,11 @@
 #include "core/Config.h"
 
 #include "core/AppInfo.h"
+#include "core/AtomicFile.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <vector>
 
@@ -153,27 +153,13 @@ bool SaveConfig(const std::string& path, const std::string& caption, const Saved
         std::to_string(choice.ChipIndex),
         choice.ChipName,
     };
-    const std::string temporary = path + ".tmp";
-    bool ok = false;
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        if (out) {
-            for (const auto& line : lines)
-                out << line << "\r\n";
-            out.flush();
-            ok = static_cast<bool>(out);
-        }
-    }
-    if (ok) {
-        std::error_code error;
-        std::filesystem::rename(temporary, path, error);
-        ok = !error;
-    }
-    if (!ok) {
-        std::error_code ignored;
-        std::filesystem::remove(temporary, ignored);
+    std::string text;
+    for (const auto& line : lines)
+        text += line + "\r\n";
+    std::string error;
+    const bool ok = writeFileAtomically(path, text, error);
+    if (!ok)
         prompt.showMessage("Не удалось записать файл настроек:\n" + path);
-    }
     return ok;
 }
 

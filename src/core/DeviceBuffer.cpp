@@ -7,7 +7,10 @@ namespace pontvex {
 
 uint8_t DeviceBuffer::bytes_[DeviceBuffer::kSize];
 
-DeviceBuffer::DeviceBuffer() { reset(); }
+DeviceBuffer::DeviceBuffer()
+{
+    reset();
+}
 
 DeviceBuffer& DeviceBuffer::instance()
 {

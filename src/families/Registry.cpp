@@ -1,7 +1,4 @@
 #include "catalogue/Dispatch.h"
-#include "families/memory/TP27sfx.h"
-#include "families/memory/TP27x.h"
-#include "families/memory/TPW27x.h"
 #include "families/mcu51/TAt89c5xwd.h"
 #include "families/mcu51/TAt89s5x1.h"
 #include "families/mcu51/TP2051x.h"
@@ -9,6 +6,9 @@
 #include "families/mcu51/TP89x8252.h"
 #include "families/mcu51/TP97c205x.h"
 #include "families/mcu51/TSST89c5x.h"
+#include "families/memory/TP27sfx.h"
+#include "families/memory/TP27x.h"
+#include "families/memory/TPW27x.h"
 
 #include <cstring>
 

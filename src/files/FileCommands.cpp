@@ -1,5 +1,7 @@
 #include "files/FileCommands.h"
 
+#include "core/AtomicFile.h"
+#include "core/Text.h"
 #include "core/UserPrompt.h"
 #include "files/DataFormats.h"
 #include "files/FileDialogs.h"
@@ -8,10 +10,8 @@
 #include <QByteArray>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <algorithm>
-#include <cstdio>
 
 namespace pontvex {
 
@@ -57,9 +57,7 @@ private:
 
 std::string hex6(int64_t value)
 {
-    char text[24];
-    std::snprintf(text, sizeof text, "%06x", static_cast<unsigned>(static_cast<uint32_t>(value)));
-    return text;
+    return format("%06x", static_cast<unsigned>(static_cast<uint32_t>(value)));
 }
 
 } // namespace
@@ -216,12 +214,9 @@ bool FileCommands::LoadHexFile()
 
 bool FileCommands::writeFile(const char* data, size_t size)
 {
-    // The new contents go to a temporary beside the file and replace it only
-    // when all of it is written, so a failed save never leaves half a file.
-    QSaveFile file(QString::fromStdString(session_.FileName));
-    const bool ok = file.open(QIODevice::WriteOnly) &&
-                    (size == 0 || file.write(data, static_cast<qint64>(size)) == static_cast<qint64>(size)) &&
-                    file.commit();
+    // A failed save never leaves half a file where the old one was.
+    std::string reason;
+    const bool ok = writeFileAtomically(session_.FileName, std::string_view(data, size), reason);
     if (!ok)
         prompt_.showBox(files_text::kCannotWrite + session_.FileName);
     return ok;

@@ -1,6 +1,7 @@
 #include "files/FileFormatModel.h"
 
 #include "core/DeviceBuffer.h"
+#include "core/Text.h"
 #include "core/UserPrompt.h"
 #include "files/DataFormats.h"
 #include "files/FileTexts.h"
@@ -47,18 +48,18 @@ void FileFormatModel::OnClick2(int mode)
 
 std::optional<int64_t> FileFormatModel::startAddress() const
 {
-    const auto value = parseHexField(startText);
+    const auto value = parseHex(startText, hex::kAddress);
     if (!value)
         return std::nullopt;
-    return static_cast<int32_t>(*value);
+    return static_cast<int32_t>(static_cast<uint32_t>(*value));
 }
 
 std::optional<int64_t> FileFormatModel::endAddress() const
 {
-    const auto value = parseHexField(endText);
+    const auto value = parseHex(endText, hex::kAddress);
     if (!value)
         return std::nullopt;
-    return static_cast<int32_t>(*value);
+    return static_cast<int32_t>(static_cast<uint32_t>(*value));
 }
 
 bool FileFormatModel::OKBtnClick(UserPrompt& prompt)
@@ -84,31 +85,6 @@ bool FileFormatModel::OKBtnClick(UserPrompt& prompt)
 void FileFormatModel::CancelBtnClick()
 {
     formatIndex = kNoFormat;
-}
-
-std::optional<uint32_t> parseHexField(const std::string& text)
-{
-    size_t begin = text.find_first_not_of(" \t");
-    if (begin == std::string::npos)
-        return std::nullopt;
-    const size_t end = text.find_last_not_of(" \t") + 1;
-    if (end - begin > 8)
-        return std::nullopt;
-    uint32_t value = 0;
-    for (size_t i = begin; i < end; ++i) {
-        const char c = text[i];
-        uint32_t digit;
-        if (c >= '0' && c <= '9')
-            digit = static_cast<uint32_t>(c - '0');
-        else if (c >= 'a' && c <= 'f')
-            digit = static_cast<uint32_t>(c - 'a' + 10);
-        else if (c >= 'A' && c <= 'F')
-            digit = static_cast<uint32_t>(c - 'A' + 10);
-        else
-            return std::nullopt;
-        value = value << 4 | digit;
-    }
-    return value;
 }
 
 std::string fileExtension(const std::string& path)

@@ -49,14 +49,12 @@ public:
     // Clears the format selection.
     void CancelBtnClick();
 
-    // The start and end fields read as hexadecimal. The end field is 32-bit
-    // signed, so "ffffffff" is -1 (an empty range).
+    // The start and end fields read as hexadecimal: one to eight digits, blanks
+    // around them allowed. The end field is 32-bit signed, so "ffffffff" is -1
+    // (an empty range).
     std::optional<int64_t> startAddress() const;
     std::optional<int64_t> endAddress() const;
 };
-
-// A field read as hexadecimal: one to eight digits, blanks around them allowed.
-std::optional<uint32_t> parseHexField(const std::string& text);
 
 // The extension of a path from its last "." on (after the last path
 // separator), or "" when it has none.

@@ -1,15 +1,21 @@
 #include "hexview/BufferEditing.h"
 
+#include "core/Text.h"
+
 #include <algorithm>
 
 namespace pontvex {
 
 namespace {
 
+// The edit fields take a hexadecimal number with blanks around it and nothing
+// else; values beyond 64 bits saturate.
 bool readField(const std::string& text, const char* label, uint64_t& value, UserPrompt& prompt)
 {
-    if (parseHex(text, value))
+    if (const auto parsed = parseHex(text, hex::kSaturating)) {
+        value = *parsed;
         return true;
+    }
     prompt.showMessage(std::string("Поле \"") + label +
                        "\" должно содержать шестнадцатеричное число, а не \"" + text + "\"");
     return false;
@@ -43,10 +49,9 @@ bool applyFill(HexPage* page, FillMode mode, const FillFields& fields, UserPromp
         return false;
     // The low byte of a long data text is that of its last two digits.
     if (mode == FillMode::Fill) {
-        uint64_t low = 0;
         const std::string trimmed = fields.data.substr(0, fields.data.find_last_not_of(" \t") + 1);
-        parseHex(trimmed.size() > 2 ? trimmed.substr(trimmed.size() - 2) : trimmed, low);
-        data = low;
+        data = parseHex(trimmed.size() > 2 ? trimmed.substr(trimmed.size() - 2) : trimmed, hex::kSaturating)
+                   .value_or(0);
     }
 
     page->EndAddress = static_cast<int64_t>(std::min<uint64_t>(end, kFillEndLimit));
@@ -91,8 +96,8 @@ bool OnRePlace(HexPage* page, const std::string& replacement, UserPrompt& prompt
         prompt.showBox(kNeedTwoDigitsText);
         return false;
     }
-    uint64_t value = 0;
-    if (replacement.find_first_of(" \t") != std::string::npos || !parseHex(replacement, value)) {
+    const auto value = parseHex(replacement, hex::kSaturating);
+    if (replacement.find_first_of(" \t") != std::string::npos || !value) {
         prompt.showBox(kNotHexText);
         return false;
     }
@@ -102,7 +107,7 @@ bool OnRePlace(HexPage* page, const std::string& replacement, UserPrompt& prompt
     }
     if (!DeviceBuffer::contains(page->CursorAddress))
         return false;
-    page->buffer()[static_cast<uint32_t>(page->CursorAddress)] = static_cast<uint8_t>(value);
+    page->buffer()[static_cast<uint32_t>(page->CursorAddress)] = static_cast<uint8_t>(*value);
     // The digits go into the cell of the byte that was stored, wherever in the
     // cell the selection starts, so the page never shows another byte changed.
     const int line = HexPage::lineOf(page->selectionStart());
@@ -112,7 +117,7 @@ bool OnRePlace(HexPage* page, const std::string& replacement, UserPrompt& prompt
     const int selectionLength = page->selectionLength();
     const Ink ink = page->ink(cell);
     page->overwriteText(cell, replacement, ink);
-    const auto v = static_cast<uint8_t>(value);
+    const auto v = static_cast<uint8_t>(*value);
     page->overwriteText(line * HexPage::kLineStride + HexPage::kCharColumn + byteIndex,
                         std::string(1, v >= 0x21 && v < 0x80 ? static_cast<char>(v) : '.'), ink);
     page->select(selectionStart, selectionLength);

@@ -1,19 +1,13 @@
 #include "hexview/HexPage.h"
 
+#include "core/Text.h"
+
 #include <algorithm>
 #include <cctype>
-#include <cstdio>
 
 namespace pontvex {
 
 namespace {
-
-std::string format(const char* pattern, long long value)
-{
-    char text[32];
-    std::snprintf(text, sizeof text, pattern, value);
-    return text;
-}
 
 char shownCharacter(uint8_t value)
 {
@@ -21,24 +15,6 @@ char shownCharacter(uint8_t value)
 }
 
 } // namespace
-
-bool parseHex(const std::string& text, uint64_t& value)
-{
-    size_t i = text.find_first_not_of(" \t");
-    const size_t last = text.find_last_not_of(" \t");
-    if (i == std::string::npos)
-        return false;
-    uint64_t v = 0;
-    for (; i <= last; ++i) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        if (!std::isxdigit(c))
-            return false;
-        const uint64_t digit = std::isdigit(c) ? c - '0' : std::tolower(c) - 'a' + 10;
-        v = v > (UINT64_MAX >> 4) ? UINT64_MAX : (v << 4) | digit;
-    }
-    value = v;
-    return true;
-}
 
 HexPage::HexPage(DeviceBuffer& buffer)
     : buffer_(buffer), text_(kTextLength, ' '), ink_(kTextLength, Ink::Black)
@@ -79,7 +55,7 @@ void HexPage::ShowPage()
     PageSpan = 255;
     scrollMaximum_ = static_cast<int>(std::clamp<int64_t>(EndAddress, 0, DeviceBuffer::kLastAddress) / 256);
     scrollPosition_ = static_cast<int>(PageStart / 256);
-    pageStartText_ = format("%llx", PageStart);
+    pageStartText_ = format("%llx", static_cast<unsigned long long>(PageStart));
     pageStartYellow_ = false;
     checksumText_ = format("%8x", buffer_.checksum(EndAddress));
 
@@ -113,7 +89,7 @@ void HexPage::OnSelectionChange()
         CursorAddress += (CursorColumn - kFirstDigitColumn) / 3;
     else if (CursorColumn >= kCharColumn && CursorColumn < kLineLength)
         CursorAddress += CursorColumn - kCharColumn;
-    cursorText_ = format("%llx", CursorAddress) + " ";
+    cursorText_ = format("%llx", static_cast<unsigned long long>(CursorAddress)) + " ";
     changed();
 }
 
@@ -134,8 +110,7 @@ void HexPage::OnKeyPress(char ch)
     ink_[static_cast<size_t>(p)] = Ink::Red;
 
     const int cell = p / 3 * 3;
-    uint64_t value = 0;
-    parseHex(text_.substr(static_cast<size_t>(cell), 2), value);
+    const uint64_t value = parseHex(text_.substr(static_cast<size_t>(cell), 2), hex::kSaturating).value_or(0);
     if (CursorAddress >= 0 && DeviceBuffer::contains(CursorAddress))
         buffer_[static_cast<uint32_t>(CursorAddress)] = static_cast<uint8_t>(value);
 
@@ -185,16 +160,15 @@ void HexPage::pageUpButton()
 
 void HexPage::Edit3Exit(const std::string& text)
 {
-    uint64_t value = 0;
-    if (parseHex(text, value))
-        PageStart = static_cast<int64_t>(std::min<uint64_t>(value, kLastPageStart)) / 16 * 16;
+    if (const auto value = parseHex(text, hex::kSaturating))
+        PageStart = static_cast<int64_t>(std::min<uint64_t>(*value, kLastPageStart)) / 16 * 16;
     ShowPage(); // text that is no number just brings the old start back
 }
 
 void HexPage::ScrollBar1Change(int position)
 {
     PageStart = std::clamp<int64_t>(int64_t{position} * kPageBytes, 0, kLastPageStart);
-    pageStartText_ = format("%llx", PageStart);
+    pageStartText_ = format("%llx", static_cast<unsigned long long>(PageStart));
     pageStartYellow_ = true;
     changed();
 }

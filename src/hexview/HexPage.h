@@ -103,9 +103,4 @@ private:
     int scrollPosition_ = 0;
 };
 
-// Reads a hexadecimal number as the edit fields are read: blanks around it are
-// allowed, anything else is not. Values beyond 64 bits saturate. Returns
-// false for text that is no hexadecimal number.
-bool parseHex(const std::string& text, uint64_t& value);
-
 } // namespace pontvex

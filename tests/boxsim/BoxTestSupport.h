@@ -1,10 +1,10 @@
 #pragma once
 
-#include "core/UserPrompt.h"
 #include "boxsim/Box.h"
 #include "boxsim/SimTransport.h"
 #include "boxsim/chips/Registry.h"
 #include "boxsim/chips/TestChip.h"
+#include "core/UserPrompt.h"
 #include "link/ProgrammerLink.h"
 
 #include <gtest/gtest.h>

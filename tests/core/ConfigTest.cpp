@@ -80,6 +80,8 @@ TEST_F(ConfigFile, RoundTripKeepsEveryFieldAndWritesElevenCrLfLines)
     EXPECT_EQ(loaded, sample());
     EXPECT_TRUE(prompt.shown.empty());
     EXPECT_FALSE(fs::exists(path + ".tmp"));
+    // Nothing but the file itself: no temporary of any name is left.
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
 }
 
 TEST_F(ConfigFile, EmptyTextsAreEmptyLinesAndReadBack)
@@ -240,6 +242,8 @@ TEST_F(ConfigFile, UnwritableDirectoryTellsTheUserAndKeepsTheOldFile)
     EXPECT_EQ(prompt.shown.size(), 1u);
     EXPECT_TRUE(fs::is_directory(path));
     EXPECT_FALSE(fs::exists(path + ".tmp"));
+    // Nothing but the file itself: no temporary of any name is left.
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
 }
 
 } // namespace

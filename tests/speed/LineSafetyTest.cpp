@@ -1,11 +1,11 @@
 // The simulated adapter against what a real one does, and the pipelined loops
 // against the box's small input buffer.
 
-#include "core/DeviceBuffer.h"
 #include "boxsim/Box.h"
 #include "boxsim/SimTransport.h"
 #include "boxsim/chips/Registry.h"
 #include "catalogue/HeadlessHost.h"
+#include "core/DeviceBuffer.h"
 #include "families/memory/TP27x.h"
 #include "link/ProgrammerLink.h"
 

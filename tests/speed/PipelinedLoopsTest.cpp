@@ -4,12 +4,12 @@
 // after a first mismatch, only reads of the next addresses may have gone out
 // in between, and the stop itself sends exactly what the plain loop sends.
 
-#include "core/DeviceBuffer.h"
 #include "boxsim/Box.h"
 #include "boxsim/SimTransport.h"
 #include "boxsim/chips/Registry.h"
 #include "catalogue/Dispatch.h"
 #include "catalogue/HeadlessHost.h"
+#include "core/DeviceBuffer.h"
 #include "link/ProgrammerLink.h"
 
 #include <gtest/gtest.h>

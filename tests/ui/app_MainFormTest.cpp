@@ -2,12 +2,12 @@
 #include "boxsim/Box.h"
 #include "boxsim/chips/Registry.h"
 
-#include "core/AppInfo.h"
 #include "app/ui/FindDialogs.h"
 #include "app/ui/InputHexDlg.h"
 #include "app/ui/MainForm.h"
 #include "app/ui/Program.h"
 #include "catalogue/ui/FamilyWindowWidget.h"
+#include "core/AppInfo.h"
 #include "link/ui/Ep3.h"
 
 #include <QAction>

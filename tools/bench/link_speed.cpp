@@ -6,11 +6,11 @@
 // for the long firmware commands. Times are modelled, not measured.
 //
 // Usage: link_speed [--window N] [--chip NAME] [--latency MS]
-#include "core/DeviceBuffer.h"
 #include "boxsim/Box.h"
 #include "boxsim/SimTransport.h"
 #include "boxsim/chips/Registry.h"
 #include "catalogue/HeadlessHost.h"
+#include "core/DeviceBuffer.h"
 #include "families/memory/TP27x.h"
 #include "link/ProgrammerLink.h"
 

@@ -4,8 +4,8 @@
 // and their ratio.
 //
 // Usage: realtime_read PORT [CHIP [VARIANT [WINDOW]]]   (default 27C256 13 64)
-#include "core/DeviceBuffer.h"
 #include "catalogue/HeadlessHost.h"
+#include "core/DeviceBuffer.h"
 #include "families/memory/TP27x.h"
 #include "link/ProgrammerLink.h"
 #include "link/SerialPort.h"

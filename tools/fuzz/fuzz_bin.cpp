@@ -6,6 +6,9 @@
 
 using namespace pontvex;
 
+// As large as the device buffer, without the program's buffer object.
+static uint8_t wholeBuffer[DeviceBuffer::kSize];
+
 namespace {
 
 void check(const BinLoadReport& r, int64_t loadStart, size_t imageSize)
@@ -31,8 +34,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     // Near the start, near the end and past the end of the buffer.
     const int64_t starts[] = {offset, int64_t{DeviceBuffer::kSize} - offset, -offset};
     for (const int64_t start : starts)
-        check(StoreBinBytes(file, imageOf(DeviceBuffer::instance()), start, mode.LaneMask, mode.LaneValue),
-              start, DeviceBuffer::kSize);
+        check(StoreBinBytes(file, wholeBuffer, start, mode.LaneMask, mode.LaneValue), start,
+              DeviceBuffer::kSize);
 
     static uint8_t small[1024];
     check(StoreBinBytes(file, small, offset & 0x3FF, data[0] >> 3, data[0] >> 5), offset & 0x3FF,

@@ -6,11 +6,14 @@
 
 using namespace pontvex;
 
+// As large as the device buffer, without the program's buffer object.
+static uint8_t wholeBuffer[DeviceBuffer::kSize];
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const std::span<const uint8_t> text(data, size);
 
-    const HexReadReport full = ReadHexRecords(text, imageOf(DeviceBuffer::instance()));
+    const HexReadReport full = ReadHexRecords(text, wholeBuffer);
     if (full.last < 0 || full.last > DeviceBuffer::kLastAddress || (full.stored == 0 && full.last != 0))
         std::abort();
     if ((full.fault != HexFault::None) != (full.stop == HexStop::BadRecord))

@@ -1,11 +1,11 @@
 #include "app/ui/MainForm.h"
 
-#include "core/AppInfo.h"
 #include "app/ui/FindDialogs.h"
 #include "app/ui/InputHexDlg.h"
 #include "app/ui/ToolIcons.h"
 #include "catalogue/ui/FamilyWindowWidget.h"
 #include "catalogue/ui/TypeDlg.h"
+#include "core/AppInfo.h"
 #include "files/ui/TFileFormat.h"
 #include "link/ui/Ep3.h"
 

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "core/Config.h"
 #include "app/ui/QtPrompt.h"
 #include "catalogue/FamilyWindow.h"
 #include "catalogue/TypeSelection.h"
+#include "core/Config.h"
 #include "files/FileCommands.h"
 #include "files/FileDialogs.h"
 #include "hexview/ui/FileWin.h"

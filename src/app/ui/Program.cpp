@@ -4,6 +4,7 @@
 #include "app/ui/StartupWindow.h"
 #include "boxsim/SimTransport.h"
 #include "boxsim/chips/Registry.h"
+#include "core/AtomicFile.h"
 #include "link/SerialPort.h"
 #include "link/ui/Ep3.h"
 
@@ -50,22 +51,6 @@ public:
 private:
     UserPrompt& inner_;
 };
-
-bool writeAtomically(const std::string& path, const std::vector<uint8_t>& bytes)
-{
-    const std::string temporary = path + ".partial";
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-        if (!out)
-            return false;
-    }
-    std::error_code error;
-    std::filesystem::rename(temporary, path, error);
-    if (error)
-        std::filesystem::remove(temporary, error);
-    return !error;
-}
 
 } // namespace
 
@@ -218,7 +203,8 @@ void SimulatedBox::finish(ProgrammerLink& link)
     }
     if (!options_.socketDump.empty()) {
         boxsim::ChipModel* chip = box_->chip();
-        if (!chip || !chip->hasImage() || !writeAtomically(options_.socketDump, chip->image()))
+        std::string reason;
+        if (!chip || !chip->hasImage() || !writeFileAtomically(options_.socketDump, chip->image(), reason))
             prompt_.showMessage("Не удалось записать файл " + options_.socketDump);
     }
     if (!traceTemporary_.empty()) {

@@ -1,11 +1,11 @@
 #pragma once
 
-#include "core/DeviceBuffer.h"
 #include "boxsim/Box.h"
 #include "boxsim/SimTransport.h"
 #include "boxsim/chips/Eprom27.h"
 #include "boxsim/chips/Registry.h"
 #include "catalogue/HeadlessHost.h"
+#include "core/DeviceBuffer.h"
 #include "families/memory/EpromWindow.h"
 #include "families/memory/TP27sfx.h"
 #include "families/memory/TP27x.h"
