@@ -1,62 +1,16 @@
 #include "families/mcu51/Mcu51Window.h"
 
+#include "core/Text.h"
 #include "families/mcu51/Mcu51Texts.h"
-
-#include <algorithm>
-#include <cstdio>
-#include <stdexcept>
 
 namespace pontvex {
 
 using namespace mcu51text;
 
-std::array<uint8_t, 3>& ChipSignature()
-{
-    static std::array<uint8_t, 3> signature{0, 0, 0};
-    return signature;
-}
-
-namespace {
-std::string format(const char* fmt, int a = 0, int b = 0, int c = 0, int d = 0, int e = 0, int f = 0)
-{
-    char text[160];
-    std::snprintf(text, sizeof text, fmt, a, b, c, d, e, f);
-    return text;
-}
-} // namespace
-
 Mcu51Window::Mcu51Window(std::string className, ProgrammerLink& link, FamilyHost& host)
-    : FamilyWindow(std::move(className), link, host)
+    : Mcu51Base(std::move(className), link, host)
 {
-    setAddressDigits(4);
-}
-
-std::string Mcu51Window::rowName(int index) const
-{
-    if (index < 0 || index >= static_cast<int>(rows_.size()))
-        return {};
-    return rows_[static_cast<size_t>(index)].name;
-}
-
-const Mcu51Row* Mcu51Window::row() const
-{
-    const int index = chip_.VariantIndex;
-    if (index < 1 || index > rowCount())
-        return nullptr;
-    return &rows_[static_cast<size_t>(index)];
-}
-
-PinModeTable withModes(PinModeTable base, const PinModeTable& more)
-{
-    for (const PinMode& mode : more) {
-        auto same =
-            std::find_if(base.begin(), base.end(), [&](const PinMode& m) { return m.name == mode.name; });
-        if (same != base.end())
-            *same = mode;
-        else
-            base.push_back(mode);
-    }
-    return base;
+    modes_ = standardModes();
 }
 
 const PinModeTable& Mcu51Window::standardModes()
@@ -85,62 +39,6 @@ const LockTable& Mcu51Window::standardLocks()
     };
     return locks;
 }
-
-void Mcu51Window::set(int pin, Lv level)
-{
-    switch (level) {
-    case Lv::L:
-        L(pin);
-        break;
-    case Lv::H:
-        H(pin);
-        break;
-    case Lv::Set:
-        link.SetPin(pin, 1);
-        break;
-    }
-}
-
-void Mcu51Window::setPins(const std::vector<PinLevel>& pins)
-{
-    for (const PinLevel& p : pins)
-        set(p.pin, p.level);
-}
-
-void Mcu51Window::enterMode(std::string_view name)
-{
-    auto mode = std::find_if(modes_.begin(), modes_.end(), [&](const PinMode& m) { return m.name == name; });
-    if (mode == modes_.end())
-        throw std::logic_error(className() + " has no pin mode " + std::string(name));
-    if (mode->busMode != 0) {
-        link.SetBusMode(mode->busMode);
-        link.SetPin(18, 1);
-        link.SetPin(19, 1);
-    }
-    setPins(mode->pins);
-}
-
-int Mcu51Window::speedIndex() const
-{
-    const int k = option("speed");
-    return k < 0 ? 0 : k;
-}
-
-int Mcu51Window::lockIndex() const
-{
-    const int k = option("lock");
-    return k < 0 ? 0 : k;
-}
-
-int64_t Mcu51Window::loopLast() const
-{
-    const Mcu51Row* r = row();
-    if (!r)
-        return -1;
-    return std::min<int64_t>(r->lastAddress, host.endAddress());
-}
-
-// --- selection ------------------------------------------------------------------
 
 void Mcu51Window::SelectChip(const ChipSelection& chip)
 {
@@ -171,21 +69,6 @@ void Mcu51Window::SelectChip(const ChipSelection& chip)
     }
 }
 
-// --- building blocks ----------------------------------------------------------------
-
-bool Mcu51Window::ProbeChip()
-{
-    link.RouteGnd(pins_.gnd);
-    link.RouteVcc(pins_.vcc);
-    H(pins_.reset);
-    L(pins_.reset);
-    const bool present = link.OscillatorPresenceTest(pins_.clockOut, pins_.clockIn);
-    // A refused probe stops Auto too; nothing was done to the chip.
-    if (!present)
-        ErrorFlag = 1;
-    return present;
-}
-
 void Mcu51Window::PowerUp()
 {
     link.WriteAllLatches(0);
@@ -209,10 +92,10 @@ void Mcu51Window::PowerUp()
 
 void Mcu51Window::SetAddress(uint32_t a)
 {
-    if (!pins_.pinAddressPins.empty()) {
+    if (!pinAddressPins_.empty()) {
         // A8 and up one pin each: H for a 1, L for a 0.
-        for (size_t i = 0; i < pins_.pinAddressPins.size(); ++i)
-            link.SetPinDriver((a >> (8 + i)) & 1u, pins_.pinAddressPins[i]);
+        for (size_t i = 0; i < pinAddressPins_.size(); ++i)
+            link.SetPinDriver((a >> (8 + i)) & 1u, pinAddressPins_[i]);
         CurrentAddress = a;
         link.WriteLatch(0, static_cast<uint8_t>(a & 0xFF));
         return;
@@ -220,8 +103,8 @@ void Mcu51Window::SetAddress(uint32_t a)
     // Pins 17-19 share port 2 with A8-A12: keep the levels they have.
     const uint8_t keep = link.ReadPort(2) & 0x07;
     HighAddressLatch = static_cast<uint8_t>(keep | (((a >> 8) & 0x1F) << 3));
-    for (size_t i = 0; i < pins_.highAddressPins.size(); ++i)
-        set(pins_.highAddressPins[i], ((a >> (13 + i)) & 1u) ? Lv::H : Lv::L);
+    for (size_t i = 0; i < highAddressPins_.size(); ++i)
+        set(highAddressPins_[i], ((a >> (13 + i)) & 1u) ? Lv::H : Lv::L);
     CurrentAddress = a;
     link.WriteLatch(0, static_cast<uint8_t>(a & 0xFF));
     link.WriteLatch(2, HighAddressLatch);
@@ -233,26 +116,12 @@ void Mcu51Window::NextAddress()
     link.WriteLatch(0, static_cast<uint8_t>(CurrentAddress & 0xFF));
 }
 
-uint8_t Mcu51Window::ReadBus()
-{
-    link.SendByte(160);
-    return link.ReceiveByte();
-}
-
-void Mcu51Window::PutData(uint8_t b)
-{
-    link.SendByte(161);
-    link.SendByte(b);
-}
-
 void Mcu51Window::vppOn()
 {
     // The supplies guard drops the level after every command, so set it again here.
     link.SetVppVoltage(pins_.vppMillivolts);
     link.RouteVpp(pins_.vppPin);
 }
-
-// --- identification and signature check ------------------------------------------
 
 void Mcu51Window::identify()
 {
@@ -307,17 +176,6 @@ bool Mcu51Window::CheckSignature()
     return false;
 }
 
-// --- standard command bodies ---------------------------------------------------------
-
-bool Mcu51Window::needHexView()
-{
-    if (host.hexViewExists())
-        return true;
-    ErrorFlag = 1;
-    prompt().showMessage(kNeedFile);
-    return false;
-}
-
 void Mcu51Window::readBody()
 {
     if (!ProbeChip())
@@ -353,28 +211,6 @@ void Mcu51Window::blankBody()
     const bool blank = checkErased();
     if (blank)
         succeed(kOk2);
-}
-
-bool Mcu51Window::checkErased()
-{
-    return walkReads(16, 0, [&](uint32_t a, uint8_t got) {
-        if (got == 0xFF)
-            return true;
-        fail(kBlankFail);
-        progress(a);
-        return false;
-    });
-}
-
-bool Mcu51Window::compareWithBuffer()
-{
-    return walkReads(32, 0, [&](uint32_t a, uint8_t got) {
-        if (got == buffer[a])
-            return true;
-        fail(format(kVerifyDiff, static_cast<int>(a), buffer[a], got));
-        progress(a);
-        return false;
-    });
 }
 
 void Mcu51Window::verifyBody()
@@ -415,66 +251,6 @@ void Mcu51Window::writeBody()
     succeed(endOfWriteText_);
 }
 
-bool Mcu51Window::lockReadBack()
-{
-    for (int i = 0; i < 129; ++i)
-        if (ReadBus() != 0xFF) {
-            fail(kLockFail);
-            return false;
-        }
-    succeed(kLockOk);
-    return true;
-}
-
-void Mcu51Window::command(void (Mcu51Window::*body)())
-{
-    runCommand("", [this, body] {
-        // No row chosen (a list entry past the table): nothing to work on.
-        if (!row()) {
-            fail(format("Нет типа %d в таблице!", chip_.VariantIndex));
-            return;
-        }
-        (this->*body)();
-    });
-}
-
-void Mcu51Window::declareControls(bool withErase)
-{
-    addButton("Read1", "ReadRom", kReadCaption, "read", [this] { command(&Mcu51Window::readBody); });
-    addButton("Write", "WriteClick", kWriteCaption, "write", [this] { command(&Mcu51Window::writeBody); });
-    addButton("Blank", "BlankClick", kBlankCaption, "blank", [this] { command(&Mcu51Window::blankBody); });
-    if (withErase)
-        addButton("Erase", "EraseClick", kEraseCaption, "erase", [this] {
-            command(&Mcu51Window::eraseBody);
-        }).enabled = false;
-    addButton("Verify", "VerifyClick", kVerifyCaption, "verify",
-              [this] { command(&Mcu51Window::verifyBody); });
-    addButton("Secrity", "SecrityClick", kLockCaption, "lock", [this] { command(&Mcu51Window::lockBody); });
-    addButton("ID", "IDClick", kIdCaption, "id", [this] { command(&Mcu51Window::idBody); });
-    if (withErase)
-        addAutoStep("CheckBox1", kEraseCaption, "erase", true, [this] {
-            // One-time parts have nothing to erase; the step is skipped, not failed.
-            const Mcu51Row* r = row();
-            if (r && r->otp != 0)
-                return;
-            command(&Mcu51Window::eraseBody);
-        });
-    addAutoStep("CheckBox2", kBlankCaption, "blank", true, [this] { command(&Mcu51Window::blankBody); });
-    addAutoStep("CheckBox3", kWriteCaption, "write", true, [this] { command(&Mcu51Window::writeBody); });
-    addAutoStep("CheckBox4", kVerifyCaption, "verify", true, [this] { command(&Mcu51Window::verifyBody); });
-    addAutoStep("CheckBox5", kLockCaption, "lock", true, [this] { command(&Mcu51Window::lockBody); });
-}
-
-void Mcu51Window::addLockGroup()
-{
-    addOption("RadioGroup1", kLockGroup, "lock", {kLockBit1, kLockBit12, kLockBit123}, 1);
-}
-
-void Mcu51Window::addSpeedGroup()
-{
-    addOption("RadioGroup2", kSpeedGroup, "speed", {kSpeed1, kSpeed2, kSpeed3}, 0);
-}
-
 void Mcu51Window::idBody()
 {
     setMessage(kDetecting);
@@ -482,8 +258,6 @@ void Mcu51Window::idBody()
         return;
     identify();
 }
-
-// --- lock bits and erase of the usual 8051 table -------------------------------------
 
 void Mcu51Window::LockPulse(const LockBit& bit)
 {

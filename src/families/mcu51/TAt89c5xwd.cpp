@@ -1,8 +1,7 @@
 #include "families/mcu51/TAt89c5xwd.h"
 
+#include "core/Text.h"
 #include "families/mcu51/Mcu51Texts.h"
-
-#include <cstdio>
 
 namespace pontvex {
 
@@ -96,9 +95,7 @@ void TAt89c5xwd::Button2Click()
         return;
     const uint8_t lock = ReadLockByte();
     link.RouteVcc(0);
-    char text[32];
-    std::snprintf(text, sizeof text, "Lock= %02x", lock);
-    setMessage(text);
+    setMessage(format("Lock= %02x", lock));
 }
 
 } // namespace pontvex

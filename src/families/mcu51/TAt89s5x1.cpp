@@ -10,7 +10,7 @@ TAt89s5x1::TAt89s5x1(ProgrammerLink& link, FamilyHost& host) : Mcu51Window("TAt8
 {
     setCaption("AT89S5X");
     // A8-A13 on P2.0-P2.5 and A14 on P3.4, each pin on its own.
-    pins_.pinAddressPins = {21, 22, 23, 24, 25, 26, 14};
+    pinAddressPins_ = {21, 22, 23, 24, 25, 26, 14};
     locks_.progLow = 1;
     // The usual modes with P3.3 (13) low to read, high to program.
     using enum Lv;

@@ -12,7 +12,7 @@ TSST89c5x::TSST89c5x(ProgrammerLink& link, FamilyHost& host) : Mcu51Window("TSST
     // The 5 V parts take EA at logic level: Vpp code 0.
     pins_.vppMillivolts = 5000;
     // 64 K rows need A15; P3.5 carries it (A13 on P2.5, A14 on P3.0 as on the other parts).
-    pins_.highAddressPins = {26, 10, 15};
+    highAddressPins_ = {26, 10, 15};
     // The mode pins as one tuple (P3.7 17, P3.6 16, P2.6 27, P2.7 28), P3.3 latched high.
     using enum Lv;
     modes_ = {

@@ -1,0 +1,222 @@
+#include "families/mcu51/Mcu51Base.h"
+
+#include "core/Text.h"
+#include "families/mcu51/Mcu51Texts.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+namespace pontvex {
+
+using namespace mcu51text;
+
+std::array<uint8_t, 3>& ChipSignature()
+{
+    static std::array<uint8_t, 3> signature{0, 0, 0};
+    return signature;
+}
+
+Mcu51Base::Mcu51Base(std::string className, ProgrammerLink& link, FamilyHost& host)
+    : FamilyWindow(std::move(className), link, host)
+{
+    setAddressDigits(4);
+}
+
+std::string Mcu51Base::rowName(int index) const
+{
+    if (index < 0 || index >= static_cast<int>(rows_.size()))
+        return {};
+    return rows_[static_cast<size_t>(index)].name;
+}
+
+const Mcu51Row* Mcu51Base::row() const
+{
+    const int index = chip_.VariantIndex;
+    if (index < 1 || index > rowCount())
+        return nullptr;
+    return &rows_[static_cast<size_t>(index)];
+}
+
+PinModeTable withModes(PinModeTable base, const PinModeTable& more)
+{
+    for (const PinMode& mode : more) {
+        auto same =
+            std::find_if(base.begin(), base.end(), [&](const PinMode& m) { return m.name == mode.name; });
+        if (same != base.end())
+            *same = mode;
+        else
+            base.push_back(mode);
+    }
+    return base;
+}
+
+void Mcu51Base::set(int pin, Lv level)
+{
+    switch (level) {
+    case Lv::L:
+        L(pin);
+        break;
+    case Lv::H:
+        H(pin);
+        break;
+    case Lv::Set:
+        link.SetPin(pin, 1);
+        break;
+    }
+}
+
+void Mcu51Base::setPins(const std::vector<PinLevel>& pins)
+{
+    for (const PinLevel& p : pins)
+        set(p.pin, p.level);
+}
+
+void Mcu51Base::enterMode(std::string_view name)
+{
+    auto mode = std::find_if(modes_.begin(), modes_.end(), [&](const PinMode& m) { return m.name == name; });
+    if (mode == modes_.end())
+        throw std::logic_error(className() + " has no pin mode " + std::string(name));
+    if (mode->busMode != 0) {
+        link.SetBusMode(mode->busMode);
+        link.SetPin(18, 1);
+        link.SetPin(19, 1);
+    }
+    setPins(mode->pins);
+}
+
+int Mcu51Base::speedIndex() const
+{
+    const int k = option("speed");
+    return k < 0 ? 0 : k;
+}
+
+int Mcu51Base::lockIndex() const
+{
+    const int k = option("lock");
+    return k < 0 ? 0 : k;
+}
+
+int64_t Mcu51Base::loopLast() const
+{
+    const Mcu51Row* r = row();
+    if (!r)
+        return -1;
+    return std::min<int64_t>(r->lastAddress, host.endAddress());
+}
+
+bool Mcu51Base::ProbeChip()
+{
+    link.RouteGnd(pins_.gnd);
+    link.RouteVcc(pins_.vcc);
+    H(pins_.reset);
+    L(pins_.reset);
+    const bool present = link.OscillatorPresenceTest(pins_.clockOut, pins_.clockIn);
+    // A refused probe stops Auto too; nothing was done to the chip.
+    if (!present)
+        ErrorFlag = 1;
+    return present;
+}
+
+uint8_t Mcu51Base::ReadBus()
+{
+    link.SendByte(readBusCommand_);
+    return link.ReceiveByte();
+}
+
+void Mcu51Base::PutData(uint8_t b)
+{
+    link.SendByte(putDataCommand_);
+    link.SendByte(b);
+}
+
+bool Mcu51Base::needHexView()
+{
+    if (host.hexViewExists())
+        return true;
+    ErrorFlag = 1;
+    prompt().showMessage(kNeedFile);
+    return false;
+}
+
+bool Mcu51Base::checkErased()
+{
+    return walkReads(16, 0, [&](uint32_t a, uint8_t got) {
+        if (got == 0xFF)
+            return true;
+        fail(kBlankFail);
+        progress(a);
+        return false;
+    });
+}
+
+bool Mcu51Base::compareWithBuffer()
+{
+    return walkReads(32, 0, [&](uint32_t a, uint8_t got) {
+        if (got == buffer[a])
+            return true;
+        fail(format(kVerifyDiff, static_cast<int>(a), buffer[a], got));
+        progress(a);
+        return false;
+    });
+}
+
+bool Mcu51Base::lockReadBack()
+{
+    for (int i = 0; i < 129; ++i)
+        if (ReadBus() != 0xFF) {
+            fail(kLockFail);
+            return false;
+        }
+    succeed(kLockOk);
+    return true;
+}
+
+void Mcu51Base::command(void (Mcu51Base::*body)())
+{
+    runCommand("", [this, body] {
+        // No row chosen (a list entry past the table): nothing to work on.
+        if (!row()) {
+            fail(format("Нет типа %d в таблице!", chip_.VariantIndex));
+            return;
+        }
+        (this->*body)();
+    });
+}
+
+void Mcu51Base::declareControls(bool withErase)
+{
+    addButton("Read1", "ReadRom", kReadCaption, "read", [this] { command(&Mcu51Base::readBody); });
+    addButton("Write", "WriteClick", kWriteCaption, "write", [this] { command(&Mcu51Base::writeBody); });
+    addButton("Blank", "BlankClick", kBlankCaption, "blank", [this] { command(&Mcu51Base::blankBody); });
+    if (withErase)
+        addButton("Erase", "EraseClick", kEraseCaption, "erase", [this] {
+            command(&Mcu51Base::eraseBody);
+        }).enabled = false;
+    addButton("Verify", "VerifyClick", kVerifyCaption, "verify", [this] { command(&Mcu51Base::verifyBody); });
+    addButton("Secrity", "SecrityClick", kLockCaption, "lock", [this] { command(&Mcu51Base::lockBody); });
+    addButton("ID", "IDClick", kIdCaption, "id", [this] { command(&Mcu51Base::idBody); });
+    if (withErase)
+        addAutoStep("CheckBox1", kEraseCaption, "erase", true, [this] {
+            // One-time parts have nothing to erase; the step is skipped, not failed.
+            const Mcu51Row* r = row();
+            if (r && r->otp != 0)
+                return;
+            command(&Mcu51Base::eraseBody);
+        });
+    addAutoStep("CheckBox2", kBlankCaption, "blank", true, [this] { command(&Mcu51Base::blankBody); });
+    addAutoStep("CheckBox3", kWriteCaption, "write", true, [this] { command(&Mcu51Base::writeBody); });
+    addAutoStep("CheckBox4", kVerifyCaption, "verify", true, [this] { command(&Mcu51Base::verifyBody); });
+    addAutoStep("CheckBox5", kLockCaption, "lock", true, [this] { command(&Mcu51Base::lockBody); });
+}
+
+void Mcu51Base::addLockGroup()
+{
+    addOption("RadioGroup1", kLockGroup, "lock", {kLockBit1, kLockBit12, kLockBit123}, 1);
+}
+
+void Mcu51Base::addSpeedGroup()
+{
+    addOption("RadioGroup2", kSpeedGroup, "speed", {kSpeed1, kSpeed2, kSpeed3}, 0);
+}
+
+} // namespace pontvex
