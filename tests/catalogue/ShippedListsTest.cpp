@@ -22,11 +22,12 @@ TEST(ShippedLists, EveryEntryNamesAKnownKeyAndARealRow)
     std::map<std::string, std::unique_ptr<FamilyWindow>> windows;
 
     int entries = 0;
+    // The three lists are written from data/devices.lst into the build tree;
+    // what is checked is what ships.
+    ASSERT_TRUE(std::filesystem::is_regular_file(std::string(PONTVEX_SOURCE_DIR) + "/data/devices.lst"));
     for (const char* name : {"devicea.lst", "device.lst", "devicec.lst"}) {
-        const std::string path = std::string(PONTVEX_SOURCE_DIR) + "/data/" + name;
-        ASSERT_TRUE(std::filesystem::is_regular_file(path)) << path;
-        EXPECT_TRUE(std::filesystem::is_regular_file(std::string(PONTVEX_BINARY_DIR) + "/data/" + name))
-            << "not copied into the build tree: " << name;
+        const std::string path = std::string(PONTVEX_BINARY_DIR) + "/data/" + name;
+        ASSERT_TRUE(std::filesystem::is_regular_file(path)) << "not written into the build tree: " << path;
         for (const auto& category : kDeviceCategories) {
             std::ifstream groupsIn(path, std::ios::binary);
             const auto groups = readGroups(groupsIn, category.tag);

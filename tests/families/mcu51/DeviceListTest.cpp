@@ -13,7 +13,7 @@ TEST(Mcu51DeviceLists, EntriesNameRealRowsAndTheirSignatures)
     const std::set<std::string> keys{"P89C51",    "P2051",   "P97C2051", "SST895x",
                                      "AT89X8252", "AT89S5X", "P89C5WD"};
     for (const char* file : {"device.lst", "devicea.lst", "devicec.lst"}) {
-        const std::string path = std::string(PONTVEX_SOURCE_DIR) + "/data/" + file;
+        const std::string path = std::string(PONTVEX_BINARY_DIR) + "/data/" + file;
         std::ifstream groupsIn(path);
         ASSERT_TRUE(groupsIn) << path;
         int seen = 0;

@@ -200,7 +200,7 @@ TEST(EpromModel, FastBlankAndSumAgreeWithTheBoxsReadCycles)
 // package and Vpp pin, answering the list's signature.
 TEST(EpromModel, EveryListedEpromHasAModelThatFitsItsRow)
 {
-    const std::string path = std::string(PONTVEX_SOURCE_DIR) + "/data/devicea.lst";
+    const std::string path = std::string(PONTVEX_BINARY_DIR) + "/data/devicea.lst";
     std::ifstream groupsIn(path, std::ios::binary);
     int checked = 0;
     for (const auto& group : readGroups(groupsIn, "#EPR")) {
