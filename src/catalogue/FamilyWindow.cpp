@@ -1,7 +1,13 @@
 #include "catalogue/FamilyWindow.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
 
 namespace pontvex {
 
@@ -44,12 +50,158 @@ bool matches(const std::string& which, const std::string& a, const std::string& 
     return !which.empty() && (which == a || which == b || which == c);
 }
 
-bool isWriteStep(const AutoStep& step)
+constexpr const char* kStopped = "Прервано!";
+
+// The usual controls of the family windows, by role.
+struct StandardName {
+    Role role;
+    const char* name;
+    const char* handler;
+    const char* caption;
+    const char* shortName;
+    const char* stepName;
+    const char* stepCaption;
+};
+
+constexpr StandardName kStandard[] = {
+    {Role::Read, "ReadButton", "ReadClick", "Считать", "read", "AutoRead", "Считать"},
+    {Role::Write, "Write", "WriteClick", "Записать", "write", "AutoWrite", "Записать"},
+    {Role::Verify, "Verify", "VerifyClick", "Сравнить", "verify", "AutoVerify", "Сравнить"},
+    {Role::Blank, "Blank", "BlankClick", "Проверить", "blank", "AutoBlank", "Проверить"},
+    {Role::Erase, "Erase", "EraseClick", "Стереть", "erase", "AutoErase", "Стереть"},
+    {Role::Lock, "Secrity", "SecrityClick", "Защита", "lock", "AutoLock", "Защита"},
+    {Role::LockRead, "Button2", "Button2Click", "Зщт.счит.", "lockread", "AutoLockRead", "Зщт.счит."},
+    {Role::Id, "MFG", "MFGClick", "Код ИД", "id", "AutoId", "Код ИД"},
+    {Role::CheckSum, "CheckSum", "CheckSumClick", "КСумма", "checksum", "AutoCheckSum", "КСумма"},
+    {Role::Auto, "Button1", "Button1Click", "Авто", "auto", "", ""},
+    {Role::Exit, "CancelBtn", "CancelBtnClick", "Выход", "exit", "", ""},
+    {Role::Config, "WtConfig", "WtConfigClick", "Запс.конфг.", "write-config", "CheckBoxConfig", "Конфиг."},
+    {Role::ReadConfig, "RdConfig", "RdConfigClick", "Счит.конфг.", "read-config", "", ""},
+    {Role::BufferStart, "BufferStart", "", "Старт буф", "buffer-start", "", ""},
+    {Role::ChipStart, "ChipStart", "", "Старт микр", "chip-start", "", ""},
+    {Role::Length, "LastAddress", "", "Длина", "length", "", ""},
+};
+
+const StandardName* standard(Role role)
 {
-    return step.shortName == "write" || step.caption == "Записать";
+    for (const auto& s : kStandard)
+        if (s.role == role)
+            return &s;
+    return nullptr;
+}
+
+// The whole text as one number of the base: blanks around it, an optional
+// 0x for hexadecimal, an optional minus sign for decimal.
+bool parseWhole(const std::string& text, ValueField::Base base, int64_t& value)
+{
+    size_t i = 0, end = text.size();
+    while (i < end && std::isspace(static_cast<unsigned char>(text[i])))
+        ++i;
+    while (end > i && std::isspace(static_cast<unsigned char>(text[end - 1])))
+        --end;
+    bool negative = false;
+    if (base == ValueField::Base::Decimal && i < end && text[i] == '-') {
+        negative = true;
+        ++i;
+    }
+    if (base == ValueField::Base::Hex && i + 1 < end && text[i] == '0' &&
+        (text[i + 1] == 'x' || text[i + 1] == 'X'))
+        i += 2;
+    if (i == end)
+        return false;
+    const int radix = base == ValueField::Base::Hex ? 16 : 10;
+    uint64_t result = 0;
+    for (; i < end; ++i) {
+        const char c = static_cast<char>(std::tolower(static_cast<unsigned char>(text[i])));
+        int digit = -1;
+        if (c >= '0' && c <= '9')
+            digit = c - '0';
+        else if (radix == 16 && c >= 'a' && c <= 'f')
+            digit = c - 'a' + 10;
+        if (digit < 0)
+            return false;
+        result = result * static_cast<uint64_t>(radix) + static_cast<uint64_t>(digit);
+        if (result > 0xFFFFFFFFull)
+            return false;
+    }
+    value = negative ? -static_cast<int64_t>(result) : static_cast<int64_t>(result);
+    return true;
+}
+
+std::string valueText(const ValueField& field, int64_t value)
+{
+    char text[40];
+    if (field.base == ValueField::Base::Hex)
+        std::snprintf(text, sizeof text, "%0*llx", field.digits, static_cast<unsigned long long>(value));
+    else
+        std::snprintf(text, sizeof text, "%0*lld", field.digits, static_cast<long long>(value));
+    return text;
+}
+
+std::string formatThree(const std::string& pattern, uint32_t a, uint32_t b, uint32_t c)
+{
+    char text[256];
+    std::snprintf(text, sizeof text, pattern.c_str(), a, b, c);
+    return text;
+}
+
+bool clockRouted(const ProgrammerLink::Shadows& s)
+{
+    // The clock is routed by pulling aux bit 4 (pin 19) or bit 5 (pin 15) low.
+    const uint8_t clock = s.aux & 0x70;
+    return clock == 0x60 || clock == 0x50;
+}
+
+bool sameFile(const std::string& a, const std::string& b)
+{
+    // Windows names are case-blind: "X.con" is the same file as "X.CON" there.
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+            return false;
+    return true;
 }
 
 } // namespace
+
+const char* roleName(Role role)
+{
+    const StandardName* s = standard(role);
+    return s ? s->shortName : "";
+}
+
+bool suppliesIdle(const ProgrammerLink& link)
+{
+    return suppliesOnText(link).empty();
+}
+
+std::string suppliesOnText(const ProgrammerLink& link)
+{
+    const ProgrammerLink::Shadows& s = link.shadows();
+    std::string on;
+    auto add = [&on](const char* what) { on += (on.empty() ? "" : ", ") + std::string(what); };
+    if (s.vppRouteA != 0x00 || (s.vppRouteB & 0x7F) != 0x00)
+        add("Vpp route");
+    if ((s.pinLatch[6] & 0x0F) != 0x0F)
+        add("Vpp level");
+    if ((s.vppRouteB & 0x80) == 0)
+        add("raised Vcc level");
+    if (s.vccRouteA != 0xFF || (s.vccGndRoute & 0x07) != 0x07)
+        add("Vcc route");
+    if (clockRouted(s))
+        add("clock");
+    return on;
+}
+
+std::string sideFilePath(const std::string& dataFile, const std::string& extension)
+{
+    const size_t separator = dataFile.find_last_of("/\\:");
+    const size_t dot = dataFile.rfind('.');
+    if (dot != std::string::npos && (separator == std::string::npos || dot > separator))
+        return dataFile.substr(0, dot) + extension;
+    return dataFile + extension;
+}
 
 // Switches the supplies off when a command ends, however it ends. The link may
 // be gone by then; that must not escape a destructor.
@@ -61,12 +213,16 @@ public:
     ~SuppliesGuard()
     {
         try {
+            // A loop that ended early (a stop, a fault) may still be owed
+            // replies; no later read may take one of them for its own.
+            if (window_.link.PendingReplies() > 0)
+                window_.link.DiscardReplies();
             window_.suppliesOff();
             window_.link.Flush();
         } catch (...) {
             // Queued bytes never reached the box: whatever the body said, it failed.
-            window_.ErrorFlag = 1;
             try {
+                window_.setOutcome(Outcome::LinkLost);
                 window_.setMessage(window_.connectionErrorText());
             } catch (...) {
             }
@@ -89,12 +245,20 @@ FamilyWindow::~FamilyWindow() = default;
 ButtonControl& FamilyWindow::addButton(std::string name, std::string handler, std::string caption,
                                        std::string shortName, std::function<void()> run)
 {
+    return addButton(Role::None, std::move(name), std::move(handler), std::move(caption),
+                     std::move(shortName), std::move(run));
+}
+
+ButtonControl& FamilyWindow::addButton(Role role, std::string name, std::string handler, std::string caption,
+                                       std::string shortName, std::function<void()> run)
+{
     ButtonControl button;
     button.name = std::move(name);
     button.handler = std::move(handler);
     button.caption = std::move(caption);
     button.shortName = std::move(shortName);
     button.run = std::move(run);
+    button.role = role;
     buttons_.push_back(std::move(button));
     return buttons_.back();
 }
@@ -115,17 +279,31 @@ OptionGroup& FamilyWindow::addOption(std::string name, std::string caption, std:
 AutoStep& FamilyWindow::addAutoStep(std::string name, std::string caption, std::string shortName,
                                     bool checked, std::function<void()> run)
 {
+    return addAutoStep(Role::None, std::move(name), std::move(caption), std::move(shortName), checked,
+                       std::move(run));
+}
+
+AutoStep& FamilyWindow::addAutoStep(Role role, std::string name, std::string caption, std::string shortName,
+                                    bool checked, std::function<void()> run)
+{
     AutoStep step;
     step.name = std::move(name);
     step.caption = std::move(caption);
     step.shortName = std::move(shortName);
     step.checked = checked;
     step.run = std::move(run);
+    step.role = role;
     autoSteps_.push_back(std::move(step));
     return autoSteps_.back();
 }
 
 AddressField& FamilyWindow::addField(std::string name, std::string caption, std::string shortName,
+                                     int64_t value)
+{
+    return addField(Role::None, std::move(name), std::move(caption), std::move(shortName), value);
+}
+
+AddressField& FamilyWindow::addField(Role role, std::string name, std::string caption, std::string shortName,
                                      int64_t value)
 {
     AddressField field;
@@ -134,9 +312,97 @@ AddressField& FamilyWindow::addField(std::string name, std::string caption, std:
     field.shortName = std::move(shortName);
     field.value = value;
     field.text = hexText(value, "%06llx");
+    field.role = role;
     fields_.push_back(std::move(field));
     return fields_.back();
 }
+
+FlagControl& FamilyWindow::addFlag(std::string name, std::string caption, std::string shortName, bool checked)
+{
+    FlagControl flag;
+    flag.name = std::move(name);
+    flag.caption = std::move(caption);
+    flag.shortName = std::move(shortName);
+    flag.checked = checked;
+    flags_.push_back(std::move(flag));
+    return flags_.back();
+}
+
+ValueField& FamilyWindow::addValue(std::string name, std::string caption, std::string shortName,
+                                   ValueField::Base base, int64_t minimum, int64_t maximum, int digits,
+                                   int64_t value)
+{
+    ValueField field;
+    field.name = std::move(name);
+    field.caption = std::move(caption);
+    field.shortName = std::move(shortName);
+    field.base = base;
+    field.minimum = minimum;
+    field.maximum = maximum;
+    field.digits = digits;
+    field.value = std::clamp(value, minimum, maximum);
+    field.text = valueText(field, field.value);
+    values_.push_back(std::move(field));
+    return values_.back();
+}
+
+SideDocument& FamilyWindow::addSideDocument(std::string extension,
+                                            std::function<void(const std::string&)> load,
+                                            std::function<std::string()> save)
+{
+    SideDocument document;
+    document.extension = std::move(extension);
+    document.load = std::move(load);
+    document.save = std::move(save);
+    sideDocuments_.push_back(std::move(document));
+    return sideDocuments_.back();
+}
+
+void FamilyWindow::declareStandardControls(std::initializer_list<StandardControl> controls)
+{
+    for (const StandardControl& c : controls) {
+        const StandardName* s = standard(c.role);
+        if (!s || !*s->handler)
+            throw std::logic_error("no standard button for this role");
+        std::function<void()> run = c.run;
+        if (!run && c.role == Role::Auto)
+            run = [this] { Button1Click(); };
+        if (!run && c.role == Role::Exit)
+            run = [this] { CancelBtnClick(); };
+        if (!run && c.role == Role::Id)
+            run = [this] { MFGClick(); };
+        addButton(c.role, s->name, s->handler, c.caption.empty() ? s->caption : c.caption, s->shortName,
+                  std::move(run));
+    }
+}
+
+void FamilyWindow::declareAutoSteps(std::initializer_list<StandardStep> steps)
+{
+    for (const StandardStep& step : steps) {
+        const StandardName* s = standard(step.role);
+        if (!s || !*s->stepName)
+            throw std::logic_error("no standard Auto step for this role");
+        std::function<void()> run = step.run;
+        if (!run) {
+            const ButtonControl* button = findButton(step.role);
+            if (!button)
+                throw std::logic_error("an Auto step needs its button declared first");
+            run = button->run;
+        }
+        addAutoStep(step.role, s->stepName, step.caption.empty() ? s->stepCaption : step.caption,
+                    s->shortName, step.checked, std::move(run));
+    }
+}
+
+void FamilyWindow::declareStandardFields(int64_t length)
+{
+    for (const Role role : {Role::BufferStart, Role::ChipStart, Role::Length}) {
+        const StandardName* s = standard(role);
+        addField(role, s->name, s->caption, s->shortName, role == Role::Length ? length : 0);
+    }
+}
+
+// --- finding controls -------------------------------------------------------------
 
 ButtonControl* FamilyWindow::findButton(const std::string& which)
 {
@@ -170,6 +436,46 @@ AddressField* FamilyWindow::findField(const std::string& which)
     return nullptr;
 }
 
+FlagControl* FamilyWindow::findFlag(const std::string& which)
+{
+    for (auto& flag : flags_)
+        if (matches(which, flag.name, flag.caption, flag.shortName))
+            return &flag;
+    return nullptr;
+}
+
+ValueField* FamilyWindow::findValue(const std::string& which)
+{
+    for (auto& field : values_)
+        if (matches(which, field.name, field.caption, field.shortName))
+            return &field;
+    return nullptr;
+}
+
+ButtonControl* FamilyWindow::findButton(Role role)
+{
+    for (auto& button : buttons_)
+        if (role != Role::None && button.role == role)
+            return &button;
+    return nullptr;
+}
+
+AutoStep* FamilyWindow::findAutoStep(Role role)
+{
+    for (auto& step : autoSteps_)
+        if (role != Role::None && step.role == role)
+            return &step;
+    return nullptr;
+}
+
+AddressField* FamilyWindow::findField(Role role)
+{
+    for (auto& field : fields_)
+        if (role != Role::None && field.role == role)
+            return &field;
+    return nullptr;
+}
+
 bool FamilyWindow::press(const std::string& which)
 {
     if (ButtonControl* button = findButton(which)) {
@@ -177,12 +483,28 @@ bool FamilyWindow::press(const std::string& which)
             button->run();
         return true;
     }
-    // Auto and Exit belong to the frame; a family need not declare them.
-    if (which == "Button1" || which == "Button1Click" || which == "Авто" || which == "auto") {
+    // Auto and Exit belong to the frame; a family need not declare them. The
+    // user names them as the windows do.
+    for (const Role role : {Role::Auto, Role::Exit}) {
+        const StandardName* s = standard(role);
+        if (matches(which, s->name, s->handler, s->caption) || which == s->shortName)
+            return press(role);
+    }
+    return false;
+}
+
+bool FamilyWindow::press(Role role)
+{
+    if (ButtonControl* button = findButton(role)) {
+        if (button->enabled && button->run)
+            button->run();
+        return true;
+    }
+    if (role == Role::Auto) {
         Button1Click();
         return true;
     }
-    if (which == "CancelBtn" || which == "CancelBtnClick" || which == "Выход" || which == "exit") {
+    if (role == Role::Exit) {
         CancelBtnClick();
         return true;
     }
@@ -199,6 +521,37 @@ void FamilyWindow::editField(const std::string& which, const std::string& text)
         field->value = adjustField(*field, value);
     field->text = hexText(field->value, "%llx");
     changed();
+}
+
+bool FamilyWindow::editValue(const std::string& which, const std::string& text)
+{
+    ValueField* field = findValue(which);
+    if (!field)
+        return false;
+    int64_t value = 0;
+    const bool taken = field->enabled && parseWhole(text, field->base, value) && value >= field->minimum &&
+                       value <= field->maximum;
+    if (taken)
+        field->value = value;
+    field->text = valueText(*field, field->value);
+    if (taken && field->changed)
+        field->changed();
+    changed();
+    return taken;
+}
+
+bool FamilyWindow::setFlag(const std::string& which, bool checked)
+{
+    FlagControl* flag = findFlag(which);
+    if (!flag)
+        return false;
+    if (flag->enabled && flag->checked != checked) {
+        flag->checked = checked;
+        if (flag->changed)
+            flag->changed();
+    }
+    changed();
+    return true;
 }
 
 int FamilyWindow::option(const std::string& which) const
@@ -226,6 +579,48 @@ int64_t FamilyWindow::fieldValue(const std::string& which) const
     return 0;
 }
 
+void FamilyWindow::setFieldValue(Role role, int64_t value)
+{
+    if (AddressField* field = findField(role)) {
+        field->value = value;
+        field->text = hexText(value, "%llx");
+        changed();
+    }
+}
+
+int64_t FamilyWindow::fieldValue(Role role) const
+{
+    for (const auto& field : fields_)
+        if (role != Role::None && field.role == role)
+            return field.value;
+    return 0;
+}
+
+void FamilyWindow::setValue(const std::string& which, int64_t value)
+{
+    if (ValueField* field = findValue(which)) {
+        field->value = std::clamp(value, field->minimum, field->maximum);
+        field->text = valueText(*field, field->value);
+        changed();
+    }
+}
+
+int64_t FamilyWindow::value(const std::string& which) const
+{
+    for (const auto& field : values_)
+        if (matches(which, field.name, field.caption, field.shortName))
+            return field.value;
+    return 0;
+}
+
+bool FamilyWindow::flag(const std::string& which) const
+{
+    for (const auto& f : flags_)
+        if (matches(which, f.name, f.caption, f.shortName))
+            return f.checked;
+    return false;
+}
+
 bool FamilyWindow::acceptChip(const ChipSelection& chip)
 {
     chip_ = chip;
@@ -235,8 +630,60 @@ bool FamilyWindow::acceptChip(const ChipSelection& chip)
     // A list entry naming a row the table does not have must not index past it.
     char text[64];
     std::snprintf(text, sizeof text, "Нет типа %d в таблице!", chip.VariantIndex);
-    fail(text);
+    refuse(text);
     return false;
+}
+
+// --- side documents ------------------------------------------------------------------
+
+std::string FamilyWindow::sideDocumentPath(const SideDocument& document) const
+{
+    const std::string data = host.dataFileName();
+    if (data.empty())
+        return {};
+    const std::string path = sideFilePath(data, document.extension);
+    return sameFile(path, data) ? std::string() : path;
+}
+
+void FamilyWindow::loadSideDocuments()
+{
+    for (const SideDocument& document : sideDocuments_) {
+        const std::string path = sideDocumentPath(document);
+        if (path.empty() || !document.load)
+            continue;
+        // A side file that is not there, or cannot be opened, is skipped.
+        std::ifstream in(path, std::ios::binary);
+        if (!in)
+            continue;
+        const std::string contents((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        document.load(contents);
+    }
+    changed();
+}
+
+void FamilyWindow::saveSideDocuments()
+{
+    for (const SideDocument& document : sideDocuments_) {
+        const std::string path = sideDocumentPath(document);
+        if (path.empty() || !document.save)
+            continue;
+        // A temporary first, so a failed save never leaves half a file behind.
+        const std::string temporary = path + ".tmp";
+        bool written = false;
+        {
+            std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+            const std::string contents = document.save();
+            written = out && out.write(contents.data(), static_cast<std::streamsize>(contents.size())) &&
+                      out.flush();
+        }
+        std::error_code error;
+        if (written)
+            std::filesystem::rename(temporary, path, error);
+        if (!written || error) {
+            std::filesystem::remove(temporary, error);
+            prompt().showMessage("Не удалось записать файл " + path);
+        }
+    }
 }
 
 // --- visible state -------------------------------------------------------------
@@ -285,18 +732,40 @@ void FamilyWindow::progress(int64_t address)
     progressValue_ = address;
     addressText_ = hexText(address, addressDigits_ == 4 ? "%04llx" : "%06llx");
     changed();
+    // The repaint above is where a GUI sees Escape or a close: a stop asked
+    // for there ends the command here, before anything more is sent.
+    if (stopRequested_ && commandDepth_ > 0)
+        throw StopRequested{};
 }
 
-void FamilyWindow::fail(const std::string& text)
+void FamilyWindow::setOutcome(Outcome outcome, int flag)
 {
-    ErrorFlag = 1;
+    outcome_ = outcome;
+    errorCode_ = outcome == Outcome::Failed && flag != 0 ? flag : 1;
+}
+
+void FamilyWindow::fail(const std::string& text, int flag)
+{
+    setOutcome(Outcome::Failed, flag);
+    setMessage(text);
+}
+
+void FamilyWindow::refuse(const std::string& text)
+{
+    setOutcome(Outcome::Refused);
     setMessage(text);
 }
 
 void FamilyWindow::succeed(const std::string& text)
 {
-    ErrorFlag = 0;
+    setOutcome(Outcome::Ok);
     setMessage(text);
+}
+
+void FamilyWindow::requestStop()
+{
+    if (commandDepth_ > 0 || autoRunning_)
+        stopRequested_ = true;
 }
 
 void FamilyWindow::show()
@@ -310,16 +779,17 @@ void FamilyWindow::show()
 void FamilyWindow::suppliesOff()
 {
     const ProgrammerLink::Shadows& s = link.shadows();
-    // Vpp leaves the pins before its level drops, then Vcc, then the clock.
+    // Vpp leaves the pins before its level drops; Vcc returns to its normal
+    // level before its switch opens (as RouteRaisedSupply 0 does); the clock last.
     if (s.vppRouteA != 0x00 || (s.vppRouteB & 0x7F) != 0x00)
         link.RouteVpp(0);
     if ((s.pinLatch[6] & 0x0F) != 0x0F)
         link.SetVppVoltage(0);
+    if ((s.vppRouteB & 0x80) == 0)
+        link.SetVccVoltage(5);
     if (s.vccRouteA != 0xFF || (s.vccGndRoute & 0x07) != 0x07)
         link.RouteVcc(0);
-    // The clock is routed by pulling aux bit 4 (pin 19) or bit 5 (pin 15) low.
-    const uint8_t clock = s.aux & 0x70;
-    if (clock == 0x60 || clock == 0x50)
+    if (clockRouted(s))
         link.RouteClock(0);
 }
 
@@ -332,27 +802,34 @@ void FamilyWindow::runCommand(const std::string& busyText, const std::function<v
         body();
         return;
     }
+    setOutcome(Outcome::Ok);
     if (!link.Connected()) {
         // Offline every read gives 255: a command would report a chip that is not there.
-        setMessage(connectionErrorText());
-        ErrorFlag = 1;
+        refuse(connectionErrorText());
         return;
     }
     if (!busyText.empty())
         setMessage(busyText);
     struct Depth {
-        int& depth;
-        explicit Depth(int& d) : depth(d) { ++depth; }
-        ~Depth() { --depth; }
+        FamilyWindow& window;
+        explicit Depth(FamilyWindow& w) : window(w) { ++window.commandDepth_; }
+        ~Depth()
+        {
+            if (--window.commandDepth_ == 0 && !window.autoRunning_)
+                window.stopRequested_ = false;
+        }
     };
     SuppliesGuard guard(*this);
-    Depth depth(commandDepth_);
+    Depth depth(*this);
     try {
         body();
     } catch (const LinkLost&) {
         // The link has told the user already; the guard sends nothing more.
-        ErrorFlag = 1;
+        setOutcome(Outcome::LinkLost);
         setMessage(connectionErrorText());
+    } catch (const StopRequested&) {
+        setOutcome(Outcome::Stopped);
+        setMessage(kStopped);
     }
 }
 
@@ -360,33 +837,41 @@ void FamilyWindow::Button1Click()
 {
     bool writeTicked = false;
     for (const auto& step : autoSteps_)
-        writeTicked = writeTicked || (step.checked && step.enabled && isWriteStep(step));
+        writeTicked = writeTicked || (step.checked && step.enabled && step.role == Role::Write);
     if (writeTicked && !host.hexViewExists()) {
-        ErrorFlag = 1;
+        setOutcome(Outcome::Refused);
         prompt().showMessage("必须打开文件才能执行写操作！");
         return;
     }
+    setOutcome(Outcome::Ok);
     if (!link.Connected()) {
-        setMessage(connectionErrorText());
-        ErrorFlag = 1;
+        refuse(connectionErrorText());
         return;
     }
-    ErrorFlag = 0;
-    {
-        SuppliesGuard guard(*this);
-        try {
-            for (auto& step : autoSteps_) {
-                if (ErrorFlag != 0)
-                    break;
-                if (step.checked && step.enabled && step.run)
-                    step.run();
-            }
-        } catch (const LinkLost&) {
-            ErrorFlag = 1;
-            setMessage(connectionErrorText());
+    struct Running {
+        FamilyWindow& window;
+        explicit Running(FamilyWindow& w) : window(w) { window.autoRunning_ = true; }
+        ~Running()
+        {
+            window.autoRunning_ = false;
+            window.stopRequested_ = false;
+        }
+    } running(*this);
+    for (auto& step : autoSteps_) {
+        if (!step.checked || !step.enabled || !step.run)
+            continue;
+        // Each step is a command of its own: refusal, guard and stop as when pressed.
+        runCommand("", step.run);
+        if (outcome_ != Outcome::Ok)
+            break;
+        if (stopRequested_) {
+            // Asked for after the step's last progress step: no further step runs.
+            setOutcome(Outcome::Stopped);
+            setMessage(kStopped);
+            break;
         }
     }
-    if (ErrorFlag == 0) {
+    if (outcome_ == Outcome::Ok) {
         setMessage("Авто ОК!");
         host.countSuccess();
     }
@@ -402,7 +887,7 @@ void FamilyWindow::MFGClick()
             link.Flush();
         }
     } catch (const LinkLost&) {
-        ErrorFlag = 1;
+        setOutcome(Outcome::LinkLost);
     }
 }
 
@@ -417,6 +902,7 @@ void FamilyWindow::close()
         return;
     visible_ = false;
     OnClose();
+    saveSideDocuments();
     changed();
 }
 
@@ -426,8 +912,144 @@ void FamilyWindow::OnClose()
         link.InitSocket();
         link.Flush();
     } catch (const LinkLost&) {
-        ErrorFlag = 1;
+        setOutcome(Outcome::LinkLost);
     }
+}
+
+// --- shared loops ------------------------------------------------------------------
+
+namespace {
+
+// The units a loop has queued whose replies it has not taken yet, in order.
+// With N replies a unit, at most the link's reply window of reply bytes is
+// owed; a unit whose command keeps the box busy is taken at once, since the
+// link sends nothing after it until it has answered anyway.
+class UnitPipeline {
+public:
+    UnitPipeline(ProgrammerLink& link, const ReadUnit& unit,
+                 const std::function<bool(uint32_t, uint32_t)>& take)
+        : link_(link), unit_(unit), take_(take),
+          long_(unit.longCommand || (!unit.command.empty() && ProgrammerLink::IsLongCommand(unit.command[0])))
+    {
+        replies_.resize(static_cast<size_t>(std::max(unit.replies, 1)));
+    }
+
+    bool read(uint32_t address)
+    {
+        if (stopped_)
+            return false;
+        link_.QueueCommand(unit_.command.data(), unit_.command.size(), unit_.replies, unit_.longCommand);
+        pending_.push_back(address);
+        const size_t perUnit = static_cast<size_t>(std::max(unit_.replies, 1));
+        const size_t keep = long_ ? 0 : static_cast<size_t>(link_.ReplyWindow()) / perUnit;
+        return settle(keep);
+    }
+
+    bool drain() { return settle(0); }
+    bool stopped() const { return stopped_; }
+
+private:
+    bool settle(size_t keep)
+    {
+        while (!stopped_ && pending_.size() > keep) {
+            const uint32_t address = pending_.front();
+            pending_.pop_front();
+            for (int k = 0; k < unit_.replies; ++k)
+                replies_[static_cast<size_t>(k)] = link_.ReceiveByte();
+            const uint32_t value = unit_.value ? unit_.value(replies_.data()) : replies_[0];
+            if (!take_(address, value)) {
+                stopped_ = true;
+                pending_.clear();
+                link_.DiscardReplies();
+            }
+        }
+        return !stopped_;
+    }
+
+    ProgrammerLink& link_;
+    const ReadUnit& unit_;
+    const std::function<bool(uint32_t, uint32_t)>& take_;
+    const bool long_;
+    std::deque<uint32_t> pending_;
+    std::vector<uint8_t> replies_;
+    bool stopped_ = false;
+};
+
+} // namespace
+
+bool FamilyWindow::scanRange(const ReadRange& range,
+                             const std::function<bool(uint32_t address, uint32_t value)>& take)
+{
+    const ReadRange::Progress& p = range.progress;
+    const int64_t base = p.fromFirst ? range.first : 0;
+    std::function<bool(uint32_t, uint32_t)> shown = [&](uint32_t a, uint32_t value) {
+        // Progress where the plain loop shows it: just before the address is looked at.
+        if (p.every > 0 && (static_cast<int64_t>(a) - base) % p.every == p.phase)
+            progress(static_cast<int64_t>(a) + p.shift);
+        return take(a, value);
+    };
+    UnitPipeline pipeline(link, range.unit, shown);
+    const int64_t step = std::max<int64_t>(range.step, 1);
+    for (int64_t a = range.first; a <= range.last; a += step) {
+        if (range.setAddress && range.addressEvery > 0 && a % range.addressEvery == 0) {
+            // A set-up that reads the box must not have its reply taken for a queued one.
+            if (range.setAddressReads && !pipeline.drain())
+                return false;
+            range.setAddress(static_cast<uint32_t>(a));
+        }
+        if (!pipeline.read(static_cast<uint32_t>(a)))
+            return false;
+        if (range.next)
+            range.next();
+    }
+    if (!pipeline.drain())
+        return false;
+    progress(std::max(range.last, range.first));
+    return true;
+}
+
+bool FamilyWindow::readRange(const ReadRange& range)
+{
+    uint8_t* data = buffer.data();
+    return scanRange(range, [&](uint32_t a, uint32_t value) {
+        const int64_t offset = range.bufferStart + (static_cast<int64_t>(a) - range.first);
+        for (int k = 0; k < range.unitBytes; ++k)
+            if (offset + k >= 0 && offset + k <= DeviceBuffer::kLastAddress)
+                data[offset + k] = static_cast<uint8_t>((value & range.mask) >> (8 * k));
+        return true;
+    });
+}
+
+bool FamilyWindow::verifyRange(const ReadRange& range)
+{
+    const uint8_t* data = buffer.data();
+    return scanRange(range, [&](uint32_t a, uint32_t value) {
+        const int64_t offset = range.bufferStart + (static_cast<int64_t>(a) - range.first);
+        uint32_t expected = 0;
+        for (int k = 0; k < range.unitBytes; ++k)
+            if (offset + k >= 0 && offset + k <= DeviceBuffer::kLastAddress)
+                expected |= static_cast<uint32_t>(data[offset + k]) << (8 * k);
+        if ((value & range.mask) == (expected & range.mask))
+            return true;
+        fail(formatThree(range.failureFormat, a, expected & range.mask, value & range.mask));
+        if (range.progress.atFailure)
+            progress(a);
+        return false;
+    });
+}
+
+bool FamilyWindow::blankRange(const ReadRange& range)
+{
+    return scanRange(range, [&](uint32_t a, uint32_t value) {
+        const bool blank =
+            range.blankWhen ? range.blankWhen(value) : (value & range.mask) == (range.erased & range.mask);
+        if (blank)
+            return true;
+        fail(formatThree(range.failureFormat, a, range.erased & range.mask, value & range.mask));
+        if (range.progress.atFailure)
+            progress(a);
+        return false;
+    });
 }
 
 UserPrompt& FamilyWindow::prompt()
@@ -449,6 +1071,11 @@ bool FamilyWindow::FlushingPrompt::askYesNo(const std::string& text)
 bool FamilyWindow::FlushingPrompt::askYesCancel(const std::string& text)
 {
     return flushed().askYesCancel(text);
+}
+std::optional<std::string> FamilyWindow::FlushingPrompt::askValue(const std::string& text,
+                                                                  const std::string& defaultValue)
+{
+    return flushed().askValue(text, defaultValue);
 }
 void FamilyWindow::FlushingPrompt::showMessage(const std::string& text)
 {

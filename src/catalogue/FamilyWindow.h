@@ -7,7 +7,9 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -32,8 +34,15 @@ public:
     virtual UserPrompt& prompt() = 0;
     // The main window's new-file command: makes sure the hex view exists; the buffer stays.
     virtual void fileNew() = 0;
-    // False while a JEDEC view has replaced the hex view.
+    // The two views of the buffer exclude each other: fileNew closes the PLD
+    // view, openPldView the hex view.
     virtual bool hexViewExists() const = 0;
+    virtual bool pldViewExists() const = 0;
+    // Opens the PLD view (fuse map) with its row geometry and redraws it;
+    // false where the program has no PLD view.
+    virtual bool openPldView(int rowLength, int rowCount) = 0;
+    // The current data file ("" when a side document has nowhere to live).
+    virtual std::string dataFileName() const = 0;
     virtual int64_t endAddress() const = 0;
     virtual void setEndAddress(int64_t address) = 0;
     // The hex view's redraw.
@@ -47,6 +56,34 @@ public:
     virtual void familyChanged(FamilyWindow& family) { (void)family; }
 };
 
+// What a control does, for the frame, the generic window and the CLI to find
+// it by. Names and captions are the user's (scripts say `press blank`); the
+// program's own logic never compares them.
+enum class Role {
+    None,
+    // Commands (buttons and Auto steps).
+    Read,
+    Write,
+    Verify,
+    Blank,
+    Erase,
+    Lock,
+    LockRead,
+    Id,
+    CheckSum,
+    Auto,
+    Exit,
+    Config,     // write the configuration (the Auto step "Конфиг.")
+    ReadConfig, // read the configuration back
+    // Address fields.
+    BufferStart,
+    ChipStart,
+    Length,
+};
+
+// A stable name of a role ("read", "buffer-start"), for listings.
+const char* roleName(Role role);
+
 // A command button of a family window.
 struct ButtonControl {
     std::string name;      // control name, e.g. "ReadButton"
@@ -55,6 +92,7 @@ struct ButtonControl {
     std::string shortName; // stable name for scripts, e.g. "read"
     bool enabled = true;
     std::function<void()> run;
+    Role role = Role::None;
 };
 
 // A radio group of family options ("Скорость, мсек/байт", ...).
@@ -74,6 +112,7 @@ struct AutoStep {
     bool checked = true;
     bool enabled = true; // a disabled step is shown greyed and Auto skips it
     std::function<void()> run;
+    Role role = Role::None;
 };
 
 // A hexadecimal edit field (BufferStart, ChipStart, LastAddress, ...).
@@ -83,6 +122,121 @@ struct AddressField {
     std::string shortName;
     int64_t value = 0;
     std::string text;
+    Role role = Role::None;
+};
+
+// A check box of family options ("WDT", "Sec", "PWRT3").
+struct FlagControl {
+    std::string name;
+    std::string caption;
+    std::string shortName;
+    bool checked = false;
+    bool enabled = true;
+    // Called after the user changed it (a family rebuilds its configuration word).
+    std::function<void()> changed;
+};
+
+// A number the user types: hexadecimal or decimal, inside a range. Input
+// outside the range, or no number at all, is refused and the field keeps its value.
+struct ValueField {
+    enum class Base { Hex, Decimal };
+    std::string name;
+    std::string caption;
+    std::string shortName;
+    Base base = Base::Hex;
+    int64_t minimum = 0;
+    int64_t maximum = 0xFFFF;
+    int digits = 0; // shown with at least this many digits ("%04x" for 4)
+    int64_t value = 0;
+    std::string text;
+    bool enabled = true;
+    std::function<void()> changed;
+};
+
+// Settings a family keeps beside the data file, in a file named after it with
+// its own extension (".CON", ".EMC", ".MDT"): read when the window is
+// created, written when it closes.
+struct SideDocument {
+    std::string extension;
+    // Takes the file's bytes; a file that is not there is not read at all.
+    std::function<void(const std::string& contents)> load;
+    // The bytes to write.
+    std::function<std::string()> save;
+};
+
+// How the last command ended. ErrorFlag, the name every family's Auto and
+// the Parts read, is 0 for Ok and the failure's flag (1, or a family's own
+// code such as 2 for an incomplete erase) otherwise.
+enum class Outcome {
+    Ok,
+    Failed,   // the chip did not pass (not blank, differs, did not program)
+    Refused,  // the command did not start: offline, no row, no hex view, a question answered No
+    Stopped,  // the user stopped it ("Прервано!")
+    LinkLost, // the box stopped answering
+};
+
+// Whether the supplies rest: no Vpp route, Vpp level 0, no Vcc route, the
+// normal Vcc level selected, no clock routed. By the link's shadows, which
+// hold what the box was last sent.
+bool suppliesIdle(const ProgrammerLink& link);
+// What is still on, for a test's failure message ("" when idle).
+std::string suppliesOnText(const ProgrammerLink& link);
+
+// Where a family keeps a side document: the data file name with its extension
+// replaced (the part from the last "." after the last "/", "\\" or ":"), or the
+// extension appended when the name has none.
+std::string sideFilePath(const std::string& dataFile, const std::string& extension);
+
+// --- shared read loops ------------------------------------------------------------
+
+// How a shared loop reads one chip address: the command queued for it and
+// the reply bytes it owes (an I2C byte or a PIC word is several replies).
+struct ReadUnit {
+    std::vector<uint8_t> command{128}; // ReadDataByte
+    int replies = 1;
+    bool longCommand = false; // the box is busy until it answers (also IsLongCommand)
+    // The value of one address from its replies; the first reply when empty.
+    std::function<uint32_t(const uint8_t* replies)> value;
+};
+
+// The walk of a shared loop over the chip addresses first..last.
+struct ReadRange {
+    int64_t first = 0;
+    int64_t last = -1; // nothing to read when last < first
+    int64_t step = 1;  // addresses one unit covers (a 256-byte block command: 256)
+    // Buffer offset of `first` (readRange stores, verifyRange compares there)
+    // and the bytes of one unit's value in the buffer, low byte first.
+    int64_t bufferStart = 0;
+    int unitBytes = 1;
+    // Bits of a value that count (a PIC word: 0x3FFF).
+    uint32_t mask = 0xFFFFFFFF;
+    ReadUnit unit;
+    // Puts the address on the chip, before the unit of every address that is
+    // a multiple of addressEvery. A setAddress that reads the box itself
+    // (a port read-back) says so: the replies owed are taken first.
+    std::function<void(uint32_t address)> setAddress;
+    int64_t addressEvery = 256;
+    bool setAddressReads = false;
+    // After each unit is queued (an address counter the chip steps itself).
+    std::function<void()> next;
+    // Progress before the value of every address a with
+    // (a - (fromFirst ? first : 0)) % every == phase, showing a + shift; at
+    // the end of a loop that ran through, the last address.
+    struct Progress {
+        int64_t every = 256;
+        int64_t phase = 0;
+        int64_t shift = 0;
+        bool fromFirst = false;
+        bool atFailure = false; // also at the first bad address
+    } progress;
+    // verifyRange and blankRange: the message for the first bad address, a
+    // printf format taking the address, the expected and the read value (as
+    // unsigned ints; a format may use fewer).
+    std::string failureFormat;
+    // blankRange: a unit is blank when its value equals `erased`, or when
+    // blankWhen says so.
+    uint32_t erased = 0xFF;
+    std::function<bool(uint32_t value)> blankWhen;
 };
 
 // The common shape of every chip family window. A family declares its
@@ -90,18 +244,44 @@ struct AddressField {
 // driver; one generic window and the CLI render and drive the declaration.
 //
 // Every command runs through runCommand(): offline it only shows the
-// connection-error text; otherwise one guard switches Vpp, Vcc and the clock
-// off on every exit path, including link loss.
+// connection-error text; otherwise one guard switches Vpp, Vcc, the raised
+// Vcc level and the clock off on every exit path, including link loss and a
+// stop request. Auto runs each ticked step through runCommand too.
 //
 // Every Read, Verify, Blank and CheckSum loop of a family, those built later
-// included, queues its reads ahead of their replies (ReadAhead in
-// link/ReadAhead.h, ReadDataBytes, QueueCommand for the firmware's block
-// commands) instead of waiting for each byte: behind a USB-serial adapter a
-// lone reply waits out the adapter's latency timer, so a byte-by-byte loop
-// runs at 16 ms a byte instead of the line's 0.1 ms. The box receives the
-// same bytes in the same order; a loop that stops at its first bad byte has
-// at most the link's reply window of reads of the next addresses in flight,
-// and sends after the stop exactly what the plain loop would.
+// included, queues its reads ahead of their replies (the shared loops
+// readRange, verifyRange, blankRange and scanRange below) instead of waiting
+// for each byte: behind a USB-serial adapter a lone reply waits out the
+// adapter's latency timer, so a byte-by-byte loop runs at 16 ms a byte
+// instead of the line's 0.1 ms. The box receives the same bytes in the same
+// order; a loop that stops at its first bad byte has at most the link's reply
+// window of reads of the next addresses in flight, and sends after the stop
+// exactly what the plain loop would.
+//
+// A family's constructor, in short:
+//
+//   declareStandardControls({{Role::Read, [this] { ReadClick(); }},
+//                            {Role::Blank, [this] { BlankClick(); }},
+//                            {Role::Id, [this] { MFGClick(); }}, {Role::Auto}, {Role::Exit}});
+//   declareAutoSteps({{Role::Blank, true}, {Role::Write, true}, {Role::Verify, false}});
+//   declareStandardFields();
+//   addFlag("CheckBox2", "WDT", "wdt", true);
+//   addValue("Edit1", "ID", "id-word", ValueField::Base::Hex, 0, 0xFFFF, 4, 0xFFFF);
+//   addSideDocument(".CON", load, save);
+//   loadSideDocuments();
+//
+// and a Blank handler:
+//
+//   runCommand("Сравнение...     ", [this] {
+//       link.RouteVcc(34);
+//       ReadRange r;
+//       r.last = mask;
+//       r.setAddress = [this](uint32_t a) { SetAddress(a); };
+//       r.failureFormat = "%06x: Ошибка!  ";
+//       if (blankRange(r))
+//           succeed("Прв.ОК");
+//       link.RouteVcc(0);
+//   });
 class FamilyWindow {
 public:
     FamilyWindow(std::string className, ProgrammerLink& link, FamilyHost& host);
@@ -134,25 +314,68 @@ public:
     int64_t progressValue() const { return progressValue_; }
     int64_t progressMax() const { return progressMax_; }
     bool visible() const { return visible_; }
-    int ErrorFlag = 0;
+
+    // --- outcome ----------------------------------------------------------------
+    // How the last command ended; its text is the message line.
+    Outcome outcome() const { return outcome_; }
+    // 0 after a good command, the failure's flag after any other.
+    int ErrorFlag() const { return outcome_ == Outcome::Ok ? 0 : errorCode_; }
+    // Forgets the last outcome (a caller that starts a command of its own).
+    void resetOutcome() { setOutcome(Outcome::Ok); }
+    // The link was lost outside a command (during a chip selection).
+    void noteLinkLost() { setOutcome(Outcome::LinkLost); }
+
+    // Asks the running command to stop at its next progress step: the
+    // supplies go off, the message line says "Прервано!", ErrorFlag = 1 and
+    // Auto runs no further step. Outside a command it does nothing.
+    void requestStop();
+    bool stopRequested() const { return stopRequested_; }
 
     // --- declaration ----------------------------------------------------------
     std::vector<ButtonControl>& buttons() { return buttons_; }
     std::vector<OptionGroup>& options() { return options_; }
     std::vector<AutoStep>& autoSteps() { return autoSteps_; }
     std::vector<AddressField>& fields() { return fields_; }
+    std::vector<FlagControl>& flags() { return flags_; }
+    std::vector<ValueField>& values() { return values_; }
+    const std::vector<SideDocument>& sideDocuments() const { return sideDocuments_; }
     const std::string& autoGroupCaption() const { return autoGroupCaption_; }
 
-    // Finds a button by control name, handler name, caption or short name.
+    // Finds a control by control name, handler name, caption or short name
+    // (what a user or script calls it).
     ButtonControl* findButton(const std::string& which);
     OptionGroup* findOption(const std::string& which);
     AutoStep* findAutoStep(const std::string& which);
     AddressField* findField(const std::string& which);
+    FlagControl* findFlag(const std::string& which);
+    ValueField* findValue(const std::string& which);
+    // Finds a control by what it does.
+    ButtonControl* findButton(Role role);
+    AutoStep* findAutoStep(Role role);
+    AddressField* findField(Role role);
     // Presses a button (does nothing when it is disabled); false if none matches.
     bool press(const std::string& which);
+    // Presses the button of a role; Auto and Exit are the frame's own when a
+    // family does not declare them. False if the family has no such button.
+    bool press(Role role);
     // Leaving an address field, or Enter in it: parse hexadecimal, write back with "%x".
     void editField(const std::string& which, const std::string& text);
+    // A value field's typed text: false (the field keeps its value and shows it
+    // again) when it is no number of the field's base or outside its range.
+    bool editValue(const std::string& which, const std::string& text);
+    // Ticks or clears a check box; false if there is none of that name.
+    bool setFlag(const std::string& which, bool checked);
     int option(const std::string& which) const;
+
+    // --- side documents -----------------------------------------------------------
+    // The side file of a document for the host's current data file, or ""
+    // when there is none to use: no data file, or the data file itself has
+    // that name (a data file is never taken for, nor overwritten by, settings).
+    std::string sideDocumentPath(const SideDocument& document) const;
+    // Reads every side document that exists (a family calls it at the end of
+    // its constructor) and writes every one (close() does, after OnClose).
+    void loadSideDocuments();
+    void saveSideDocuments();
 
     // --- frame commands -----------------------------------------------------
     void Button1Click();   // Auto
@@ -160,7 +383,8 @@ public:
     void CancelBtnClick(); // Exit: the window stays alive for reuse
     virtual void OnClose();
     void show();
-    // Hides a visible window and runs OnClose (a GUI calls it from its close event).
+    // Hides a visible window, runs OnClose and saves the side documents (a GUI
+    // calls it from its close event).
     void close();
 
     // The text a command shows when the box is not connected.
@@ -175,12 +399,47 @@ protected:
     // Declaration helpers for constructors.
     ButtonControl& addButton(std::string name, std::string handler, std::string caption,
                              std::string shortName, std::function<void()> run);
+    ButtonControl& addButton(Role role, std::string name, std::string handler, std::string caption,
+                             std::string shortName, std::function<void()> run);
     OptionGroup& addOption(std::string name, std::string caption, std::string shortName,
                            std::vector<std::string> items, int selected);
     AutoStep& addAutoStep(std::string name, std::string caption, std::string shortName, bool checked,
                           std::function<void()> run);
+    AutoStep& addAutoStep(Role role, std::string name, std::string caption, std::string shortName,
+                          bool checked, std::function<void()> run);
     AddressField& addField(std::string name, std::string caption, std::string shortName, int64_t value);
+    AddressField& addField(Role role, std::string name, std::string caption, std::string shortName,
+                           int64_t value);
+    FlagControl& addFlag(std::string name, std::string caption, std::string shortName, bool checked);
+    ValueField& addValue(std::string name, std::string caption, std::string shortName, ValueField::Base base,
+                         int64_t minimum, int64_t maximum, int digits, int64_t value);
+    SideDocument& addSideDocument(std::string extension, std::function<void(const std::string&)> load,
+                                  std::function<std::string()> save);
     void setAutoGroupCaption(std::string caption) { autoGroupCaption_ = std::move(caption); }
+
+    // The usual buttons by role: names, handler names, captions and short
+    // names as the family windows carry them ("ReadButton", "ReadClick",
+    // "Считать", "read"; "Blank", "BlankClick", "Проверить", "blank"; ...).
+    // Auto and Exit run the frame's own handlers when run is empty; a caption
+    // given here replaces the usual one.
+    struct StandardControl {
+        Role role;
+        std::function<void()> run = {};
+        std::string caption = {};
+    };
+    void declareStandardControls(std::initializer_list<StandardControl> controls);
+    // The Auto steps in the order Auto runs them, named "AutoBlank", ...;
+    // each runs the button of its role unless run is given.
+    struct StandardStep {
+        Role role;
+        bool checked = true;
+        std::function<void()> run = {};
+        std::string caption = {};
+    };
+    void declareAutoSteps(std::initializer_list<StandardStep> steps);
+    // BufferStart "Старт буф", ChipStart "Старт микр" and LastAddress "Длина".
+    void declareStandardFields(int64_t length = 0x200);
+
     // Round or limit a typed field value (page-write families round BufferStart).
     virtual int64_t adjustField(const AddressField& field, int64_t value)
     {
@@ -189,9 +448,15 @@ protected:
     }
     void setFieldValue(const std::string& which, int64_t value);
     int64_t fieldValue(const std::string& which) const;
+    void setFieldValue(Role role, int64_t value);
+    int64_t fieldValue(Role role) const;
+    void setValue(const std::string& which, int64_t value);
+    int64_t value(const std::string& which) const;
+    bool flag(const std::string& which) const;
 
     // Runs one command: offline refusal (ErrorFlag = 1), busy text, body, and
-    // supplies off on every exit. A lost link ends the body and sets ErrorFlag.
+    // supplies off on every exit. A lost link ends the body and sets ErrorFlag;
+    // so does a stop request, at the body's next progress step.
     void runCommand(const std::string& busyText, const std::function<void()>& body);
 
     void setMessage(const std::string& text);
@@ -199,18 +464,36 @@ protected:
     void setChipNameText(const std::string& text);
     void setIdText(const std::string& text);
     // Progress update: bar 0..max, address field "%06x", repainted at once.
+    // Inside a command it is where a stop request ends the command.
     void setProgressMax(int64_t max);
     void progress(int64_t address);
     // Digits of the address field: 6 ("%06x", memories) or 4 ("%04x", microcontrollers).
     void setAddressDigits(int digits);
     void changed();
-    // Fails the running command: message with address, ErrorFlag = 1.
-    void fail(const std::string& text);
+    // The command's outcome, with its message line.
+    void fail(const std::string& text, int flag = 1);
+    void refuse(const std::string& text);
     void succeed(const std::string& text);
+    void setOutcome(Outcome outcome, int flag = 1);
 
-    // Switches Vpp routes, Vpp level, Vcc route and clock off, sending only what
-    // the shadows say is still on (so a command that already did it sends nothing more).
+    // Switches Vpp routes, Vpp level, Vcc route, the raised Vcc level and the
+    // clock off, sending only what the shadows say is still on (so a command
+    // that already did it sends nothing more).
     void suppliesOff();
+
+    // --- shared loops ---------------------------------------------------------
+    // Walks a range with each unit queued ahead of its reply; take(a, value)
+    // gets each address's value in order and stops the walk by returning
+    // false. True when the walk ran through.
+    bool scanRange(const ReadRange& range, const std::function<bool(uint32_t address, uint32_t value)>& take);
+    // Reads first..last into the buffer from bufferStart.
+    bool readRange(const ReadRange& range);
+    // Compares first..last with the buffer from bufferStart; the first
+    // difference fails the command with failureFormat.
+    bool verifyRange(const ReadRange& range);
+    // Checks that first..last is erased; the first other value fails the
+    // command with failureFormat.
+    bool blankRange(const ReadRange& range);
 
     ProgrammerLink& link;
     FamilyHost& host;
@@ -223,6 +506,8 @@ private:
         explicit FlushingPrompt(FamilyWindow& window) : window_(window) {}
         bool askYesNo(const std::string& text) override;
         bool askYesCancel(const std::string& text) override;
+        std::optional<std::string> askValue(const std::string& text,
+                                            const std::string& defaultValue) override;
         void showMessage(const std::string& text) override;
         void showBox(const std::string& text) override;
 
@@ -232,8 +517,13 @@ private:
     };
     FlushingPrompt flushingPrompt_{*this};
     class SuppliesGuard;
+    struct StopRequested {};
     std::string className_;
     int commandDepth_ = 0;
+    bool autoRunning_ = false;
+    bool stopRequested_ = false;
+    Outcome outcome_ = Outcome::Ok;
+    int errorCode_ = 1;
     int addressDigits_ = 6;
     std::string message_, caption_, chipNameText_, idText_, addressText_;
     int64_t progressValue_ = 0, progressMax_ = 0;
@@ -243,6 +533,9 @@ private:
     std::vector<OptionGroup> options_;
     std::vector<AutoStep> autoSteps_;
     std::vector<AddressField> fields_;
+    std::vector<FlagControl> flags_;
+    std::vector<ValueField> values_;
+    std::vector<SideDocument> sideDocuments_;
 };
 
 } // namespace pontvex

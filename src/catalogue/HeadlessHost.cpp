@@ -29,6 +29,21 @@ bool ScriptedPrompt::askYesCancel(const std::string& text)
     return yes;
 }
 
+std::optional<std::string> ScriptedPrompt::askValue(const std::string& text, const std::string& defaultValue)
+{
+    valueQuestions.push_back(text);
+    std::optional<std::string> value;
+    if (!values.empty()) {
+        value = values.front();
+        values.pop_front();
+    } else if (defaultAnswer) {
+        value = defaultValue;
+    }
+    if (echo)
+        echo("question", text + (value ? " -> " + *value : std::string(" -> Cancel")));
+    return value;
+}
+
 void ScriptedPrompt::showMessage(const std::string& text)
 {
     messages.push_back(text);
@@ -51,6 +66,17 @@ void HeadlessHost::fileNew()
         hexView = true;
         endAddress_ = 0xFFFF;
     }
+    pldView = false;
+}
+
+bool HeadlessHost::openPldView(int rowLength, int rowCount)
+{
+    hexView = false;
+    pldView = true;
+    pldRowLength = rowLength;
+    pldRowCount = rowCount;
+    ++pldMapsShown;
+    return true;
 }
 
 void HeadlessHost::familyChanged(FamilyWindow& family)

@@ -281,7 +281,7 @@ void TypeSelection::DispatchAlgorithm()
             window.SelectChip(chip);
         } catch (const LinkLost&) {
             // The link has told the user; the window stays as far as it got.
-            window.ErrorFlag = 1;
+            window.noteLinkLost();
         }
         return;
     }

@@ -509,7 +509,7 @@ private:
         }
         if (button && !button->enabled)
             throw CliError(kExitFailed, "'" + button->caption + "' is disabled for " + chip_.ChipName);
-        window_->ErrorFlag = 0;
+        window_->resetOutcome();
         status_.begin(window_->progressValue(), window_->addressText(), window_->message());
         host_.reporting = true;
         try {
@@ -576,7 +576,7 @@ private:
                 std::cerr << "pontvex-cli: offline: no box to run '" << o_.command << "' on\n";
             return kExitNoBox;
         }
-        return window_->ErrorFlag != 0 ? kExitFailed : kExitOk;
+        return window_->ErrorFlag() != 0 ? kExitFailed : kExitOk;
     }
 
     int controls()

@@ -57,7 +57,7 @@ TEST_F(FrameTest, AutoRunsTickedStepsInOrderAndCountsOnlyWhenAllPassed)
     family->Button1Click();
     EXPECT_EQ(family->ran, (std::vector<std::string>{"blank", "write", "verify"}));
     EXPECT_EQ(family->message(), "Авто ОК!");
-    EXPECT_EQ(family->ErrorFlag, 0);
+    EXPECT_EQ(family->ErrorFlag(), 0);
     EXPECT_EQ(host.successCount, 1);
 
     family->ran.clear();
@@ -73,7 +73,7 @@ TEST_F(FrameTest, AutoStopsAtTheFirstFailedStep)
     family->Button1Click();
     EXPECT_EQ(family->ran, (std::vector<std::string>{"blank"}));
     EXPECT_EQ(family->message(), "000000: Ошибка!  ");
-    EXPECT_EQ(family->ErrorFlag, 1);
+    EXPECT_EQ(family->ErrorFlag(), 1);
     EXPECT_EQ(host.successCount, 0);
 
     log->answerAlways(0xFF);
@@ -103,7 +103,7 @@ TEST_F(FrameTest, AutoRefusesToWriteWithoutAHexView)
     EXPECT_TRUE(family->ran.empty());
     ASSERT_EQ(host.script().messages.size(), 1u);
     EXPECT_EQ(host.script().messages[0], "必须打开文件才能执行写操作！");
-    EXPECT_EQ(family->ErrorFlag, 1);
+    EXPECT_EQ(family->ErrorFlag(), 1);
     EXPECT_EQ(host.successCount, 0);
 
     family->findAutoStep("write")->checked = false; // without Write the view is not needed
@@ -116,7 +116,7 @@ TEST_F(FrameTest, FailedStepLeavesEverySupplyOff)
 {
     family->failWrite = true;
     family->WriteClick();
-    EXPECT_EQ(family->ErrorFlag, 1);
+    EXPECT_EQ(family->ErrorFlag(), 1);
     const auto& s = link.shadows();
     EXPECT_EQ(s.vppRouteA, 0x00);
     EXPECT_EQ(s.vppRouteB & 0x7F, 0x00);
@@ -138,7 +138,7 @@ TEST_F(FrameTest, CommandThatSwitchedOffItselfGetsNothingMore)
 {
     family->BlankClick();
     EXPECT_EQ(family->message(), "Прв.ОК");
-    EXPECT_EQ(family->ErrorFlag, 0);
+    EXPECT_EQ(family->ErrorFlag(), 0);
     EXPECT_EQ(log->written, bytesOf([](ProgrammerLink& l) {
                   l.RouteVcc(34);
                   for (int i = 0; i < 16; ++i)
@@ -177,14 +177,14 @@ TEST_F(FrameTest, LinkLostEndsTheCommandAndLaterCommandsRefuse)
     log->acceptLimit = log->written.size() + 4; // the box goes away during the command
     family->WriteClick();
     EXPECT_FALSE(link.Connected());
-    EXPECT_EQ(family->ErrorFlag, 1);
+    EXPECT_EQ(family->ErrorFlag(), 1);
     EXPECT_EQ(family->message(), "Ошб.соед!");
 
     family->ran.clear();
-    family->ErrorFlag = 0;
+    family->resetOutcome();
     family->BlankClick();
     EXPECT_TRUE(family->ran.empty());
-    EXPECT_EQ(family->ErrorFlag, 1);
+    EXPECT_EQ(family->ErrorFlag(), 1);
 }
 
 TEST(FrameOffline, CommandsAndAutoRefuseWithoutTheBox)
@@ -197,7 +197,7 @@ TEST(FrameOffline, CommandsAndAutoRefuseWithoutTheBox)
     family.press("blank");
     EXPECT_TRUE(family.ran.empty());
     EXPECT_EQ(family.message(), "Ошб.соед!");
-    EXPECT_EQ(family.ErrorFlag, 1);
+    EXPECT_EQ(family.ErrorFlag(), 1);
 
     for (auto& step : family.autoSteps())
         step.checked = false;
@@ -277,7 +277,7 @@ TEST_F(FrameTest, VariantOutsideTheTableIsRefused)
     chip.VariantIndex = 3;
     EXPECT_FALSE(family->acceptChip(chip));
     EXPECT_EQ(family->message(), "Нет типа 3 в таблице!");
-    EXPECT_EQ(family->ErrorFlag, 1);
+    EXPECT_EQ(family->ErrorFlag(), 1);
     chip.VariantIndex = 0; // the placeholder row
     EXPECT_FALSE(family->acceptChip(chip));
     chip.VariantIndex = 2;
@@ -297,7 +297,7 @@ TEST(FrameOnTheBox, FailedWriteLeavesTheSocketUnpowered)
 
     family.failWrite = true;
     family.WriteClick();
-    EXPECT_EQ(family.ErrorFlag, 1);
+    EXPECT_EQ(family.ErrorFlag(), 1);
     EXPECT_TRUE(box->vppRoutedPins().empty());
     EXPECT_EQ(box->vppCode(), 0);
     EXPECT_EQ(box->vccPin(), 0);

@@ -25,21 +25,22 @@ public:
     TTestFamily(ProgrammerLink& link, FamilyHost& host) : FamilyWindow("TTestFamily", link, host)
     {
         ++instances;
-        addButton("ReadButton", "ReadClick", "Считать", "read", [this] { ReadClick(); });
-        addButton("Blank", "BlankClick", "Проверить", "blank", [this] { BlankClick(); });
-        addButton("Write", "WriteClick", "Записать", "write", [this] { WriteClick(); });
-        addButton("Verify", "VerifyClick", "Сравнить", "verify", [this] { VerifyClick(); });
-        addButton("Erase", "EraseClick", "Стереть", "erase", [this] { EraseClick(); }).enabled = false;
-        addButton("MFG", "MFGClick", "Код ИД", "id", [this] { MFGClick(); });
+        addButton(Role::Read, "ReadButton", "ReadClick", "Считать", "read", [this] { ReadClick(); });
+        addButton(Role::Blank, "Blank", "BlankClick", "Проверить", "blank", [this] { BlankClick(); });
+        addButton(Role::Write, "Write", "WriteClick", "Записать", "write", [this] { WriteClick(); });
+        addButton(Role::Verify, "Verify", "VerifyClick", "Сравнить", "verify", [this] { VerifyClick(); });
+        addButton(Role::Erase, "Erase", "EraseClick", "Стереть", "erase", [this] { EraseClick(); }).enabled =
+            false;
+        addButton(Role::Id, "MFG", "MFGClick", "Код ИД", "id", [this] { MFGClick(); });
         addOption("RadioGroup1", "Скорость, мсек/байт", "speed",
                   {"1 мсек/байт", "2 мсек/байт", "3 мсек/байт", "4 мсек/байт", "5 мсек/байт"}, 0);
         addOption("RadioGroup2", "Алгоритм проверки", "check", {"Каждый байт", "Все сразу"}, 0);
-        addAutoStep("CheckBox1", "Проверить", "blank", true, [this] { BlankClick(); });
-        addAutoStep("CheckBox2", "Записать", "write", true, [this] { WriteClick(); });
-        addAutoStep("CheckBox3", "Сравнить", "verify", false, [this] { VerifyClick(); });
-        addField("BufferStart", "Старт буф", "bufferStart", 0);
-        addField("ChipStart", "Старт микр", "chipStart", 0);
-        addField("LastAddress", "Длина", "length", 0x200);
+        addAutoStep(Role::Blank, "CheckBox1", "Проверить", "blank", true, [this] { BlankClick(); });
+        addAutoStep(Role::Write, "CheckBox2", "Записать", "write", true, [this] { WriteClick(); });
+        addAutoStep(Role::Verify, "CheckBox3", "Сравнить", "verify", false, [this] { VerifyClick(); });
+        addField(Role::BufferStart, "BufferStart", "Старт буф", "bufferStart", 0);
+        addField(Role::ChipStart, "ChipStart", "Старт микр", "chipStart", 0);
+        addField(Role::Length, "LastAddress", "Длина", "length", 0x200);
     }
     ~TTestFamily() override { --instances; }
 

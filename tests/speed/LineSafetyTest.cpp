@@ -70,7 +70,7 @@ TEST(AdapterModel, PipelinedChipCommandsNeverOverrunTheBox)
         for (const char* command : {"blank", "read", "verify", "checksum"}) {
             SCOPED_TRACE(command);
             EXPECT_TRUE(eprom.press(command));
-            EXPECT_EQ(eprom.ErrorFlag, 0) << eprom.message();
+            EXPECT_EQ(eprom.ErrorFlag(), 0) << eprom.message();
         }
         EXPECT_EQ(simulator->line().lost(), 0u);
         EXPECT_LE(simulator->line().peakBacklog(), o.inputBuffer);

@@ -133,7 +133,7 @@ Outcome run(const Part& part, int window, const Bytes& chipImage, const Bytes& b
         o.registers.push_back(static_cast<uint8_t>(box->pinMode(pin)));
     o.chip = box->chip()->image();
     o.message = family->message();
-    o.errorFlag = family->ErrorFlag;
+    o.errorFlag = family->ErrorFlag();
     o.boxErrors = box->errorReport();
     o.lost = simulator->line().lost();
     return o;

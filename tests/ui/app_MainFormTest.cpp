@@ -529,7 +529,7 @@ TEST_F(AppWindow, ReadOnTheSimulatedBoxRedrawsTheHexView)
     ASSERT_NE(widget, nullptr);
     ASSERT_NE(widget->button(u("Считать")), nullptr);
     QTest::mouseClick(widget->button(u("Считать")), Qt::LeftButton);
-    EXPECT_EQ(family->ErrorFlag, 0) << family->message();
+    EXPECT_EQ(family->ErrorFlag(), 0) << family->message();
     ASSERT_NE(main->fileWin(), nullptr);
     TFileWin& view = *main->fileWin();
     EXPECT_EQ(view.page().EndAddress, static_cast<int64_t>(image.size()) - 1);

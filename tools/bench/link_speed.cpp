@@ -97,8 +97,8 @@ bool run(const Part& part, double latencyMs, int window)
         r.waits = after.hostWaits - before.hostWaits;
         r.units = after.hostTime - before.hostTime;
         r.busy = box->stats().busy - busyBefore;
-        printRow(part.chip, latencyMs, command, r, eprom.ErrorFlag ? "FAILED: " + eprom.message() : "");
-        clean = clean && eprom.ErrorFlag == 0;
+        printRow(part.chip, latencyMs, command, r, eprom.ErrorFlag() ? "FAILED: " + eprom.message() : "");
+        clean = clean && eprom.ErrorFlag() == 0;
     }
     const std::string problems = box->errorReport();
     if (!problems.empty()) {

@@ -94,5 +94,5 @@ int main(int argc, char** argv)
                 chip.c_str(), link.ReplyWindow(), static_cast<unsigned long long>(bytes), wall.count(), limit,
                 wall.count() / limit, eprom.message().c_str());
     link.Disconnect();
-    return eprom.ErrorFlag == 0 ? 0 : 1;
+    return eprom.ErrorFlag() == 0 ? 0 : 1;
 }

@@ -129,6 +129,10 @@ public:
     UserPrompt& prompt() override { return prompt_; }
     void fileNew() override { FileNew(); }
     bool hexViewExists() const override { return fileWin_ != nullptr; }
+    bool pldViewExists() const override { return jedecViewExists(); }
+    // There is no PLD view to open yet.
+    bool openPldView(int, int) override { return false; }
+    std::string dataFileName() const override { return FileName(); }
     int64_t endAddress() const override;
     void setEndAddress(int64_t address) override;
     void showPage() override;

@@ -28,7 +28,7 @@ Mcu2051Window::Mcu2051Window(std::string className, ProgrammerLink& link, Family
     };
     verifyBusyText_ = kVerifying2051;
     declareControls(withErase);
-    if (ButtonControl* id = findButton("id"))
+    if (ButtonControl* id = findButton(Role::Id))
         id->caption = kIdCaption2051;
     addOption("RadioGroup1", kLockGroup, "lock", {kLockBit1, kLockBit12}, 1);
     addOption("RadioGroup2", kSpeedGroup, "speed", {kSpeed2, kSpeed4, kSpeed6}, 1);
@@ -52,7 +52,7 @@ void Mcu2051Window::SelectChip(const ChipSelection& chip)
         show();
         link.Flush();
     } catch (const LinkLost&) {
-        ErrorFlag = 1;
+        noteLinkLost();
         setMessage(kNoLink);
         return;
     }
@@ -88,7 +88,7 @@ void Mcu2051Window::blankBody()
     PowerUp();
     enterMode("read");
     link.SetBusMode(9);
-    ErrorFlag = 0;
+    setOutcome(Outcome::Ok);
     const bool blank = checkErased();
     if (blank)
         succeed(kOk2);
@@ -125,7 +125,7 @@ void Mcu2051Window::writeBody()
     enterMode("program");
     if (vppThroughPass_)
         link.RouteVpp(pins_.vppPin);
-    ErrorFlag = 0;
+    setOutcome(Outcome::Ok);
     walk(64, 63, [&](uint32_t a) {
         if (buffer[a] != 0xFF)
             ProgramByte(buffer[a]);

@@ -113,7 +113,7 @@ bool Mcu51Base::ProbeChip()
     const bool present = link.OscillatorPresenceTest(pins_.clockOut, pins_.clockIn);
     // A refused probe stops Auto too; nothing was done to the chip.
     if (!present)
-        ErrorFlag = 1;
+        setOutcome(Outcome::Refused);
     return present;
 }
 
@@ -133,7 +133,7 @@ bool Mcu51Base::needHexView()
 {
     if (host.hexViewExists())
         return true;
-    ErrorFlag = 1;
+    setOutcome(Outcome::Refused);
     prompt().showMessage(kNeedFile);
     return false;
 }
@@ -185,28 +185,34 @@ void Mcu51Base::command(void (Mcu51Base::*body)())
 
 void Mcu51Base::declareControls(bool withErase)
 {
-    addButton("Read1", "ReadRom", kReadCaption, "read", [this] { command(&Mcu51Base::readBody); });
-    addButton("Write", "WriteClick", kWriteCaption, "write", [this] { command(&Mcu51Base::writeBody); });
-    addButton("Blank", "BlankClick", kBlankCaption, "blank", [this] { command(&Mcu51Base::blankBody); });
+    auto run = [this](void (Mcu51Base::*body)()) { return [this, body] { command(body); }; };
+    declareStandardControls({{Role::Read, run(&Mcu51Base::readBody)},
+                             {Role::Write, run(&Mcu51Base::writeBody)},
+                             {Role::Blank, run(&Mcu51Base::blankBody)}});
     if (withErase)
-        addButton("Erase", "EraseClick", kEraseCaption, "erase", [this] {
-            command(&Mcu51Base::eraseBody);
-        }).enabled = false;
-    addButton("Verify", "VerifyClick", kVerifyCaption, "verify", [this] { command(&Mcu51Base::verifyBody); });
-    addButton("Secrity", "SecrityClick", kLockCaption, "lock", [this] { command(&Mcu51Base::lockBody); });
-    addButton("ID", "IDClick", kIdCaption, "id", [this] { command(&Mcu51Base::idBody); });
-    if (withErase)
-        addAutoStep("CheckBox1", kEraseCaption, "erase", true, [this] {
-            // One-time parts have nothing to erase; the step is skipped, not failed.
-            const Mcu51Row* r = row();
-            if (r && r->otp != 0)
-                return;
-            command(&Mcu51Base::eraseBody);
-        });
-    addAutoStep("CheckBox2", kBlankCaption, "blank", true, [this] { command(&Mcu51Base::blankBody); });
-    addAutoStep("CheckBox3", kWriteCaption, "write", true, [this] { command(&Mcu51Base::writeBody); });
-    addAutoStep("CheckBox4", kVerifyCaption, "verify", true, [this] { command(&Mcu51Base::verifyBody); });
-    addAutoStep("CheckBox5", kLockCaption, "lock", true, [this] { command(&Mcu51Base::lockBody); });
+        declareStandardControls({{Role::Erase, run(&Mcu51Base::eraseBody)}});
+    declareStandardControls({{Role::Verify, run(&Mcu51Base::verifyBody)},
+                             {Role::Lock, run(&Mcu51Base::lockBody)},
+                             {Role::Id, run(&Mcu51Base::idBody)}});
+    // The 8051 windows carry their read and ID buttons as Read1 (ReadRom) and ID (IDClick).
+    ButtonControl* read = findButton(Role::Read);
+    read->name = "Read1";
+    read->handler = "ReadRom";
+    ButtonControl* id = findButton(Role::Id);
+    id->name = "ID";
+    id->handler = "IDClick";
+    if (withErase) {
+        // Enabled when a chip that can be erased is chosen.
+        findButton(Role::Erase)->enabled = false;
+        declareAutoSteps({{Role::Erase, true, [this] {
+                               // One-time parts have nothing to erase; the step is skipped, not failed.
+                               const Mcu51Row* r = row();
+                               if (r && r->otp != 0)
+                                   return;
+                               command(&Mcu51Base::eraseBody);
+                           }}});
+    }
+    declareAutoSteps({{Role::Blank}, {Role::Write}, {Role::Verify}, {Role::Lock}});
 }
 
 void Mcu51Base::addLockGroup()

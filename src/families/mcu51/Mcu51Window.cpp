@@ -55,16 +55,16 @@ void Mcu51Window::SelectChip(const ChipSelection& chip)
         setProgressMax(r->lastAddress);
         host.setEndAddress(r->lastAddress);
         host.showPage();
-        if (ButtonControl* erase = findButton("erase"))
+        if (ButtonControl* erase = findButton(Role::Erase))
             erase->enabled = r->otp == 0;
-        if (AutoStep* erase = findAutoStep("erase"))
+        if (AutoStep* erase = findAutoStep(Role::Erase))
             erase->enabled = r->otp == 0;
         changed();
         // The programming level is set where Vpp is routed (vppOn): between
         // commands the socket stays idle, Vpp level 0 included.
         link.Flush();
     } catch (const LinkLost&) {
-        ErrorFlag = 1;
+        noteLinkLost();
         setMessage(kNoLink);
     }
 }
@@ -165,14 +165,14 @@ bool Mcu51Window::CheckSignature()
     if (allFF) {
         if (prompt().askYesNo(kAskIdMismatch))
             return true;
-        ErrorFlag = 1;
+        setOutcome(Outcome::Refused);
         return false;
     }
     if (same)
         return true;
     if (prompt().askYesNo(kAskNoChip))
         return true;
-    ErrorFlag = 1;
+    setOutcome(Outcome::Refused);
     return false;
 }
 
@@ -201,7 +201,7 @@ void Mcu51Window::blankBody()
     identify();
     const auto& sig = ChipSignature();
     if (sig[0] == 0xFF && sig[1] == 0xFF && !prompt().askYesNo(kAskIdFactory)) {
-        ErrorFlag = 1;
+        setOutcome(Outcome::Refused);
         return;
     }
     setMessage(kBlanking);

@@ -14,8 +14,7 @@ TAt89c5xwd::TAt89c5xwd(ProgrammerLink& link, FamilyHost& host) : Mcu51Window("TA
     using enum Lv;
     modes_ = withModes(standardModes(), {{"lock-byte", 7, {{27, H}, {28, H}, {13, H}, {16, H}, {17, L}}}});
     declareControls(true);
-    addButton("Button2", "Button2Click", kLockReadCaption, "lockread",
-              [this] { runCommand("", [this] { Button2Click(); }); });
+    declareStandardControls({{Role::LockRead, [this] { runCommand("", [this] { Button2Click(); }); }}});
     addLockGroup();
     addOption("RadioGroup2", kSpeedGroupWd, "speed", {kStandard, kSlower}, 0);
     FillVariantTable();

@@ -57,7 +57,7 @@ bool TAt89s5x1::ProbeChip()
     // the status is read.
     L(40);
     if (link.CheckSocketStatus() == 0) {
-        ErrorFlag = 1;
+        setOutcome(Outcome::Refused);
         prompt().showMessage(kOldHardware);
         close();
         return false;

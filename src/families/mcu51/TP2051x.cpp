@@ -16,7 +16,7 @@ constexpr int kClockPin = 15;
 TP2051x::TP2051x(ProgrammerLink& link, FamilyHost& host) : Mcu2051Window("TP2051x", link, host, true)
 {
     setCaption("P205x");
-    findButton("erase")->enabled = true;
+    findButton(Role::Erase)->enabled = true;
     using enum Lv;
     modes_ =
         withModes(modes_, {
@@ -103,11 +103,11 @@ void TP2051x::eraseBody()
     PowerUp();
     enterMode("erase-check");
     link.SetBusMode(9);
-    ErrorFlag = 0;
+    setOutcome(Outcome::Ok);
     setMessage(kEraseOk2051);
     for (int i = 0; i < 129; ++i)
         if (ReadBus() != 0xFF) {
-            ErrorFlag = 2;
+            setOutcome(Outcome::Failed, 2);
             setMessage(kEraseIncomplete);
             break;
         }

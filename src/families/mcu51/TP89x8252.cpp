@@ -1,10 +1,6 @@
 #include "families/mcu51/TP89x8252.h"
 
-#include "families/mcu51/Mcu51Texts.h"
-
 namespace pontvex {
-
-using namespace mcu51text;
 
 TP89x8252::TP89x8252(ProgrammerLink& link, FamilyHost& host) : Mcu51Window("TP89x8252", link, host)
 {

@@ -82,7 +82,7 @@ bool TP97c205x::CheckSignature()
     const char* question = sig[0] == 0xFF && sig[1] == 0xFF ? kAskNoChipLong : kAskNoChip;
     if (prompt().askYesNo(question))
         return true;
-    ErrorFlag = 1;
+    setOutcome(Outcome::Refused);
     return false;
 }
 

@@ -25,7 +25,7 @@ TSST89c5x::TSST89c5x(ProgrammerLink& link, FamilyHost& host) : Mcu51Window("TSST
     endOfWriteText_ = kDone17;
     declareControls(true);
     // ReadIDClick is this window's name for the ID button.
-    if (ButtonControl* id = findButton("id"))
+    if (ButtonControl* id = findButton(Role::Id))
         id->handler = "ReadIDClick";
     addSpeedGroup();
     // Each security bit, when its box is ticked, by its mode tuple and one

@@ -1,7 +1,5 @@
 #include "families/memory/EpromWindow.h"
 
-#include "link/ReadAhead.h"
-
 #include <algorithm>
 #include <cstdarg>
 #include <cstdio>
@@ -60,26 +58,20 @@ EpromWindow::EpromWindow(std::string className, ProgrammerLink& link, FamilyHost
 
 void EpromWindow::declareControls(bool withErase)
 {
-    addButton("ReadButton", "ReadClick", "Считать", "read", [this] { ReadClick(); });
-    addButton("Write", "WriteClick", "Записать", "write", [this] { WriteClick(); });
-    addButton("Verify", "VerifyClick", "Сравнить", "verify", [this] { VerifyClick(); });
-    addButton("Blank", "BlankClick", "Проверить", "blank", [this] { BlankClick(); });
+    declareStandardControls({{Role::Read, [this] { ReadClick(); }},
+                             {Role::Write, [this] { WriteClick(); }},
+                             {Role::Verify, [this] { VerifyClick(); }},
+                             {Role::Blank, [this] { BlankClick(); }}});
     if (withErase)
-        addButton("Erase", "EraseClick", "Стереть", "erase", [this] { EraseClick(); });
-    addButton("CheckSum", "CheckSumClick", "КСумма", "checksum", [this] { CheckSumClick(); });
-    addButton("MFG", "MFGClick", "Код ИД", "id", [this] { readId(); });
-    addButton("Button1", "Button1Click", "Авто", "auto", [this] { Button1Click(); });
-    addButton("CancelBtn", "CancelBtnClick", "Выход", "exit", [this] { CancelBtnClick(); });
-
+        declareStandardControls({{Role::Erase, [this] { EraseClick(); }}});
+    declareStandardControls({{Role::CheckSum, [this] { CheckSumClick(); }},
+                             {Role::Id, [this] { readId(); }},
+                             {Role::Auto},
+                             {Role::Exit}});
     if (withErase)
-        addAutoStep("AutoErase", "Стереть", "erase", true, [this] { EraseClick(); });
-    addAutoStep("AutoBlank", "Проверить", "blank", true, [this] { BlankClick(); });
-    addAutoStep("AutoWrite", "Записать", "write", true, [this] { WriteClick(); });
-    addAutoStep("AutoVerify", "Сравнить", "verify", false, [this] { VerifyClick(); });
-
-    addField("BufferStart", "Старт буф", "buffer-start", 0);
-    addField("ChipStart", "Старт микр", "chip-start", 0);
-    addField("LastAddress", "Длина", "length", 0x200);
+        declareAutoSteps({{Role::Erase, true}});
+    declareAutoSteps({{Role::Blank, true}, {Role::Write, true}, {Role::Verify, false}});
+    declareStandardFields();
 }
 
 void EpromWindow::OnClose()
@@ -91,7 +83,7 @@ void EpromWindow::OnClose()
         link.WriteAllLatches(0);
         link.Flush();
     } catch (const LinkLost&) {
-        ErrorFlag = 1;
+        noteLinkLost();
     }
 }
 
@@ -105,7 +97,7 @@ void EpromWindow::readId()
             link.Flush();
         }
     } catch (const LinkLost&) {
-        ErrorFlag = 1;
+        noteLinkLost();
     }
 }
 
@@ -134,7 +126,7 @@ void EpromWindow::SelectChip(const ChipSelection& chip)
         setUpChip(chip);
     } catch (const LinkLost&) {
         // The link has told the user; the window stays for the buffer's sake.
-        ErrorFlag = 1;
+        noteLinkLost();
         setMessage(connectionErrorText());
     }
 }
@@ -161,9 +153,9 @@ void EpromWindow::setUpChip(const ChipSelection& chip)
     link.RouteGnd(kGroundPin);
     link.InitSocket();
     setProgressMax(r.AddressMask);
-    setFieldValue("BufferStart", BufferStart());
-    setFieldValue("ChipStart", ChipStart());
-    setFieldValue("LastAddress", r.AddressMask);
+    setFieldValue(Role::BufferStart, BufferStart());
+    setFieldValue(Role::ChipStart, ChipStart());
+    setFieldValue(Role::Length, r.AddressMask);
     link.Flush();
 }
 
@@ -171,7 +163,7 @@ bool EpromWindow::rowChosen()
 {
     if (rowIndex_ != 0)
         return true;
-    fail(format(eprom_text::kNoRow, chip_.VariantIndex));
+    refuse(format(eprom_text::kNoRow, chip_.VariantIndex));
     return false;
 }
 
@@ -201,7 +193,7 @@ int64_t EpromWindow::rangeLength()
     const int64_t length = std::min(LastAddress() + 1, mask - chipStart + 1);
     if (bufferStart + length - 1 > DeviceBuffer::kLastAddress) {
         // Refuse the whole range rather than program a part of it.
-        fail(format(eprom_text::kOutsideBuffer, static_cast<unsigned>(DeviceBuffer::kSize)));
+        refuse(format(eprom_text::kOutsideBuffer, static_cast<unsigned>(DeviceBuffer::kSize)));
         return -1;
     }
     return length;
@@ -222,23 +214,12 @@ void EpromWindow::ReadClick()
         link.LinkDelay(1000);
         link.SetBusMode(ReadBusMode);
         SetEpromAddress(0);
-        const uint32_t last =
-            static_cast<uint32_t>(std::clamp<int64_t>(LastAddress(), 0, static_cast<int64_t>(r.AddressMask)));
-        uint8_t* data = buffer.data();
-        ReadAhead ahead(link, [data](uint32_t a, uint8_t value) {
-            data[a] = value;
-            return true;
-        });
-        for (uint32_t a = 0; a <= last;) {
-            SetEpromAddress(a);
-            progress(a + 255);
-            const uint32_t n = std::min<uint32_t>(256, last - a + 1);
-            for (uint32_t k = 0; k < n; ++k)
-                ahead.read({128}, a + k);
-            a += n;
-        }
-        ahead.drain();
-        progress(last);
+        ReadRange range;
+        range.last = std::clamp<int64_t>(LastAddress(), 0, static_cast<int64_t>(r.AddressMask));
+        range.setAddress = [this](uint32_t a) { SetEpromAddress(a); };
+        // Each block shows its last address as it starts.
+        range.progress.shift = 255;
+        readRange(range);
         link.WriteAllLatches(255);
         link.RouteVcc(0);
         host.showPage();
@@ -250,7 +231,7 @@ void EpromWindow::ReadClick()
 void EpromWindow::WriteClick()
 {
     runCommand(eprom_text::kWrite, [this] { runWrite(); });
-    if (ErrorFlag == 0 && activePlan_.checkSumAfter)
+    if (ErrorFlag() == 0 && activePlan_.checkSumAfter)
         CheckSumClick();
 }
 
@@ -328,32 +309,19 @@ void EpromWindow::VerifyClick()
         const uint32_t chipStart = static_cast<uint32_t>(ChipStart());
         const uint32_t bufferStart = static_cast<uint32_t>(BufferStart());
         SetEpromAddress(chipStart);
-        uint32_t badAddress = 0;
-        uint8_t badExpected = 0, badGot = 0;
-        ReadAhead ahead(link, [&](uint32_t i, uint8_t got) {
-            if ((i & 0x1FF) == 0)
-                progress(chipStart + i);
-            const uint8_t expected = buffer[bufferStart + i];
-            if (got == expected)
-                return true;
-            badAddress = chipStart + i;
-            badExpected = expected;
-            badGot = got;
-            return false;
-        });
-        for (uint32_t i = 0; i < length && !ahead.stopped(); ++i) {
-            const uint32_t a = chipStart + i;
-            if ((a & 0xFF) == 0)
-                SetEpromAddress(a);
-            ahead.read({128}, i);
-        }
-        if (!ahead.drain()) {
+        ReadRange range;
+        range.first = chipStart;
+        range.last = static_cast<int64_t>(chipStart) + length - 1;
+        range.bufferStart = bufferStart;
+        range.setAddress = [this](uint32_t a) { SetEpromAddress(a); };
+        range.progress.every = 512;
+        range.progress.fromFirst = true;
+        range.failureFormat = eprom_text::kMismatch;
+        if (!verifyRange(range)) {
             link.RouteVcc(0);
-            fail(format(eprom_text::kMismatch, badAddress, badExpected, badGot));
             return;
         }
         succeed(eprom_text::kVerifyOk);
-        progress(length > 0 ? chipStart + length - 1 : chipStart);
         link.WriteAllLatches(255);
         link.RouteVcc(0);
     });
@@ -371,21 +339,22 @@ void EpromWindow::BlankClick()
         link.SetBusMode(ReadBusMode);
         link.DrivePin(kCePin);
         link.DrivePin(kOePin);
-        for (uint32_t a = 0; a <= r.AddressMask; a += 256) {
-            SetEpromAddress(a);
-            if ((a & 0xFFF) == 0)
-                progress(a);
-            // A long command: the link sends nothing more until it has answered.
-            link.QueueCommand({129}, 2);
-            link.ReceiveByte(); // not used
-            if (link.ReceiveByte() == 0) {
-                link.RouteVcc(0);
-                fail(format(eprom_text::kNotBlank, a));
-                return;
-            }
+        // The firmware checks 256 bytes a command; its second reply is 0 when one was not 0xFF.
+        ReadRange range;
+        range.last = r.AddressMask;
+        range.step = 256;
+        range.unit.command = {129};
+        range.unit.replies = 2;
+        range.unit.value = [](const uint8_t* replies) { return replies[1]; };
+        range.blankWhen = [](uint32_t value) { return value != 0; };
+        range.setAddress = [this](uint32_t a) { SetEpromAddress(a); };
+        range.progress.every = 4096;
+        range.failureFormat = eprom_text::kNotBlank;
+        if (!blankRange(range)) {
+            link.RouteVcc(0);
+            return;
         }
         succeed(eprom_text::kBlankOk);
-        progress(r.AddressMask);
         link.WriteAllLatches(255);
         link.RouteVcc(0);
     });
@@ -399,17 +368,19 @@ void EpromWindow::CheckSumClick()
         const EpromRow& r = row();
         link.RouteVcc(r.VccPin);
         link.SetBusMode(ReadBusMode);
+        ReadRange range;
+        range.last = r.AddressMask;
+        range.step = 256;
+        range.unit.command = {130};
+        range.unit.replies = 2;
+        range.unit.value = [](const uint8_t* replies) { return replies[0] + 256u * replies[1]; };
+        range.setAddress = [this](uint32_t a) { SetEpromAddress(a); };
+        range.progress.every = 4096;
         uint32_t sum = 0;
-        for (uint32_t a = 0; a <= r.AddressMask; a += 256) {
-            SetEpromAddress(a);
-            if ((a & 0xFFF) == 0)
-                progress(a);
-            link.QueueCommand({130}, 2);
-            const uint8_t low = link.ReceiveByte();
-            const uint8_t high = link.ReceiveByte();
-            sum += low + 256u * high;
-        }
-        progress(r.AddressMask);
+        scanRange(range, [&sum](uint32_t, uint32_t blockSum) {
+            sum += blockSum;
+            return true;
+        });
         setMessage(format(eprom_text::kCheckSumResult, sum));
         link.RouteVcc(0);
     });

@@ -117,9 +117,9 @@ protected:
     // Declaration helpers: the common buttons, fields and Auto steps.
     void declareControls(bool withErase);
 
-    int64_t BufferStart() const { return fieldValue("BufferStart"); }
-    int64_t ChipStart() const { return fieldValue("ChipStart"); }
-    int64_t LastAddress() const { return fieldValue("LastAddress"); }
+    int64_t BufferStart() const { return fieldValue(Role::BufferStart); }
+    int64_t ChipStart() const { return fieldValue(Role::ChipStart); }
+    int64_t LastAddress() const { return fieldValue(Role::Length); }
 
 private:
     // SelectChip's socket and window set-up for a real row.

@@ -30,7 +30,7 @@ TEST(Mcu51Signature, MatchingBytesProgramWithoutAQuestion)
     bench.host.setEndAddress(0xFF);
     bench.press("write");
     EXPECT_TRUE(bench.host.script().questions.empty());
-    EXPECT_EQ(bench.w().ErrorFlag, 0);
+    EXPECT_EQ(bench.w().ErrorFlag(), 0);
     EXPECT_EQ(bench.w().message(), "Нет пустой микросхемы в прогр! ");
     EXPECT_TRUE(std::equal(bench.image.begin(), bench.image.begin() + 0x100, bench.chipImage().begin()));
 }
@@ -42,7 +42,7 @@ TEST(Mcu51Signature, NoSignatureInTheListProgramsWithoutAQuestion)
     bench.host.setEndAddress(0xFF);
     bench.press("write");
     EXPECT_TRUE(bench.host.script().questions.empty());
-    EXPECT_EQ(bench.w().ErrorFlag, 0);
+    EXPECT_EQ(bench.w().ErrorFlag(), 0);
     EXPECT_FALSE(bench.chipBlank());
 }
 
@@ -55,7 +55,7 @@ TEST(Mcu51Signature, BothBytesFFAskAndNoStops)
     bench.press("write");
     ASSERT_EQ(bench.host.script().questions.size(), 1u);
     EXPECT_EQ(bench.host.script().questions[0], kAskIdMismatch);
-    EXPECT_EQ(bench.w().ErrorFlag, 1);
+    EXPECT_EQ(bench.w().ErrorFlag(), 1);
     EXPECT_EQ(bench.w().message(), "R=(ff,ff)  S=(1e,52)");
     EXPECT_TRUE(bench.chipBlank());
 }
@@ -69,7 +69,7 @@ TEST(Mcu51Signature, BothBytesFFAskAndYesPrograms)
     bench.host.script().answer(true);
     bench.press("write");
     EXPECT_EQ(bench.host.script().questions.size(), 1u);
-    EXPECT_EQ(bench.w().ErrorFlag, 0);
+    EXPECT_EQ(bench.w().ErrorFlag(), 0);
 }
 
 TEST(Mcu51Signature, WrongChipAsksAndNoStops)
@@ -80,7 +80,7 @@ TEST(Mcu51Signature, WrongChipAsksAndNoStops)
     ASSERT_EQ(bench.host.script().questions.size(), 1u);
     EXPECT_EQ(bench.host.script().questions[0], kAskNoChip);
     EXPECT_EQ(bench.w().message(), "R=(1e,51)  S=(1e,52)");
-    EXPECT_EQ(bench.w().ErrorFlag, 1);
+    EXPECT_EQ(bench.w().ErrorFlag(), 1);
     EXPECT_TRUE(bench.chipBlank());
 }
 
@@ -93,7 +93,7 @@ TEST(Mcu51Signature, ThreeByteCheckOfTheS5xWindowSeesTheThirdByte)
     ASSERT_EQ(bench.host.script().questions.size(), 1u);
     EXPECT_EQ(bench.host.script().questions[0], kAskNoChip);
     EXPECT_EQ(bench.w().message(), "R=(1e,52,06)  S=(1e,52,ff)");
-    EXPECT_EQ(bench.w().ErrorFlag, 1);
+    EXPECT_EQ(bench.w().ErrorFlag(), 1);
 }
 
 TEST(Mcu51Signature, BlankCheckAsksWhenTheSignatureReadsFF)
@@ -105,7 +105,7 @@ TEST(Mcu51Signature, BlankCheckAsksWhenTheSignatureReadsFF)
     bench.press("blank");
     ASSERT_EQ(bench.host.script().questions.size(), 1u);
     EXPECT_EQ(bench.host.script().questions[0], "Код ИД не соответств. заводскому!!\nПродлж?");
-    EXPECT_EQ(bench.w().ErrorFlag, 1);
+    EXPECT_EQ(bench.w().ErrorFlag(), 1);
 }
 
 // --- probe ---------------------------------------------------------------------
@@ -119,7 +119,7 @@ TEST(Mcu51Probe, EmptySocketAsksAndCancelStops)
         bench.press("read");
         ASSERT_EQ(bench.host.script().questions.size(), 1u);
         EXPECT_EQ(bench.host.script().questions[0], kProbeQuestion);
-        EXPECT_EQ(bench.w().ErrorFlag, 1);
+        EXPECT_EQ(bench.w().ErrorFlag(), 1);
         EXPECT_EQ(bench.buffer()[0], 0x33); // nothing was read
         EXPECT_EQ(bench.box->errorReport(), "");
     }
@@ -130,7 +130,7 @@ TEST(Mcu51Probe, AutoOnAnEmptySocketCountsNothing)
     Bench bench("P89C51", 1, "", {0, 0, 0}, false);
     bench.press("auto");
     EXPECT_EQ(bench.host.successCount, 0);
-    EXPECT_EQ(bench.w().ErrorFlag, 1);
+    EXPECT_EQ(bench.w().ErrorFlag(), 1);
     EXPECT_NE(bench.w().message(), "Авто ОК!");
     // The first step asked once and stopped the sequence.
     EXPECT_EQ(bench.host.script().questions.size(), 1u);
@@ -212,9 +212,9 @@ TEST(Mcu51Rows, OtpRowsLeaveEraseDisabled)
 TEST(Mcu51Rows, VariantOutsideTheTableSelectsNothing)
 {
     Bench bench("P89C51", 12, "AT89C51");
-    EXPECT_EQ(bench.w().ErrorFlag, 1);
+    EXPECT_EQ(bench.w().ErrorFlag(), 1);
     bench.press("read");
-    EXPECT_EQ(bench.w().ErrorFlag, 1);
+    EXPECT_EQ(bench.w().ErrorFlag(), 1);
     EXPECT_EQ(bench.box->errorReport(), "");
 }
 
@@ -271,7 +271,7 @@ TEST(Mcu51Messages, VerifyAndBlankFailuresNameTheAddress)
     std::fill_n(bench.buffer().data(), 0x200, 0xFF);
     bench.press("verify");
     EXPECT_EQ(bench.w().message(), "0123:Ошиб! (Файл=ff,Устр=42)");
-    EXPECT_EQ(bench.w().ErrorFlag, 1);
+    EXPECT_EQ(bench.w().ErrorFlag(), 1);
     EXPECT_EQ(bench.w().addressText(), "0123");
     bench.press("blank");
     EXPECT_EQ(bench.w().message(), "Ошибка!  ");
@@ -306,7 +306,7 @@ TEST(Mcu51Lock, ALockThatDoesNotTakeFails)
     bench.box->stickPin(30, 1);
     bench.press("lock");
     EXPECT_EQ(bench.w().message(), "加密失败！");
-    EXPECT_EQ(bench.w().ErrorFlag, 1);
+    EXPECT_EQ(bench.w().ErrorFlag(), 1);
 }
 
 TEST(Mcu51Lock, TwentyPinLockFailureSetsTheFlag)
@@ -316,7 +316,7 @@ TEST(Mcu51Lock, TwentyPinLockFailureSetsTheFlag)
     bench.box->stickPin(16, 1); // PROG never pulses
     bench.press("lock");
     EXPECT_EQ(bench.w().message(), "加密失败！");
-    EXPECT_EQ(bench.w().ErrorFlag, 1);
+    EXPECT_EQ(bench.w().ErrorFlag(), 1);
     EXPECT_EQ(bench.chip20()->lockBits(), 0);
 }
 
@@ -341,7 +341,7 @@ TEST(Mcu51Erase, TwentyPinEraseCheckReportsALeftOverByte)
     bench.box->stickPin(16, 1); // PROG never pulses: nothing is erased
     bench.press("erase");
     EXPECT_EQ(bench.w().message(), "没有完全擦除，可重复多次");
-    EXPECT_EQ(bench.w().ErrorFlag, 2);
+    EXPECT_EQ(bench.w().ErrorFlag(), 2);
 }
 
 TEST(Mcu51Erase, TwentyPinEraseNeverLeavesVppOnAnUnpoweredChip)
@@ -363,7 +363,7 @@ TEST(Mcu51S5x, BoxWithoutTheReadyStatusClosesTheWindow)
     ASSERT_TRUE(bench.w().visible());
     bench.box->stickPin(40, 1); // the status byte no longer reads 37
     bench.press("read");
-    EXPECT_EQ(bench.w().ErrorFlag, 1);
+    EXPECT_EQ(bench.w().ErrorFlag(), 1);
     EXPECT_FALSE(bench.w().visible());
     ASSERT_EQ(bench.host.script().messages.size(), 1u);
     EXPECT_EQ(bench.host.script().messages[0],
@@ -383,7 +383,7 @@ TEST(Mcu51Otp97, UnreadableSignatureAsksTheLongQuestion)
     ASSERT_EQ(bench.host.script().questions.size(), 1u);
     EXPECT_EQ(bench.host.script().questions[0], "Нет микр! Продолжать");
     EXPECT_EQ(bench.w().message(), "R=(ff,ff)  S=(1e,21)");
-    EXPECT_EQ(bench.w().ErrorFlag, 1);
+    EXPECT_EQ(bench.w().ErrorFlag(), 1);
     const auto chip = bench.chipImage();
     EXPECT_TRUE(std::all_of(chip.begin(), chip.end(), [](uint8_t b) { return b == 0xFF; }));
 }

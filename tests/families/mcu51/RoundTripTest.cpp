@@ -40,20 +40,20 @@ TEST_P(RoundTrip, EraseBlankWriteVerifyReadLock)
         ASSERT_TRUE(bench.box->chip()->loadImage(randomBytes(c.size, 99)));
         bench.press("erase");
         EXPECT_EQ(bench.w().message(), c.eraseOk);
-        EXPECT_EQ(bench.w().ErrorFlag, 0);
+        EXPECT_EQ(bench.w().ErrorFlag(), 0);
     }
     bench.press("blank");
     EXPECT_EQ(bench.w().message(), c.blankOk);
-    EXPECT_EQ(bench.w().ErrorFlag, 0);
+    EXPECT_EQ(bench.w().ErrorFlag(), 0);
 
     const auto image = randomBytes(last + 1, 5);
     std::copy(image.begin(), image.end(), bench.buffer().data());
     bench.press("write");
     EXPECT_EQ(bench.w().message(), c.writeEnd);
-    EXPECT_EQ(bench.w().ErrorFlag, 0);
+    EXPECT_EQ(bench.w().ErrorFlag(), 0);
     bench.press("verify");
     EXPECT_EQ(bench.w().message(), c.verifyOk);
-    EXPECT_EQ(bench.w().ErrorFlag, 0);
+    EXPECT_EQ(bench.w().ErrorFlag(), 0);
 
     std::fill_n(bench.buffer().data(), c.size, 0x5A);
     bench.press("read");
@@ -66,7 +66,7 @@ TEST_P(RoundTrip, EraseBlankWriteVerifyReadLock)
     bench.w().findOption("lock")->selected = 1; // "Бит 1,2"
     bench.press("lock");
     EXPECT_EQ(bench.w().message(), c.lockOk);
-    EXPECT_EQ(bench.w().ErrorFlag, 0);
+    EXPECT_EQ(bench.w().ErrorFlag(), 0);
     bench.press("read");
     EXPECT_TRUE(std::all_of(bench.buffer().data(), bench.buffer().data() + last + 1,
                             [](uint8_t b) { return b == 0xFF; }));

@@ -63,7 +63,7 @@ TEST_P(Wire, CommandSendsTheRecordedBytes)
     bench.press(g.press);
     bench.link.Flush();
     const std::vector<uint8_t>& sent = *bench.sent;
-    EXPECT_EQ(bench.w().ErrorFlag, 0) << bench.w().message();
+    EXPECT_EQ(bench.w().ErrorFlag(), 0) << bench.w().message();
     EXPECT_EQ(listing(sent, 0, 16), g.first);
     EXPECT_EQ(listing(sent, sent.size() < 16 ? 0 : sent.size() - 16, 16), g.last);
     EXPECT_EQ(sent.size(), g.length);

@@ -23,7 +23,7 @@ TEST(EpromFailures, BlankNamesTheFirstAddressOfTheBlockThatIsNotBlank)
     ASSERT_TRUE(bench.chip->loadImage(erasedWith(bench.size(), 0x1234, 0x7F)));
     bench.press("blank");
     EXPECT_EQ(bench.w().message(), "001200: Ошибка!  ");
-    EXPECT_EQ(bench.w().ErrorFlag, 1);
+    EXPECT_EQ(bench.w().ErrorFlag(), 1);
     bench.expectIdle();
     EXPECT_EQ(bench.box->errorReport(), "");
 
@@ -46,7 +46,7 @@ TEST(EpromFailures, VerifyNamesChipAddressFileByteAndChipByte)
     bench.buffer()[0x100 + 0x177] ^= 0x10;
     bench.press("verify");
     EXPECT_EQ(bench.w().message(), mismatch(0x40 + 0x177, bench.buffer()[0x277], image[0x1B7]));
-    EXPECT_EQ(bench.w().ErrorFlag, 1);
+    EXPECT_EQ(bench.w().ErrorFlag(), 1);
     bench.expectIdle();
 }
 
@@ -62,7 +62,7 @@ TEST(EpromFailures, StuckCellStopsWriteWithAddressAndBytes)
     bench.fields(0, 0, 0x1FF);
     bench.press("write");
     EXPECT_EQ(bench.w().message(), mismatch(0x105, image[0x105], image[0x105] | 1));
-    EXPECT_EQ(bench.w().ErrorFlag, 1);
+    EXPECT_EQ(bench.w().ErrorFlag(), 1);
     bench.expectIdle();
     EXPECT_EQ(bench.box->errorReport(), "");
     EXPECT_EQ(bench.chip->cell(0x104), image[0x104]);
@@ -80,7 +80,7 @@ TEST(EpromFailures, AllAtOnceLeavesTheStuckCellToVerify)
     bench.w().findOption("Алгоритм проверки")->selected = 1; // "Все сразу"
     bench.press("write");
     EXPECT_EQ(bench.w().message(), "OK!");
-    EXPECT_EQ(bench.w().ErrorFlag, 0);
+    EXPECT_EQ(bench.w().ErrorFlag(), 0);
     EXPECT_EQ(bench.chip->cell(0x1FF), image[0x1FF]);
     bench.press("verify");
     EXPECT_EQ(bench.w().message(), mismatch(0x105, image[0x105], image[0x105] | 1));
@@ -99,7 +99,7 @@ TEST(EpromFailures, Row27040NeverReadsBack)
     bench.fields(0, 0x40010, 0x1FF);
     bench.press("write");
     EXPECT_EQ(bench.w().message(), "OK!");
-    EXPECT_EQ(bench.w().ErrorFlag, 0);
+    EXPECT_EQ(bench.w().ErrorFlag(), 0);
     bench.expectIdle();
     EXPECT_EQ(bench.chip->cell(0x40010), image[0]);
     EXPECT_EQ(bench.chip->cell(0x00010), 0xFF);
@@ -160,7 +160,7 @@ TEST(EpromFailures, BufferRangePastTheBufferIsRefusedBeforeTheSocket)
     for (const char* command : {"write", "verify"}) {
         bench.press(command);
         EXPECT_EQ(bench.w().message(), "800000: Вне буфера!") << command;
-        EXPECT_EQ(bench.w().ErrorFlag, 1);
+        EXPECT_EQ(bench.w().ErrorFlag(), 1);
         EXPECT_TRUE(bench.take().empty()) << command;
     }
     EXPECT_EQ(bench.chip->programPulses(), 0);
@@ -174,13 +174,13 @@ TEST(EpromFailures, RowOutsideTheTableSelectsNothingAndCommandsRefuse)
 {
     Bench bench("P27", 22, "27C256");
     EXPECT_EQ(bench.w().message(), "Нет типа 22 в таблице!");
-    EXPECT_EQ(bench.w().ErrorFlag, 1);
+    EXPECT_EQ(bench.w().ErrorFlag(), 1);
     bench.take();
     for (const char* command : {"read", "write", "verify", "blank", "checksum"}) {
-        bench.w().ErrorFlag = 0;
+        bench.w().resetOutcome();
         bench.press(command);
         EXPECT_EQ(bench.w().message(), "Нет типа 22 в таблице!") << command;
-        EXPECT_EQ(bench.w().ErrorFlag, 1) << command;
+        EXPECT_EQ(bench.w().ErrorFlag(), 1) << command;
     }
     EXPECT_TRUE(bench.take().empty());
 }
@@ -190,10 +190,10 @@ TEST(EpromFailures, OfflineCommandsOnlyTellTheConnectionError)
     Bench bench("P27", 13, "27C256");
     bench.link.Disconnect();
     for (const char* command : {"read", "write", "verify", "blank", "checksum", "auto"}) {
-        bench.w().ErrorFlag = 0;
+        bench.w().resetOutcome();
         bench.press(command);
         EXPECT_EQ(bench.w().message(), "Ошб.соед!") << command;
-        EXPECT_EQ(bench.w().ErrorFlag, 1) << command;
+        EXPECT_EQ(bench.w().ErrorFlag(), 1) << command;
     }
     EXPECT_EQ(bench.host.successCount, 0);
 }
@@ -225,7 +225,7 @@ TEST(EpromAuto, BlankWriteVerifyCountsTheChip)
     bench.w().findAutoStep("verify")->checked = true;
     bench.press("auto");
     EXPECT_EQ(bench.w().message(), "Авто ОК!");
-    EXPECT_EQ(bench.w().ErrorFlag, 0);
+    EXPECT_EQ(bench.w().ErrorFlag(), 0);
     EXPECT_EQ(bench.host.successCount, 1);
     EXPECT_EQ(bench.chip->image(), image);
     bench.expectIdle();
@@ -240,7 +240,7 @@ TEST(EpromAuto, ProgrammedChipStopsAtBlankAndIsNotCounted)
     bench.w().findAutoStep("verify")->checked = true;
     bench.press("auto");
     EXPECT_EQ(bench.w().message(), "002000: Ошибка!  ");
-    EXPECT_EQ(bench.w().ErrorFlag, 1);
+    EXPECT_EQ(bench.w().ErrorFlag(), 1);
     EXPECT_EQ(bench.host.successCount, 0);
     EXPECT_EQ(bench.chip->programPulses(), 0);
     bench.expectIdle();

@@ -46,7 +46,7 @@ TEST_P(EpromRoundTrip, BlankWriteVerifyReadCheckSum)
 
     bench.press("blank");
     EXPECT_EQ(bench.w().message(), "Прв.ОК");
-    EXPECT_EQ(bench.w().ErrorFlag, 0);
+    EXPECT_EQ(bench.w().ErrorFlag(), 0);
     EXPECT_EQ(bench.box->errorReport(), "");
     bench.expectIdle();
 
@@ -72,7 +72,7 @@ TEST_P(EpromRoundTrip, BlankWriteVerifyReadCheckSum)
     const uint32_t chipSum = std::accumulate(expected.begin(), expected.end(), 0u);
 
     bench.press("write");
-    EXPECT_EQ(bench.w().ErrorFlag, 0);
+    EXPECT_EQ(bench.w().ErrorFlag(), 0);
     if (std::string(c.key) == "P27")
         EXPECT_EQ(bench.w().message(), "OK!");
     else // the electrically erasable windows sum the chip after a good write
@@ -89,7 +89,7 @@ TEST_P(EpromRoundTrip, BlankWriteVerifyReadCheckSum)
 
     bench.press("verify");
     EXPECT_EQ(bench.w().message(), "Срав.ОК!");
-    EXPECT_EQ(bench.w().ErrorFlag, 0);
+    EXPECT_EQ(bench.w().ErrorFlag(), 0);
     bench.expectIdle();
 
     // Read always starts at chip address 0 and buffer offset 0.

@@ -30,7 +30,7 @@ TEST_P(EveryRow, WritesVerifiesAndErasesTheTopOfItsChip)
     bench.fields(0x200, top, 0x2F);
 
     bench.press("write");
-    EXPECT_EQ(bench.w().ErrorFlag, 0) << bench.w().message();
+    EXPECT_EQ(bench.w().ErrorFlag(), 0) << bench.w().message();
     bench.expectIdle();
     EXPECT_EQ(bench.box->errorReport(), "");
     for (uint32_t i = 0; i < 0x30; ++i)
@@ -44,7 +44,7 @@ TEST_P(EveryRow, WritesVerifiesAndErasesTheTopOfItsChip)
     if (bench.w().findButton("erase")) {
         bench.press("erase");
         EXPECT_EQ(bench.w().message(), "OK!");
-        EXPECT_EQ(bench.w().ErrorFlag, 0);
+        EXPECT_EQ(bench.w().ErrorFlag(), 0);
         EXPECT_EQ(bench.chip->erases(), 1);
         bench.expectIdle();
         EXPECT_EQ(bench.box->errorReport(), "");
