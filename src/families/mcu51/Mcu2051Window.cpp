@@ -70,10 +70,7 @@ void Mcu2051Window::readBody()
     PowerUp();
     link.SetBusMode(9);
     enterMode("read");
-    walkReads(16, 0, [&](uint32_t a, uint8_t got) {
-        buffer[a] = got;
-        return true;
-    });
+    readRange(codeRange(16));
     link.RouteVpp(0);
     link.RouteVcc(0);
     succeed(kReadOk2051);
@@ -89,8 +86,7 @@ void Mcu2051Window::blankBody()
     enterMode("read");
     link.SetBusMode(9);
     setOutcome(Outcome::Ok);
-    const bool blank = checkErased();
-    if (blank)
+    if (blankRange(codeRange(16, kBlankFail)))
         succeed(kOk2);
 }
 
@@ -104,8 +100,7 @@ void Mcu2051Window::verifyBody()
     PowerUp();
     enterMode("read");
     link.SetBusMode(9);
-    const bool same = compareWithBuffer();
-    if (same)
+    if (verifyRange(codeRange(32, kVerifyDiff)))
         succeed(kVerifyOk2051);
     link.RouteVcc(0);
 }

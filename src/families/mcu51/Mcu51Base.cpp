@@ -138,26 +138,18 @@ bool Mcu51Base::needHexView()
     return false;
 }
 
-bool Mcu51Base::checkErased()
+ReadRange Mcu51Base::codeRange(int progressEvery, const char* failureFormat)
 {
-    return walkReads(16, 0, [&](uint32_t a, uint8_t got) {
-        if (got == 0xFF)
-            return true;
-        fail(kBlankFail);
-        progress(a);
-        return false;
-    });
-}
-
-bool Mcu51Base::compareWithBuffer()
-{
-    return walkReads(32, 0, [&](uint32_t a, uint8_t got) {
-        if (got == buffer[a])
-            return true;
-        fail(format(kVerifyDiff, static_cast<int>(a), buffer[a], got));
-        progress(a);
-        return false;
-    });
+    ReadRange range;
+    range.last = loopLast();
+    range.unit.command = {readBusCommand_};
+    range.setAddress = [this](uint32_t a) { SetAddress(a); };
+    range.setAddressReads = true;
+    range.next = [this] { NextAddress(); };
+    range.progress.every = progressEvery;
+    range.progress.atFailure = true;
+    range.failureFormat = failureFormat;
+    return range;
 }
 
 bool Mcu51Base::lockReadBack()

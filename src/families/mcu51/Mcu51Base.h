@@ -1,7 +1,6 @@
 #pragma once
 
 #include "catalogue/FamilyWindow.h"
-#include "link/ReadAhead.h"
 
 #include <array>
 #include <cstdint>
@@ -60,7 +59,7 @@ PinModeTable withModes(PinModeTable base, const PinModeTable& more);
 // levels and the mode table, the oscillator probe, the address loops with
 // their Blank and Verify checks, the lock read-back and the controls. The
 // 40-pin parallel parts (Mcu51Window) and the 20-pin counter parts
-// (Mcu2051Window) build their commands on it.
+// (Mcu2051Window) build their commands on it and on the frame's read loops.
 class Mcu51Base : public FamilyWindow {
 public:
     Mcu51Base(std::string className, ProgrammerLink& link, FamilyHost& host);
@@ -96,14 +95,11 @@ protected:
     // Walks 0..loopLast(): progress when a % stride == phase, SetAddress every 256,
     // then body(a); NextAddress after it. Stops when body returns false.
     template <typename Body> bool walk(int stride, int phase, Body body);
-    // walk for the read loops: the same bytes, with ReadBus queued ahead
-    // (ReadAhead); take(a, byte) gets each address's byte in order and stops
-    // the walk by returning false.
-    template <typename Take> bool walkReads(int stride, int phase, Take take);
-    // The Blank and Verify loops over walkReads: false after the first byte
-    // that is not 0xFF / not the buffer's, with the failure text shown.
-    bool checkErased();
-    bool compareWithBuffer();
+    // The code bytes 0..loopLast() for the shared read loops: ReadBus queued
+    // ahead, SetAddress every 256 (its port read-back takes the replies owed
+    // first), NextAddress after each read, progress every progressEvery and
+    // at a failure, which shows failureFormat.
+    ReadRange codeRange(int progressEvery, const char* failureFormat = "");
     // Reads the data port up to 129 times; all 0xFF = the lock holds.
     bool lockReadBack();
 
@@ -147,31 +143,6 @@ template <typename Body> bool Mcu51Base::walk(int stride, int phase, Body body)
             return false;
         NextAddress();
     }
-    if (last >= 0)
-        progress(last);
-    return true;
-}
-
-template <typename Take> bool Mcu51Base::walkReads(int stride, int phase, Take take)
-{
-    const int64_t last = loopLast();
-    ReadAhead ahead(link, [&take](uint32_t a, uint8_t value) { return take(a, value); });
-    for (int64_t a = 0; a <= last; ++a) {
-        if (a % stride == phase)
-            progress(a);
-        if (a % 256 == 0) {
-            // SetAddress may read port 2 back: its reply must not be taken
-            // for one of the queued reads.
-            if (!ahead.drain())
-                return false;
-            SetAddress(static_cast<uint32_t>(a));
-        }
-        if (!ahead.read({readBusCommand_}, static_cast<uint32_t>(a)))
-            return false;
-        NextAddress();
-    }
-    if (!ahead.drain())
-        return false;
     if (last >= 0)
         progress(last);
     return true;

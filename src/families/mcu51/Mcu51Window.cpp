@@ -185,10 +185,7 @@ void Mcu51Window::readBody()
     link.LinkDelay(100);
     enterMode("read");
     SetAddress(0);
-    walkReads(16, 0, [&](uint32_t a, uint8_t got) {
-        buffer[a] = got;
-        return true;
-    });
+    readRange(codeRange(16));
     link.RouteVcc(0);
     succeed("OK");
     host.showPage();
@@ -208,8 +205,7 @@ void Mcu51Window::blankBody()
     PowerUp();
     enterMode("read");
     SetAddress(0);
-    const bool blank = checkErased();
-    if (blank)
+    if (blankRange(codeRange(16, kBlankFail)))
         succeed(kOk2);
 }
 
@@ -221,8 +217,7 @@ void Mcu51Window::verifyBody()
     PowerUp();
     enterMode("read");
     SetAddress(0);
-    const bool same = compareWithBuffer();
-    if (same)
+    if (verifyRange(codeRange(32, kVerifyDiff)))
         succeed(kOk2);
     link.RouteVcc(0);
 }
