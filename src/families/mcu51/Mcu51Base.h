@@ -56,10 +56,10 @@ using PinModeTable = std::vector<PinMode>;
 PinModeTable withModes(PinModeTable base, const PinModeTable& more);
 
 // What every 8051 window shares, whatever its socket: the variant rows, pin
-// levels and the mode table, the oscillator probe, the address loops with
-// their Blank and Verify checks, the lock read-back and the controls. The
-// 40-pin parallel parts (Mcu51Window) and the 20-pin counter parts
-// (Mcu2051Window) build their commands on it and on the frame's read loops.
+// levels and the mode table, the oscillator probe, the walk of a programming
+// pass, the code range the frame's read loops take, the lock read-back and the
+// controls. The 40-pin parallel parts (Mcu51Window) and the 20-pin counter
+// parts (Mcu2051Window) build their commands on it.
 class Mcu51Base : public FamilyWindow {
 public:
     Mcu51Base(std::string className, ProgrammerLink& link, FamilyHost& host);
