@@ -13,6 +13,7 @@
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <iostream>
 #include <set>
 #include <sstream>
@@ -108,6 +109,7 @@ public:
     {
         link_.setPrompt(&prompt_);
         prompt_.setStatus(&status_);
+        host_.dataFile = dataFileOf(options);
         if (options.output == "-")
             status_.messagesToStandardError();
     }
@@ -133,6 +135,19 @@ public:
     }
 
     static constexpr const char* kBeforeStart = "before the command started";
+
+    // The data file a family's side documents live beside: the image the
+    // command reads from, else the one it writes; none for the other commands.
+    static std::string dataFileOf(const Options& o)
+    {
+        if ((o.command == "write" || o.command == "verify" || o.command == "auto") && !o.arguments.empty())
+            return o.arguments[0];
+        if (o.command == "press" && o.arguments.size() > 1)
+            return o.arguments[1];
+        if (!o.output.empty() && o.output != "-")
+            return o.output;
+        return {};
+    }
 
     int run()
     {
@@ -352,13 +367,29 @@ private:
                 window_->editField(field->name, value);
                 continue;
             }
+            if (FlagControl* flag = findFlag(name)) {
+                window_->setFlag(flag->name, flagValue(*flag, value));
+                continue;
+            }
+            if (ValueField* field = findValue(name)) {
+                if (!window_->editValue(field->name, value))
+                    throw usageError("--set " + name + ": '" + value + "' is no " + rangeText(*field));
+                continue;
+            }
             std::string known;
+            auto add = [&known](const std::string& shortName, const std::string& caption) {
+                known += (known.empty() ? "" : ", ") + (shortName.empty() ? caption : shortName);
+            };
             for (const auto& g : window_->options())
-                known += (known.empty() ? "" : ", ") + (g.shortName.empty() ? g.caption : g.shortName);
+                add(g.shortName, g.caption);
             for (const auto& f : window_->fields())
-                known += (known.empty() ? "" : ", ") + (f.shortName.empty() ? f.caption : f.shortName);
-            throw usageError("--set: " + window_->className() + " has no option or field '" + name + "'" +
-                             (known.empty() ? std::string() : " (" + known + ")"));
+                add(f.shortName, f.caption);
+            for (const auto& f : window_->flags())
+                add(f.shortName, f.caption);
+            for (const auto& v : window_->values())
+                add(v.shortName, v.caption);
+            throw usageError("--set: " + window_->className() + " has no option, field or box '" + name +
+                             "'" + (known.empty() ? std::string() : " (" + known + ")"));
         }
     }
 
@@ -380,6 +411,50 @@ private:
             if (matchesName(name, {&f.name, &f.caption, &f.shortName}))
                 return &f;
         return nullptr;
+    }
+
+    FlagControl* findFlag(const std::string& name)
+    {
+        if (FlagControl* f = window_->findFlag(name))
+            return f;
+        for (auto& f : window_->flags())
+            if (matchesName(name, {&f.name, &f.caption, &f.shortName}))
+                return &f;
+        return nullptr;
+    }
+
+    ValueField* findValue(const std::string& name)
+    {
+        if (ValueField* v = window_->findValue(name))
+            return v;
+        for (auto& v : window_->values())
+            if (matchesName(name, {&v.name, &v.caption, &v.shortName}))
+                return &v;
+        return nullptr;
+    }
+
+    static bool flagValue(const FlagControl& flag, const std::string& value)
+    {
+        const std::string v = lowerAscii(trim(value));
+        if (v == "1" || v == "on" || v == "yes" || v == "true" || v == "x")
+            return true;
+        if (v == "0" || v == "off" || v == "no" || v == "false" || v == "")
+            return false;
+        throw usageError("--set " + (flag.shortName.empty() ? flag.caption : flag.shortName) + ": '" + value +
+                         "' is no check box state (1/0, on/off, yes/no)");
+    }
+
+    static std::string rangeText(const ValueField& field)
+    {
+        char text[96];
+        if (field.base == ValueField::Base::Hex)
+            std::snprintf(text, sizeof text, "hexadecimal %llx..%llx",
+                          static_cast<unsigned long long>(field.minimum),
+                          static_cast<unsigned long long>(field.maximum));
+        else
+            std::snprintf(text, sizeof text, "decimal %lld..%lld", static_cast<long long>(field.minimum),
+                          static_cast<long long>(field.maximum));
+        return text;
     }
 
     static int optionItem(const OptionGroup& group, const std::string& value)
@@ -427,21 +502,21 @@ private:
         if (c == "controls")
             return controls();
         if (c == "read") {
-            int code = press("read");
+            int code = press(Role::Read, c);
             if (code == kExitOk)
                 saveImage(o_, o_.output, buffer_, readEnd());
             return code;
         }
         if (c == "write") {
             loadFile(o_.arguments[0]);
-            int code = press("write");
-            if (code == kExitOk && o_.verifyAfterWrite && window_->findButton("verify"))
-                code = press("verify");
+            int code = press(Role::Write, c);
+            if (code == kExitOk && o_.verifyAfterWrite && window_->findButton(Role::Verify))
+                code = press(Role::Verify, "verify");
             return code;
         }
         if (c == "verify") {
             loadFile(o_.arguments[0]);
-            return press("verify");
+            return press(Role::Verify, c);
         }
         if (c == "auto")
             return autoSequence();
@@ -453,19 +528,27 @@ private:
                 saveImage(o_, o_.output, buffer_, readEnd());
             return code;
         }
-        int code = press(c); // blank, erase, checksum, id, lock
-        if (c == "id" && !window_->idText().empty())
-            status_.result(window_->idText());
-        return code;
+        static const std::pair<const char*, Role> kCommands[] = {
+            {"blank", Role::Blank}, {"erase", Role::Erase}, {"checksum", Role::CheckSum},
+            {"id", Role::Id},       {"lock", Role::Lock},
+        };
+        for (const auto& [name, role] : kCommands) {
+            if (c != name)
+                continue;
+            int code = press(role, c);
+            if (role == Role::Id && !window_->idText().empty())
+                status_.result(window_->idText());
+            return code;
+        }
+        throw usageError("unknown command '" + c + "'");
     }
 
     // The last address a read filled: the chip's end, or the family's length field when shorter.
     int64_t readEnd()
     {
         int64_t end = host_.endAddress();
-        for (const auto& f : window_->fields())
-            if ((f.name == "LastAddress" || f.shortName == "length") && f.value < end)
-                end = f.value;
+        if (const AddressField* length = window_->findField(Role::Length); length && length->value < end)
+            end = length->value;
         return end;
     }
 
@@ -497,26 +580,42 @@ private:
         return nullptr;
     }
 
+    // press NAME: a button by any of its names, or the frame's Auto and Exit.
     int press(const std::string& which)
     {
-        ButtonControl* button = findButton(which);
-        const bool frameButton = lowerAscii(which) == "auto" || lowerAscii(which) == "exit";
-        if (!button && !frameButton) {
+        if (ButtonControl* button = findButton(which))
+            return run(button, [button] { button->run(); });
+        for (const Role role : {Role::Auto, Role::Exit})
+            if (lowerAscii(which) == roleName(role))
+                return press(role, which);
+        std::string known;
+        for (const auto& b : window_->buttons())
+            known += (known.empty() ? "" : ", ") + (b.shortName.empty() ? b.caption : b.shortName);
+        throw usageError(window_->className() + " has no button '" + which + "' (" + known + ")");
+    }
+
+    // A command word: the family's button of that role (Auto and Exit are the frame's own).
+    int press(Role role, const std::string& command)
+    {
+        ButtonControl* button = window_->findButton(role);
+        if (!button && role != Role::Auto && role != Role::Exit) {
             std::string known;
             for (const auto& b : window_->buttons())
                 known += (known.empty() ? "" : ", ") + (b.shortName.empty() ? b.caption : b.shortName);
-            throw usageError(window_->className() + " has no button '" + which + "' (" + known + ")");
+            throw usageError(window_->className() + " has no button '" + command + "' (" + known + ")");
         }
+        return run(button, [this, role] { window_->press(role); });
+    }
+
+    int run(const ButtonControl* button, const std::function<void()>& pressIt)
+    {
         if (button && !button->enabled)
             throw CliError(kExitFailed, "'" + button->caption + "' is disabled for " + chip_.ChipName);
         window_->resetOutcome();
         status_.begin(window_->progressValue(), window_->addressText(), window_->message());
         host_.reporting = true;
         try {
-            if (button)
-                button->run();
-            else
-                window_->press(lowerAscii(which));
+            pressIt();
         } catch (const Interrupted&) {
             host_.reporting = false;
             status_.end(window_->message(), false);
@@ -557,13 +656,14 @@ private:
         }
         bool needsImage = false;
         for (const auto& s : window_->autoSteps())
-            needsImage = needsImage || (s.checked && (s.shortName == "write" || s.shortName == "verify"));
+            needsImage =
+                needsImage || (s.checked && s.enabled && (s.role == Role::Write || s.role == Role::Verify));
         if (!o_.arguments.empty())
             loadFile(o_.arguments[0]);
         else if (needsImage)
             throw usageError(
                 "'auto' writes or verifies: give the image FILE (or --steps without write and verify)");
-        return press("auto");
+        return press(Role::Auto, "auto");
     }
 
     int outcome()
@@ -600,9 +700,19 @@ private:
         }
         for (const auto& f : w.fields())
             out << "field\t" << f.shortName << "\t" << f.caption << "\t= " << f.text << "\n";
+        for (const auto& f : w.flags())
+            out << "flag\t" << f.shortName << "\t" << f.caption << "\t" << (f.checked ? "[x]" : "[ ]")
+                << (f.enabled ? "" : "\t(disabled)") << "\n";
+        for (const auto& v : w.values())
+            out << "value\t" << v.shortName << "\t" << v.caption << "\t= " << v.text << "\t(" << rangeText(v)
+                << ")" << (v.enabled ? "" : "\t(disabled)") << "\n";
         for (const auto& s : w.autoSteps())
             out << "step\t" << s.shortName << "\t" << s.caption << "\t" << (s.checked ? "[x]" : "[ ]")
                 << "\n";
+        for (const auto& d : w.sideDocuments()) {
+            const std::string path = w.sideDocumentPath(d);
+            out << "document\t" << d.extension << "\t" << (path.empty() ? "(none)" : path) << "\n";
+        }
         std::cout << out.str() << std::flush;
         return kExitOk;
     }

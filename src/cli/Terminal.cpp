@@ -65,6 +65,41 @@ bool CliPrompt::ask(const std::string& text, const char* choices)
     }
 }
 
+void CliPrompt::refuse(const std::string& text)
+{
+    if (!refused_)
+        refusedQuestion_ = oneLine(text);
+    refused_ = true;
+}
+
+std::optional<std::string> CliPrompt::askValue(const std::string& text, const std::string& defaultValue)
+{
+    if (status_)
+        status_->clearBar();
+    if (answer_ == Answer::Yes) {
+        std::cerr << oneLine(text) << " -> " << defaultValue << " (--yes)\n";
+        return defaultValue;
+    }
+    if (answer_ == Answer::No) {
+        std::cerr << oneLine(text) << " -> cancel (--no)\n";
+        return std::nullopt;
+    }
+    if (!stdinIsTerminal() || !stderrIsTerminal()) {
+        // Nobody to ask: cancelled, and the run ends as a usage error.
+        refuse(text);
+        return std::nullopt;
+    }
+    std::cerr << text << " [" << defaultValue << "] " << std::flush;
+    std::string reply;
+    if (!std::getline(std::cin, reply)) {
+        std::cerr << "\n";
+        refuse(text);
+        return std::nullopt;
+    }
+    reply = trim(reply);
+    return reply.empty() ? defaultValue : reply;
+}
+
 bool CliPrompt::askYesNo(const std::string& text)
 {
     return ask(text, "y/n");

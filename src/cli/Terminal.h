@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -26,6 +27,8 @@ public:
     void setStatus(StatusOutput* status) { status_ = status; }
     bool askYesNo(const std::string& text) override;
     bool askYesCancel(const std::string& text) override;
+    // --yes takes the default, --no cancels; on a terminal an empty line takes it.
+    std::optional<std::string> askValue(const std::string& text, const std::string& defaultValue) override;
     void showMessage(const std::string& text) override;
     void showBox(const std::string& text) override;
 
@@ -44,6 +47,7 @@ public:
 
 private:
     bool ask(const std::string& text, const char* choices);
+    void refuse(const std::string& text);
 
     Answer answer_;
     StatusOutput* status_ = nullptr;

@@ -104,6 +104,52 @@ TEST_F(FamilyWidgetTest, ExitHidesTheWindow)
     EXPECT_FALSE(family->visible());
 }
 
+// A family with the option kinds of the microcontroller windows.
+class KindsFamily : public TTestFamily {
+public:
+    KindsFamily(ProgrammerLink& link, FamilyHost& host) : TTestFamily(link, host)
+    {
+        addFlag("CheckBox2", "WDT", "wdt", true).changed = [this] { ++flagChanges; };
+        addFlag("CheckBox1", "Sec", "sec", false).enabled = false;
+        addValue("Edit1", "ID", "id-word", ValueField::Base::Hex, 0, 0xFFFF, 4, 0xFFFF);
+    }
+    int flagChanges = 0;
+};
+
+TEST(FamilyWidgetKinds, CheckBoxesAndValueFieldsWriteThroughAndRefuseBadNumbers)
+{
+    ProgrammerLink link;
+    HeadlessHost host;
+    link.setPrompt(&host.script());
+    KindsFamily family(link, host);
+    FamilyWindowWidget widget(family);
+    host.onChanged = [&](FamilyWindow&) { widget.refresh(); };
+    widget.show();
+
+    QCheckBox* wdt = widget.flagBox("WDT");
+    ASSERT_NE(wdt, nullptr);
+    EXPECT_TRUE(wdt->isChecked());
+    EXPECT_FALSE(widget.flagBox("Sec")->isEnabled());
+    wdt->click();
+    EXPECT_FALSE(family.findFlag("wdt")->checked);
+    EXPECT_EQ(family.flagChanges, 1);
+
+    QLineEdit* id = widget.valueField("ID");
+    ASSERT_NE(id, nullptr);
+    EXPECT_EQ(id->text(), "ffff");
+    id->setFocus();
+    id->selectAll();
+    QTest::keyClicks(id, "12a");
+    QTest::keyClick(id, Qt::Key_Return);
+    EXPECT_EQ(family.findValue("ID")->value, 0x12A);
+    EXPECT_EQ(id->text(), "012a");
+    id->selectAll();
+    QTest::keyClicks(id, "12345");
+    QTest::keyClick(id, Qt::Key_Return);
+    EXPECT_EQ(family.findValue("ID")->value, 0x12A); // out of range: refused
+    EXPECT_EQ(id->text(), "012a");
+}
+
 TEST(TypeDialogWidget, ListsFollowTheSelectionAndDoubleClickChooses)
 {
     const fs::path dir =

@@ -1,12 +1,14 @@
 #include "app/ui/QtPrompt.h"
 
 #include <QApplication>
+#include <QInputDialog>
 #include <QMessageBox>
 #include <QPushButton>
 
 namespace pontvex {
 
 std::function<bool(QtPrompt::Kind, const std::string&)> QtPrompt::answerer;
+std::function<std::optional<std::string>(const std::string&, const std::string&)> QtPrompt::valueAnswerer;
 
 namespace {
 
@@ -56,6 +58,24 @@ bool QtPrompt::askYesCancel(const std::string& text)
     if (answerer)
         return answerer(Kind::YesCancel, text);
     return ask(shownOrNull(parent_), text, true);
+}
+
+std::optional<std::string> QtPrompt::askValue(const std::string& text, const std::string& defaultValue)
+{
+    if (valueAnswerer)
+        return valueAnswerer(text, defaultValue);
+    if (answerer)
+        return answerer(Kind::Value, text) ? std::optional<std::string>(defaultValue) : std::nullopt;
+    QInputDialog dialog(shownOrNull(parent_));
+    dialog.setWindowTitle(plainCaption());
+    dialog.setLabelText(QString::fromStdString(text));
+    dialog.setTextValue(QString::fromStdString(defaultValue));
+    dialog.setOkButtonText(QString::fromUtf8("OK"));
+    dialog.setCancelButtonText(QString::fromUtf8("Отмена"));
+    dialog.setWindowFlag(Qt::WindowStaysOnTopHint);
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return dialog.textValue().toStdString();
 }
 
 void QtPrompt::showMessage(const std::string& text)

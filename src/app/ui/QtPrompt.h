@@ -6,6 +6,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <optional>
 #include <string>
 
 namespace pontvex {
@@ -14,17 +15,23 @@ namespace pontvex {
 // widgets put an answerer in place of the boxes (they would block).
 class QtPrompt : public UserPrompt {
 public:
-    enum class Kind { YesNo, YesCancel, Message, Box };
+    enum class Kind { YesNo, YesCancel, Message, Box, Value };
 
     void setParent(QWidget* parent) { parent_ = parent; }
 
     bool askYesNo(const std::string& text) override;
     bool askYesCancel(const std::string& text) override;
+    // An input box with the default filled in; Cancel gives nothing.
+    std::optional<std::string> askValue(const std::string& text, const std::string& defaultValue) override;
     void showMessage(const std::string& text) override;
     void showBox(const std::string& text) override;
 
-    // Replaces every box of every QtPrompt while set; returns the answer to questions.
+    // Replaces every box of every QtPrompt while set; returns the answer to
+    // questions (for a value question: true takes the default, false cancels).
     static std::function<bool(Kind kind, const std::string& text)> answerer;
+    // Replaces the input box alone while set: the typed value, or nothing for Cancel.
+    static std::function<std::optional<std::string>(const std::string& text, const std::string& defaultValue)>
+        valueAnswerer;
 
 private:
     QPointer<QWidget> parent_;

@@ -70,7 +70,7 @@ FamilyWindowWidget::FamilyWindowWidget(FamilyWindow& family, QWidget* parent)
     for (size_t i = 0; i < family.buttons().size(); ++i) {
         const ButtonControl& control = family.buttons()[i];
         // "Авто" sits in its group under the step boxes, not among the commands.
-        if (autoGroup && (control.name == "Button1" || control.handler == "Button1Click")) {
+        if (autoGroup && control.role == Role::Auto) {
             buttons_.push_back(nullptr);
             continue;
         }
@@ -147,6 +147,34 @@ FamilyWindowWidget::FamilyWindowWidget(FamilyWindow& family, QWidget* parent)
     }
     lower->addStretch();
 
+    // The family's own check boxes and numbers ("WDT", "Sec", the ID word).
+    auto* kinds = new QHBoxLayout;
+    for (size_t i = 0; i < family.flags().size(); ++i) {
+        const FlagControl& declared = family.flags()[i];
+        auto* check = new QCheckBox(q(declared.caption), this);
+        check->setObjectName(q(declared.name));
+        kinds->addWidget(check);
+        flags_.push_back(check);
+        connect(check, &QCheckBox::toggled, this, [this, i](bool on) {
+            if (refreshing_)
+                return;
+            family_.setFlag(family_.flags()[i].name, on);
+            refresh();
+        });
+    }
+    for (size_t i = 0; i < family.values().size(); ++i) {
+        const ValueField& declared = family.values()[i];
+        auto* form = new QFormLayout;
+        auto* edit = new QLineEdit(this);
+        edit->setObjectName(q(declared.name));
+        edit->setMaximumWidth(90);
+        form->addRow(q(declared.caption), edit);
+        kinds->addLayout(form);
+        values_.push_back(edit);
+        connect(edit, &QLineEdit::editingFinished, this, [this, i] { valueEdited(i); });
+    }
+    kinds->addStretch();
+
     auto* fieldRow = new QHBoxLayout;
     for (size_t i = 0; i < family.fields().size(); ++i) {
         const AddressField& declared = family.fields()[i];
@@ -166,6 +194,7 @@ FamilyWindowWidget::FamilyWindowWidget(FamilyWindow& family, QWidget* parent)
     layout->addLayout(top);
     layout->addLayout(buttonGrid);
     layout->addLayout(lower);
+    layout->addLayout(kinds);
     layout->addLayout(fieldRow);
     layout->addStretch();
     refresh();
@@ -184,6 +213,17 @@ void FamilyWindowWidget::fieldEdited(size_t index)
         return;
     QLineEdit* edit = fields_[index];
     family_.editField(family_.fields()[index].name, edit->text().toStdString());
+    edit->setModified(false);
+    refresh();
+}
+
+void FamilyWindowWidget::valueEdited(size_t index)
+{
+    if (refreshing_ || index >= values_.size())
+        return;
+    QLineEdit* edit = values_[index];
+    // A refused text gives way to the value the field keeps.
+    family_.editValue(family_.values()[index].name, edit->text().toStdString());
     edit->setModified(false);
     refresh();
 }
@@ -225,6 +265,16 @@ void FamilyWindowWidget::refresh()
             continue;
         fields_[i]->setText(q(family_.fields()[i].text));
     }
+    for (size_t i = 0; i < flags_.size() && i < family_.flags().size(); ++i) {
+        flags_[i]->setChecked(family_.flags()[i].checked);
+        flags_[i]->setEnabled(family_.flags()[i].enabled);
+    }
+    for (size_t i = 0; i < values_.size() && i < family_.values().size(); ++i) {
+        values_[i]->setEnabled(family_.values()[i].enabled);
+        if (values_[i]->hasFocus() && values_[i]->isModified())
+            continue;
+        values_[i]->setText(q(family_.values()[i].text));
+    }
     if (!family_.visible() && frame()->isVisible())
         frame()->hide();
     refreshing_ = false;
@@ -259,6 +309,22 @@ QLineEdit* FamilyWindowWidget::field(const QString& name) const
     for (size_t i = 0; i < fields_.size(); ++i)
         if (fields_[i]->objectName() == name || q(family_.fields()[i].caption) == name)
             return fields_[i];
+    return nullptr;
+}
+
+QCheckBox* FamilyWindowWidget::flagBox(const QString& name) const
+{
+    for (size_t i = 0; i < flags_.size(); ++i)
+        if (flags_[i]->objectName() == name || flags_[i]->text() == name)
+            return flags_[i];
+    return nullptr;
+}
+
+QLineEdit* FamilyWindowWidget::valueField(const QString& name) const
+{
+    for (size_t i = 0; i < values_.size(); ++i)
+        if (values_[i]->objectName() == name || q(family_.values()[i].caption) == name)
+            return values_[i];
     return nullptr;
 }
 

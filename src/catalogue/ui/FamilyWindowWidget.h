@@ -19,7 +19,8 @@ namespace pontvex {
 // The one window every chip family is shown in, built from the family's
 // declaration: message line, red address field and progress bar, chip name,
 // ID field, command buttons, option radio groups, the "Авто запись" group
-// with its step check boxes and "Авто", and the address fields.
+// with its step check boxes and "Авто", the family's check boxes and value
+// fields, and the address fields.
 //
 //   auto* widget = new FamilyWindowWidget(family);          // top level, or
 //   mdiArea->addSubWindow(new FamilyWindowWidget(family));  // an MDI child
@@ -46,6 +47,8 @@ public:
     QPushButton* autoButton() const { return autoButton_; }
     QCheckBox* autoStepBox(const QString& caption) const;
     QLineEdit* field(const QString& name) const;
+    QCheckBox* flagBox(const QString& name) const;
+    QLineEdit* valueField(const QString& name) const;
     QRadioButton* optionItem(const QString& group, int index) const;
 
 protected:
@@ -53,6 +56,7 @@ protected:
 
 private:
     void fieldEdited(size_t index);
+    void valueEdited(size_t index);
     QWidget* frame();
 
     FamilyWindow& family_;
@@ -67,6 +71,8 @@ private:
     std::vector<QGroupBox*> optionBoxes_;
     std::vector<QCheckBox*> steps_;
     std::vector<QLineEdit*> fields_;
+    std::vector<QCheckBox*> flags_;
+    std::vector<QLineEdit*> values_;
     bool refreshing_ = false;
 };
 
