@@ -1,9 +1,9 @@
 #include "boxsim/Box.h"
 
 #include "boxsim/SocketMap.h"
+#include "link/BoxCommands.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <sstream>
 
 namespace pontvex::boxsim {
@@ -11,13 +11,6 @@ namespace pontvex::boxsim {
 namespace sm = socketmap;
 
 namespace {
-
-std::string hex2(unsigned v)
-{
-    char buf[8];
-    std::snprintf(buf, sizeof buf, "%02X", v & 0xFF);
-    return buf;
-}
 
 uint8_t reverse8(uint8_t v)
 {
@@ -306,161 +299,19 @@ uint8_t Box::lowAddress() const
 
 Box::CommandShape Box::shape(uint8_t c) const
 {
-    if (c == 0 || c == 30 || c == 31 || c == 79 || (c >= 32 && c <= 71) || (c >= 80 && c <= 119) ||
-        c == 147) {
-        return {0, 0};
-    }
-    if (c >= 1 && c <= 5) {
-        return {0, 1};
-    }
-    if ((c >= 8 && c <= 14) || (c >= 16 && c <= 20) || c == 22 || (c >= 24 && c <= 27)) {
-        return {1, 0};
-    }
-    switch (c) {
-    case 7:
-        return {0, 1};
-    case 15:
-        return {0, options_.identityLength};
-    case 128:
-        return {0, 1};
-    case 129:
-    case 130:
-        return {0, 2};
-    case 131:
-    case 132:
-    case 135:
-    case 138:
-    case 139:
-        return {1, 0};
-    case 133:
-        return {2, 0};
-    case 136:
-    case 146:
-    case 150:
-        return {-2, 0};
-    case 137:
-    case 140:
-    case 141:
-    case 142:
-    case 143:
-    case 144:
-    case 145:
-        return {1, 1};
-    case 160:
-    case 165:
-    case 167:
-    case 178:
-        return {0, 1};
-    case 161:
-    case 166:
-    case 168:
-    case 176:
-    case 177:
-        return {1, 0};
-    case 169:
-        return {1, 2};
-    case 170:
-        return {3, 0};
-    case 171:
-    case 173:
-        return {2, 0};
-    case 172:
-    case 174:
-        return {0, 2};
-    case 184:
-        return {0, 16};
-    default:
+    const BoxCommand* row = findBoxCommand(c);
+    if (!row) {
         return {-1, 0};
     }
+    if (row->action == BoxAction::Identity) {
+        return {0, options_.identityLength}; // a short answer is a fault to inject
+    }
+    return {row->operands == kPageLengthOperands ? -2 : row->operands, row->replies};
 }
 
 std::string Box::describe(uint8_t c, std::span<const uint8_t> ops)
 {
-    auto op = [&](size_t i) { return i < ops.size() ? hex2(ops[i]) : std::string("??"); };
-    if (c >= 1 && c <= 5) {
-        return "read port " + std::to_string(c - 1);
-    }
-    if (c >= 8 && c <= 14) {
-        return "pin latch " + std::to_string(c - 8) + " := " + op(0);
-    }
-    if (c >= 16 && c <= 20) {
-        return "port " + std::to_string(c - 16) + " := " + op(0);
-    }
-    if (c >= 32 && c <= 71) {
-        return "driver off pin " + std::to_string(c - 31);
-    }
-    if (c >= 80 && c <= 119) {
-        return "driver on pin " + std::to_string(c - 79);
-    }
-    if (c >= 140 && c <= 144) {
-        return "program EPROM byte " + op(0) + " (strobe of " + std::to_string(c) + ")";
-    }
-    switch (c) {
-    case 0:
-        return "power down";
-    case 7:
-        return "status";
-    case 15:
-        return "identity";
-    case 22:
-        return "aux := " + op(0);
-    case 24:
-        return "Vpp route A := " + op(0);
-    case 25:
-        return "Vpp route B := " + op(0);
-    case 26:
-        return "Vcc route A := " + op(0);
-    case 27:
-        return "Vcc/GND route := " + op(0);
-    case 30:
-        return "no-op";
-    case 31:
-        return "driver off pin 0 (nothing)";
-    case 79:
-        return "driver on pin 0 (nothing)";
-    case 128:
-        return "read data, step address";
-    case 129:
-        return "blank check 256";
-    case 130:
-        return "sum 256";
-    case 131:
-        return "page length := " + op(0);
-    case 132:
-        return "pulse parameter := " + op(0);
-    case 133:
-        return "two command cycles " + op(0) + " " + op(1);
-    case 135:
-        return "page-write mode := " + op(0);
-    case 136:
-        return "page write, " + std::to_string(ops.size()) + " bytes";
-    case 137:
-        return "program flash byte " + op(0) + " (status)";
-    case 138:
-        return "write cycle " + op(0) + " at 2AAA";
-    case 139:
-        return "write cycle " + op(0) + " at 5555";
-    case 145:
-        return "program flash byte " + op(0);
-    case 146:
-        return "page block (146), " + std::to_string(ops.size()) + " bytes";
-    case 147:
-        return "step address";
-    case 150:
-        return "page block (150), " + std::to_string(ops.size()) + " bytes";
-    case 184:
-        return "serial number";
-    default:
-        break;
-    }
-    if (c >= 160) {
-        std::string s = "family command " + std::to_string(c);
-        for (size_t i = 0; i < ops.size(); ++i) {
-            s += " " + hex2(ops[i]);
-        }
-        return s;
-    }
-    return "undefined command " + std::to_string(c);
+    return describeBoxCommand(c, ops);
 }
 
 // --- bytes in ----------------------------------------------------------------
@@ -753,12 +604,14 @@ void Box::programEpromByte(uint8_t command, uint8_t data, std::vector<uint8_t>& 
 
 void Box::execute(uint8_t c, std::span<const uint8_t> ops)
 {
+    const BoxCommand& row = boxCommand(c); // process() lets only commands through
     std::vector<uint8_t> reply;
     const uint8_t op = ops.empty() ? 0 : ops[0];
 
-    if (c >= 128 && chip_ && shape(c).operands >= 0) {
-        CommandShape s = shape(c);
-        std::vector<uint8_t> r(static_cast<size_t>(std::max(0, s.replies)), 0xFF);
+    // The firmware commands go to the chip model first: a chip that knows the
+    // command answers it as its own algorithm would.
+    if (c >= 128 && chip_ && row.operands != kPageLengthOperands) {
+        std::vector<uint8_t> r(static_cast<size_t>(std::max(0, shape(c).replies)), 0xFF);
         if (chip_->onCommand(*this, *io_, c, ops, r)) {
             settle();
             for (uint8_t v : r) {
@@ -768,199 +621,191 @@ void Box::execute(uint8_t c, std::span<const uint8_t> ops)
         }
     }
 
-    if (c >= 1 && c <= 5) {
+    const int index = c - row.first;
+    switch (row.action) {
+    case BoxAction::PowerDown:
+    case BoxAction::NoOperation:
+        break;
+    case BoxAction::ReadPort: {
         static const int kPorts[5][8] = {{1, 2, 3, 4, 5, 6, 7, 8},
                                          {9, 10, 11, 12, 13, 14, 15, 16},
                                          {17, 18, 19, 21, 22, 23, 24, 25},
                                          {26, 27, 28, 29, 30, 31, 32, 33},
                                          {34, 35, 36, 37, 38, 39, 0, 0}};
-        int n = c == 5 ? 6 : 8;
-        uint8_t v = samplePins(std::span<const int>(kPorts[c - 1], static_cast<size_t>(n)));
-        if (c == 5) {
+        const int n = index == 4 ? 6 : 8;
+        uint8_t v = samplePins(std::span<const int>(kPorts[index], static_cast<size_t>(n)));
+        if (index == 4) {
             v |= 0xC0; // no pins behind bits 6 and 7
         }
         reply.push_back(v);
-    } else if (c >= 8 && c <= 14) {
-        pinLatch_[static_cast<size_t>(c - 8)] = op;
+        break;
+    }
+    case BoxAction::Status:
+        if (chip_) {
+            chip_->beforeSample(*io_);
+        }
         settle();
-    } else if (c >= 16 && c <= 20) {
-        writePort(c - 16, op);
+        reply.push_back(static_cast<uint8_t>(37 | (level_[20].level << 7) | (level_[40].level << 6)));
+        break;
+    case BoxAction::WritePinLatch:
+        pinLatch_[static_cast<size_t>(index)] = op;
         settle();
-    } else if (c >= 32 && c <= 71) {
-        mode_[static_cast<size_t>(c - 31)] = PinMode::Float;
+        break;
+    case BoxAction::Identity: {
+        std::string id = options_.firmwareId;
+        id.resize(8, ' ');
+        for (int i = 0; i < options_.identityLength; ++i) {
+            reply.push_back(i < 8 ? static_cast<uint8_t>(id[static_cast<size_t>(i)]) : options_.identityTail);
+        }
+        break;
+    }
+    case BoxAction::WritePort:
+        writePort(index, op);
         settle();
-    } else if (c >= 80 && c <= 119) {
-        mode_[static_cast<size_t>(c - 79)] = PinMode::Drive;
+        break;
+    case BoxAction::WriteAux:
+        aux_ = op;
         settle();
-    } else if (c >= 140 && c <= 144) {
-        programEpromByte(c, op, reply);
-    } else if (c >= 160) {
-        if (c == 184) {
-            std::string sn = options_.serialNumber;
-            sn.resize(16, ' ');
-            reply.assign(sn.begin(), sn.end());
+        break;
+    case BoxAction::WriteVppRouteA:
+        vppRouteA_ = op;
+        settle();
+        break;
+    case BoxAction::WriteVppRouteB:
+        vppRouteB_ = op;
+        settle();
+        break;
+    case BoxAction::WriteVccRouteA:
+        vccRouteA_ = op;
+        settle();
+        break;
+    case BoxAction::WriteVccGndRoute:
+        vccGndRoute_ = op;
+        settle();
+        break;
+    case BoxAction::DriverOff:
+        mode_[static_cast<size_t>(index + 1)] = PinMode::Float;
+        settle();
+        break;
+    case BoxAction::DriverOn:
+        mode_[static_cast<size_t>(index + 1)] = PinMode::Drive;
+        settle();
+        break;
+    case BoxAction::ReadData:
+        readCycle(&reply);
+        stepLowAddress();
+        break;
+    case BoxAction::BlankCheck:
+    case BoxAction::Sum: {
+        std::vector<uint8_t> bytes;
+        for (int i = 0; i < 256; ++i) {
+            if (i > 0) {
+                advance(1);
+            }
+            readCycle(&bytes);
+            stepLowAddress();
+        }
+        if (row.action == BoxAction::BlankCheck) {
+            bool blank = std::all_of(bytes.begin(), bytes.end(), [](uint8_t b) { return b == 0xFF; });
+            reply = {0x00, static_cast<uint8_t>(blank ? 1 : 0)};
         } else {
-            executeFamily(c, ops, reply);
-        }
-    } else {
-        switch (c) {
-        case 0:
-        case 30:
-        case 31:
-        case 79:
-            break;
-        case 7: {
-            if (chip_) {
-                chip_->beforeSample(*io_);
+            unsigned sum = 0;
+            for (uint8_t b : bytes) {
+                sum += b;
             }
-            settle();
-            reply.push_back(static_cast<uint8_t>(37 | (level_[20].level << 7) | (level_[40].level << 6)));
-            break;
+            reply = {static_cast<uint8_t>(sum & 0xFF), static_cast<uint8_t>((sum >> 8) & 0xFF)};
         }
-        case 15: {
-            std::string id = options_.firmwareId;
-            id.resize(8, ' ');
-            for (int i = 0; i < options_.identityLength; ++i) {
-                reply.push_back(i < 8 ? static_cast<uint8_t>(id[static_cast<size_t>(i)])
-                                      : options_.identityTail);
-            }
-            break;
-        }
-        case 22:
-            aux_ = op;
-            settle();
-            break;
-        case 24:
-            vppRouteA_ = op;
-            settle();
-            break;
-        case 25:
-            vppRouteB_ = op;
-            settle();
-            break;
-        case 26:
-            vccRouteA_ = op;
-            settle();
-            break;
-        case 27:
-            vccGndRoute_ = op;
-            settle();
-            break;
-        case 128:
-            readCycle(&reply);
-            stepLowAddress();
-            break;
-        case 129:
-        case 130: {
-            std::vector<uint8_t> bytes;
-            for (int i = 0; i < 256; ++i) {
-                if (i > 0) {
-                    advance(1);
-                }
-                readCycle(&bytes);
-                stepLowAddress();
-            }
-            if (c == 129) {
-                bool blank = std::all_of(bytes.begin(), bytes.end(), [](uint8_t b) { return b == 0xFF; });
-                reply = {0x00, static_cast<uint8_t>(blank ? 1 : 0)};
-            } else {
-                unsigned sum = 0;
-                for (uint8_t b : bytes) {
-                    sum += b;
-                }
-                reply = {static_cast<uint8_t>(sum & 0xFF), static_cast<uint8_t>((sum >> 8) & 0xFF)};
-            }
-            break;
-        }
-        case 131:
-            pageLength_ = op;
-            break;
-        case 132:
-            pulse_ = op;
-            break;
-        case 133:
-            writeCycle(ops[0], chipWePin());
-            writeCycle(ops[1], chipWePin());
-            break;
-        case 135:
-            pageMode_ = op;
-            break;
-        case 136:
-        case 146:
-        case 150:
-            break; // written byte by byte as the data arrived
-        case 137:
-            writeCycle(0x40, chipWePin());
-            writeCycle(op, chipWePin());
-            advance(std::max(1, pulse_));
-            readCycle(&reply);
-            stepLowAddress();
-            break;
-        case 138:
-            writeCycleAt(0x2AAA, op, chipWePin());
-            break;
-        case 139:
-            writeCycleAt(0x5555, op, chipWePin());
-            break;
-        case 145:
-            writeCycleAt(0x5555, 0xAA, chipWePin());
-            writeCycleAt(0x2AAA, 0x55, chipWePin());
-            writeCycleAt(0x5555, 0xA0, chipWePin());
-            writeCycle(op, chipWePin());
-            advance(std::max(1, pulse_));
-            readCycle(&reply);
-            stepLowAddress();
-            break;
-        case 147:
-            stepLowAddress();
-            break;
-        default:
-            break;
-        }
+        break;
+    }
+    case BoxAction::PageLength:
+        pageLength_ = op;
+        break;
+    case BoxAction::PulseParameter:
+        pulse_ = op;
+        break;
+    case BoxAction::TwoCommandCycles:
+        writeCycle(ops[0], chipWePin());
+        writeCycle(ops[1], chipWePin());
+        break;
+    case BoxAction::PageWriteMode:
+        pageMode_ = op;
+        break;
+    case BoxAction::PageData:
+        break; // written byte by byte as the data arrived
+    case BoxAction::ProgramFlashStatus:
+        writeCycle(0x40, chipWePin());
+        writeCycle(op, chipWePin());
+        advance(std::max(1, pulse_));
+        readCycle(&reply);
+        stepLowAddress();
+        break;
+    case BoxAction::WriteCycle2AAA:
+        writeCycleAt(0x2AAA, op, chipWePin());
+        break;
+    case BoxAction::WriteCycle5555:
+        writeCycleAt(0x5555, op, chipWePin());
+        break;
+    case BoxAction::ProgramEprom:
+        programEpromByte(c, op, reply);
+        break;
+    case BoxAction::ProgramFlash:
+        writeCycleAt(0x5555, 0xAA, chipWePin());
+        writeCycleAt(0x2AAA, 0x55, chipWePin());
+        writeCycleAt(0x5555, 0xA0, chipWePin());
+        writeCycle(op, chipWePin());
+        advance(std::max(1, pulse_));
+        readCycle(&reply);
+        stepLowAddress();
+        break;
+    case BoxAction::StepAddress:
+        stepLowAddress();
+        break;
+    case BoxAction::ReadPort0Pins:
+        reply.push_back(samplePins(kP0Pins));
+        break;
+    case BoxAction::WritePort0Pins:
+        firmwareWritePins(kP0Pins, op, true);
+        break;
+    case BoxAction::ReadLowPins:
+        reply.push_back(samplePins(kLowPins));
+        break;
+    case BoxAction::WriteLowPins:
+        firmwareWritePins(kLowPins, op, true);
+        break;
+    case BoxAction::TwoWireByte:
+        twoWireByte(op);
+        break;
+    case BoxAction::ChipModel:
+        // The serial protocols need the chip model; without one nothing answers.
+        reply.assign(static_cast<size_t>(row.replies), 0xFF);
+        record(Severity::Warning, ProblemKind::Chip,
+               "family command " + std::to_string(c) + " with no chip model to serve it");
+        break;
+    case BoxAction::SerialNumber: {
+        std::string sn = options_.serialNumber;
+        sn.resize(16, ' ');
+        reply.assign(sn.begin(), sn.end());
+        break;
+    }
     }
     for (uint8_t v : reply) {
         replies_.push_back({v, now_});
     }
 }
 
-// Family commands without a chip hook: the plain pin transfers are the box's
-// own; the serial protocols need the chip model and answer 0xFF without one.
-void Box::executeFamily(uint8_t c, std::span<const uint8_t> ops, std::vector<uint8_t>& reply)
+// Two-wire byte: each bit on SDA (21) while SCL (22) is low, then a high pulse
+// on SCL; H is the released pin, L its sinking driver.
+void Box::twoWireByte(uint8_t value)
 {
-    const uint8_t op = ops.empty() ? 0 : ops[0];
-    switch (c) {
-    case 160:
-        reply.push_back(samplePins(kP0Pins));
-        return;
-    case 161:
-        firmwareWritePins(kP0Pins, op, true);
-        return;
-    case 165:
-        reply.push_back(samplePins(kLowPins));
-        return;
-    case 166:
-        firmwareWritePins(kLowPins, op, true);
-        return;
-    case 176:
-        // Two-wire byte: each bit on SDA (21) while SCL (22) is low, then a
-        // high pulse on SCL; H is the released pin, L its sinking driver.
-        for (int i = 7; i >= 0; --i) {
-            mode_[21] = ((op >> i) & 1) ? PinMode::Float : PinMode::Drive;
-            settle();
-            mode_[22] = PinMode::Float;
-            settle();
-            mode_[22] = PinMode::Drive;
-            settle();
-        }
-        advance(8);
-        return;
-    default:
-        break;
+    for (int i = 7; i >= 0; --i) {
+        mode_[21] = ((value >> i) & 1) ? PinMode::Float : PinMode::Drive;
+        settle();
+        mode_[22] = PinMode::Float;
+        settle();
+        mode_[22] = PinMode::Drive;
+        settle();
     }
-    CommandShape s = shape(c);
-    reply.assign(static_cast<size_t>(std::max(0, s.replies)), 0xFF);
-    record(Severity::Warning, ProblemKind::Chip,
-           "family command " + std::to_string(c) + " with no chip model to serve it");
+    advance(8);
 }
 
 } // namespace pontvex::boxsim

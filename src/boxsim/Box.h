@@ -162,8 +162,9 @@ public:
     ChipIo& chipIo();
     void stepLowAddress();
 
-    // Operand and reply counts of a command byte; operands < 0 for undefined
-    // bytes, -2 for commands whose operand count is the page length.
+    // Operand and reply counts of a command byte (from the link's command
+    // table); operands < 0 for undefined bytes, -2 for commands whose operand
+    // count is the page length.
     struct CommandShape {
         int operands;
         int replies;
@@ -176,7 +177,7 @@ public:
 
 private:
     void execute(uint8_t command, std::span<const uint8_t> operands);
-    void executeFamily(uint8_t command, std::span<const uint8_t> operands, std::vector<uint8_t>& reply);
+    void twoWireByte(uint8_t value);
     void readCycle(std::vector<uint8_t>* sample);
     void writeCycle(uint8_t data, int wePin);
     void writeCycleAt(uint16_t address, uint8_t data, int wePin);

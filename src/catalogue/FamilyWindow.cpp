@@ -1,10 +1,12 @@
 #include "catalogue/FamilyWindow.h"
 
+#include "core/AtomicFile.h"
+#include "core/Text.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <deque>
-#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
@@ -18,31 +20,6 @@ std::string hexText(int64_t value, const char* format)
     char text[32];
     std::snprintf(text, sizeof text, format, static_cast<unsigned long long>(value));
     return text;
-}
-
-// Reads a typed number the way "%x" does: blanks, an optional 0x, then hex
-// digits up to the first other character. No digits, a sign or more than 32
-// bits give nothing, so the field keeps its value.
-bool parseHex(const std::string& text, int64_t& value)
-{
-    size_t i = 0;
-    while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i])))
-        ++i;
-    if (i + 1 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X') &&
-        i + 2 < text.size() && std::isxdigit(static_cast<unsigned char>(text[i + 2])))
-        i += 2;
-    uint64_t result = 0;
-    size_t digits = 0;
-    for (; i < text.size() && std::isxdigit(static_cast<unsigned char>(text[i])); ++i, ++digits) {
-        const char c = static_cast<char>(std::tolower(static_cast<unsigned char>(text[i])));
-        result = result * 16 + static_cast<uint64_t>(c <= '9' ? c - '0' : c - 'a' + 10);
-        if (result > 0xFFFFFFFFull)
-            return false;
-    }
-    if (digits == 0)
-        return false;
-    value = static_cast<int64_t>(result);
-    return true;
 }
 
 bool matches(const std::string& which, const std::string& a, const std::string& b, const std::string& c)
@@ -91,36 +68,30 @@ const StandardName* standard(Role role)
 }
 
 // The whole text as one number of the base: blanks around it, an optional
-// 0x for hexadecimal, an optional minus sign for decimal.
+// 0x for hexadecimal, an optional minus sign for decimal; 32 bits at most.
 bool parseWhole(const std::string& text, ValueField::Base base, int64_t& value)
 {
-    size_t i = 0, end = text.size();
-    while (i < end && std::isspace(static_cast<unsigned char>(text[i])))
-        ++i;
-    while (end > i && std::isspace(static_cast<unsigned char>(text[end - 1])))
-        --end;
-    bool negative = false;
-    if (base == ValueField::Base::Decimal && i < end && text[i] == '-') {
-        negative = true;
-        ++i;
+    if (base == ValueField::Base::Hex) {
+        constexpr HexSyntax kWhole{.prefix = true, .maxValue = 0xFFFFFFFFu};
+        const std::optional<uint64_t> typed = parseHex(text, kWhole);
+        if (typed)
+            value = static_cast<int64_t>(*typed);
+        return typed.has_value();
     }
-    if (base == ValueField::Base::Hex && i + 1 < end && text[i] == '0' &&
-        (text[i + 1] == 'x' || text[i + 1] == 'X'))
-        i += 2;
-    if (i == end)
+    size_t i = text.find_first_not_of(" \t");
+    const size_t last = text.find_last_not_of(" \t");
+    if (i == std::string::npos)
         return false;
-    const int radix = base == ValueField::Base::Hex ? 16 : 10;
+    const bool negative = text[i] == '-';
+    if (negative)
+        ++i;
+    if (i > last)
+        return false;
     uint64_t result = 0;
-    for (; i < end; ++i) {
-        const char c = static_cast<char>(std::tolower(static_cast<unsigned char>(text[i])));
-        int digit = -1;
-        if (c >= '0' && c <= '9')
-            digit = c - '0';
-        else if (radix == 16 && c >= 'a' && c <= 'f')
-            digit = c - 'a' + 10;
-        if (digit < 0)
+    for (; i <= last; ++i) {
+        if (text[i] < '0' || text[i] > '9')
             return false;
-        result = result * static_cast<uint64_t>(radix) + static_cast<uint64_t>(digit);
+        result = result * 10 + static_cast<uint64_t>(text[i] - '0');
         if (result > 0xFFFFFFFFull)
             return false;
     }
@@ -516,9 +487,9 @@ void FamilyWindow::editField(const std::string& which, const std::string& text)
     AddressField* field = findField(which);
     if (!field)
         return;
-    int64_t value = 0;
-    if (parseHex(text, value))
-        field->value = adjustField(*field, value);
+    // As "%x" reads it; no number leaves the field as it was.
+    if (const std::optional<uint64_t> typed = parseHex(text, hex::kScanf))
+        field->value = adjustField(*field, static_cast<int64_t>(*typed));
     field->text = hexText(field->value, "%llx");
     changed();
 }
@@ -667,22 +638,10 @@ void FamilyWindow::saveSideDocuments()
         const std::string path = sideDocumentPath(document);
         if (path.empty() || !document.save)
             continue;
-        // A temporary first, so a failed save never leaves half a file behind.
-        const std::string temporary = path + ".tmp";
-        bool written = false;
-        {
-            std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-            const std::string contents = document.save();
-            written = out && out.write(contents.data(), static_cast<std::streamsize>(contents.size())) &&
-                      out.flush();
-        }
-        std::error_code error;
-        if (written)
-            std::filesystem::rename(temporary, path, error);
-        if (!written || error) {
-            std::filesystem::remove(temporary, error);
+        // A failed save never leaves half a file in place of a good one.
+        std::string error;
+        if (!writeFileAtomically(path, document.save(), error))
             prompt().showMessage("Не удалось записать файл " + path);
-        }
     }
 }
 

@@ -221,7 +221,8 @@ struct ReadRange {
     std::function<void()> next;
     // Progress before the value of every address a with
     // (a - (fromFirst ? first : 0)) % every == phase, showing a + shift; at
-    // the end of a loop that ran through, the last address.
+    // the end of a loop that ran through, the last address (the first when
+    // the range is empty).
     struct Progress {
         int64_t every = 256;
         int64_t phase = 0;

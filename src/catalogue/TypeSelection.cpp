@@ -279,6 +279,7 @@ void TypeSelection::DispatchAlgorithm()
             return;
         try {
             window.SelectChip(chip);
+            link_.Flush(); // the set-up reaches the box before the user sees the window
         } catch (const LinkLost&) {
             // The link has told the user; the window stays as far as it got.
             window.noteLinkLost();

@@ -31,6 +31,13 @@ std::string oneLine(const std::string& text)
     return trim(line);
 }
 
+void CliPrompt::refuse(const std::string& text)
+{
+    if (!refused_)
+        refusedQuestion_ = oneLine(text);
+    refused_ = true;
+}
+
 bool CliPrompt::ask(const std::string& text, const char* choices)
 {
     if (status_)
@@ -42,9 +49,7 @@ bool CliPrompt::ask(const std::string& text, const char* choices)
     }
     if (!stdinIsTerminal() || !stderrIsTerminal()) {
         // Nobody to ask: the command goes on as if answered No, the run ends as a usage error.
-        if (!refused_)
-            refusedQuestion_ = oneLine(text);
-        refused_ = true;
+        refuse(text);
         return false;
     }
     for (;;) {
@@ -52,9 +57,7 @@ bool CliPrompt::ask(const std::string& text, const char* choices)
         std::string reply;
         if (!std::getline(std::cin, reply)) {
             std::cerr << "\n";
-            if (!refused_)
-                refusedQuestion_ = oneLine(text);
-            refused_ = true;
+            refuse(text);
             return false;
         }
         reply = trim(reply);
@@ -63,13 +66,6 @@ bool CliPrompt::ask(const std::string& text, const char* choices)
         if (equalsIgnoreCase(reply, "n") || equalsIgnoreCase(reply, "no") || reply == "н" || reply == "Н")
             return false;
     }
-}
-
-void CliPrompt::refuse(const std::string& text)
-{
-    if (!refused_)
-        refusedQuestion_ = oneLine(text);
-    refused_ = true;
 }
 
 std::optional<std::string> CliPrompt::askValue(const std::string& text, const std::string& defaultValue)

@@ -1,48 +1,14 @@
 #include "link/ProgrammerLink.h"
 
-#include "link/SerialPort.h"
-
-#include <algorithm>
-#include <chrono>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <system_error>
+#include <array>
 
 namespace pontvex {
 
 namespace {
 
-const char* const kConnectQuestion = "Включите питание в Pontvex \n"
-                                     "Присоедините кабель RS232 к програм- \nматору и комп.\n"
-                                     "<Да>работаем \n<Нет>только прг.";
-const char* const kNotFound = "Не найден программатор!\nПрограмматор не PV55 или нет соединен! ";
-const char* const kWriteLost = "通信中断(out)！\nПрогр.выключили после инициализ.!";
-const char* const kReadLost = "Потеряна связь\nПрогр.выключили после инициализ.!";
-const char* const kSetComBad = "set Com bad";
-const char* const kTimeoutsFailed = "SetCommTimeouts failed";
-const char* const kStatusFailed = "Ошб.";
-const char* const kStatusPrefix = "Ptvex55+";
-const char* const kStatusFrom = " from ";
 const char* const kNoProgrammer = "Программатор отсутствует!\n\nПродолжать ?    ";
 const char* const kRaisedSupplyFirmware = "kelm3v52";
 const char* const kDeviceListFirmware = "kelu3v13";
-
-constexpr uint8_t kIdentityRequest = 15;
-constexpr uint8_t kNoOperation = 30;
-constexpr size_t kIdentityLength = 9;
-constexpr size_t kFirmwareIdLength = 8;
-// Read time-outs of the line: 1000 ms per byte requested plus 1000 ms.
-constexpr int timeoutForBytes(size_t n)
-{
-    return static_cast<int>(1000 * n + 1000);
-}
-// A long run of queued bytes (a 10000-unit delay, a page of data) goes out
-// once this much has piled up, so the box never idles behind a full queue.
-constexpr size_t kFlushThreshold = 4096;
-// One 11-bit frame at 115200 baud.
-constexpr double kByteTimeMs = 11.0 / 115.2;
 
 constexpr std::array<uint8_t, 256> makeBitReverseTable()
 {
@@ -194,37 +160,11 @@ uint8_t withBit(uint8_t value, int bit, bool set)
     return set ? static_cast<uint8_t>(value | mask) : static_cast<uint8_t>(value & ~mask);
 }
 
-// Shown to the user as text: anything but printable ASCII becomes '?', so an
-// odd identity byte cannot break the UTF-8 of the status field.
-std::string printableId(const uint8_t* bytes, size_t n)
-{
-    std::string id;
-    for (size_t i = 0; i < n; ++i) {
-        id += (bytes[i] >= 0x20 && bytes[i] <= 0x7E) ? static_cast<char>(bytes[i]) : '?';
-    }
-    return id;
-}
-
-bool isPseudoTerminal(const std::string& name)
-{
-    return name.rfind("/dev/pts/", 0) == 0;
-}
-
 } // namespace
 
-ProgrammerLink::ProgrammerLink()
-    : opener_(&SerialPortOpener::instance()), settingsPath_(defaultSettingsPath())
-{
-}
+ProgrammerLink::ProgrammerLink() : Connection(static_cast<ByteLink&>(*this), [this] { bringToIdle(); }) {}
 
-ProgrammerLink::~ProgrammerLink()
-{
-    // Whatever is still queued (a PowerDown at exit) must reach the box; a
-    // failure here has nobody left to tell.
-    if (connected_ && transport_ && !out_.empty()) {
-        transport_->write(out_.data(), out_.size());
-    }
-}
+ProgrammerLink::~ProgrammerLink() = default;
 
 ProgrammerLink& ProgrammerLink::instance()
 {
@@ -232,391 +172,26 @@ ProgrammerLink& ProgrammerLink::instance()
     return link;
 }
 
-std::string ProgrammerLink::defaultSettingsPath()
-{
-#ifdef _WIN32
-    return "c:\\pontv55.con";
-#else
-    std::filesystem::path dir;
-    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg == '/') {
-        dir = xdg;
-    } else if (const char* home = std::getenv("HOME"); home && *home) {
-        dir = std::filesystem::path(home) / ".config";
-    } else {
-        return {};
-    }
-    return (dir / "pontvex" / "pontv55.con").string();
-#endif
-}
-
-std::string ProgrammerLink::PortNameFromSettings(const std::string& contents)
-{
-    std::string line = contents.substr(0, contents.find('\n'));
-    if (!line.empty() && line.front() == '/') {
-        // A device path (named on the command line once): kept whole.
-        if (line.size() > 4095) {
-            return {};
-        }
-    } else {
-        // The first line, read with a limit of 9 (8 characters), cut to 4.
-        line = line.substr(0, 8).substr(0, 4);
-    }
-    while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) {
-        line.pop_back();
-    }
-    if (line.empty()) {
-        return {};
-    }
-    for (unsigned char c : line) {
-        if (c < 0x20 || c > 0x7E) {
-            return {};
-        }
-    }
-    return line;
-}
-
-void ProgrammerLink::tell(const std::string& text)
-{
-    if (prompt_) {
-        prompt_->showMessage(text);
-    }
-}
-
-void ProgrammerLink::readSettings()
-{
-    if (settingsPath_.empty()) {
-        return;
-    }
-    std::ifstream in(settingsPath_, std::ios::binary);
-    if (!in) {
-        return;
-    }
-    // Only the first line matters; never read a huge file whole.
-    std::string contents(4097, '\0');
-    in.read(contents.data(), static_cast<std::streamsize>(contents.size()));
-    contents.resize(static_cast<size_t>(in.gcount()));
-    if (std::string name = PortNameFromSettings(contents); !name.empty()) {
-        portName_ = name;
-    }
-}
-
-void ProgrammerLink::writeSettings() const
-{
-    // A pseudo-terminal (the box simulator) is gone after this run; probing it
-    // next time could write into somebody's terminal.
-    if (settingsPath_.empty() || isPseudoTerminal(portName_)) {
-        return;
-    }
-    std::error_code ec;
-    const std::filesystem::path path(settingsPath_);
-    if (path.has_parent_path()) {
-        std::filesystem::create_directories(path.parent_path(), ec);
-    }
-    const std::filesystem::path temp = path.string() + ".tmp";
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        if (!out) {
-            return;
-        }
-        out.write(portName_.data(), static_cast<std::streamsize>(portName_.size()));
-        if (!out.flush()) {
-            out.close();
-            std::filesystem::remove(temp, ec);
-            return;
-        }
-    }
-    std::filesystem::rename(temp, path, ec);
-    if (ec) {
-        std::filesystem::remove(temp, ec);
-    }
-}
-
-void ProgrammerLink::Connect(bool askFirst)
-{
-    if (askFirst && (!prompt_ || !prompt_->askYesNo(kConnectQuestion))) {
-        connected_ = false;
-        return;
-    }
-    readSettings();
-    const std::string first = portName_;
-    for (const std::string& name :
-         {first, std::string("COM1"), std::string("COM2"), std::string("COM3"), std::string("COM4")}) {
-        if (OpenProgrammerPort(name)) {
-            writeSettings();
-            bringToIdle();
-            return;
-        }
-    }
-    tell(kNotFound);
-    connected_ = false;
-}
-
-bool ProgrammerLink::ConnectTo(const std::string& name)
-{
-    if (!OpenProgrammerPort(name)) {
-        tell(kNotFound);
-        return false;
-    }
-    writeSettings();
-    bringToIdle();
-    return connected_;
-}
-
-bool ProgrammerLink::OpenProgrammerPort(const std::string& name)
-{
-    connected_ = false;
-    dropQueues();
-    transport_.reset();
-    portOpened_ = false;
-    if (!opener_) {
-        return false;
-    }
-    PortOpenResult result = PortOpenResult::NoSuchPort;
-    std::unique_ptr<Transport> port = opener_->open(name, result);
-    if (result == PortOpenResult::SettingsRejected) {
-        tell(kSetComBad);
-        return false;
-    }
-    if (result == PortOpenResult::TimeoutsRejected) {
-        tell(kTimeoutsFailed);
-    }
-    if (!port || result == PortOpenResult::NoSuchPort) {
-        return false;
-    }
-    return identify(std::move(port), name);
-}
-
-bool ProgrammerLink::AttachTransport(std::unique_ptr<Transport> transport, const std::string& name)
-{
-    connected_ = false;
-    dropQueues();
-    transport_.reset();
-    portOpened_ = false;
-    if (!transport || !identify(std::move(transport), name)) {
-        return false;
-    }
-    bringToIdle();
-    return connected_;
-}
-
-bool ProgrammerLink::identify(std::unique_ptr<Transport> transport, const std::string& name)
-{
-    transport_ = std::move(transport);
-    portOpened_ = true;
-    uint8_t answer[kIdentityLength] = {};
-    size_t got = 0;
-    const auto start = std::chrono::steady_clock::now();
-    if (transport_->write(&kIdentityRequest, 1) == 1) {
-        got = transport_->read(answer, kIdentityLength, timeoutForBytes(kIdentityLength));
-    }
-    const std::chrono::duration<double, std::milli> took = std::chrono::steady_clock::now() - start;
-    if (got < kIdentityLength) {
-        statusText_ = kStatusFailed;
-        transport_.reset();
-        portOpened_ = false;
-        return false;
-    }
-    roundTripMs_ = std::max(0.0, took.count() - (1 + kIdentityLength) * kByteTimeMs);
-    firmwareId_ = printableId(answer, kFirmwareIdLength);
-    statusText_ = firmwareId_;
-    portName_ = name;
-    statusText_ = std::string(kStatusPrefix) + kStatusFrom + portName_;
-    connected_ = true;
-    return true;
-}
-
+// The idle state of a box that has just answered; the connection sends it.
 void ProgrammerLink::bringToIdle()
 {
-    try {
-        SetVppVoltage(0);
-        RouteVpp(0);
-        RouteVcc(0);
-        RouteGnd(0);
-        WriteAllLatches(0);
-        SetAuxSelect(0);
-        SetPin(7, 1);
-        SetPin(8, 1);
-        InitSocket();
-        Flush();
-    } catch (const LinkLost&) {
-        // Told and offline already; the program goes on without the box.
-    }
+    SetVppVoltage(0);
+    RouteVpp(0);
+    RouteVcc(0);
+    RouteGnd(0);
+    WriteAllLatches(0);
+    SetAuxSelect(0);
+    SetPin(7, 1);
+    SetPin(8, 1);
+    InitSocket();
 }
 
-void ProgrammerLink::Disconnect()
+uint8_t ProgrammerLink::request(uint8_t command, int delay)
 {
-    if (connected_) {
-        try {
-            Flush();
-        } catch (const LinkLost&) {
-        }
-    }
-    connected_ = false;
-    dropQueues();
-    transport_.reset();
-    portOpened_ = false;
-}
-
-void ProgrammerLink::dropQueues()
-{
-    out_.clear();
-    replies_.clear();
-    owed_ = 0;
-    longOwed_ = false;
-}
-
-void ProgrammerLink::loseLink(const std::string& message)
-{
-    dropQueues();
-    connected_ = false;
-    tell(message);
-    throw LinkLost(message);
-}
-
-// --- primitives -------------------------------------------------------------
-
-void ProgrammerLink::SendByte(uint8_t value)
-{
-    if (!connected_) {
-        return;
-    }
-    settleLongCommand();
-    out_.push_back(value);
-    if (out_.size() >= kFlushThreshold) {
-        Flush();
-    }
-}
-
-uint8_t ProgrammerLink::ReceiveByte()
-{
-    if (!connected_) {
-        return 255;
-    }
-    if (!replies_.empty()) {
-        const uint8_t value = replies_.front();
-        replies_.pop_front();
-        return value;
-    }
-    Flush();
-    uint8_t value = 0;
-    if (transport_->read(&value, 1, timeoutForBytes(1)) != 1) {
-        loseLink(kReadLost);
-    }
-    if (owed_ > 0 && --owed_ == 0) {
-        longOwed_ = false;
-    }
-    return value;
-}
-
-void ProgrammerLink::LinkDelay(int n)
-{
-    if (!portOpened_ || !connected_ || n <= 0) {
-        return;
-    }
-    settleLongCommand();
-    out_.insert(out_.end(), static_cast<size_t>(n), kNoOperation);
-    if (out_.size() >= kFlushThreshold) {
-        Flush();
-    }
-}
-
-void ProgrammerLink::BlockWrite(const uint8_t* data, size_t n)
-{
-    if (!connected_ || n == 0) {
-        return;
-    }
-    settleLongCommand();
-    out_.insert(out_.end(), data, data + n);
-    Flush();
-}
-
-// --- reply pipelining -----------------------------------------------------------
-
-bool ProgrammerLink::IsLongCommand(uint8_t command)
-{
-    return command == 129 || command == 130 || command == 136 || command == 137 ||
-           (command >= 140 && command <= 146) || command == 150;
-}
-
-void ProgrammerLink::collect(size_t n)
-{
-    Flush();
-    n = std::min(n, owed_);
-    while (n > 0) {
-        uint8_t chunk[256];
-        const size_t want = std::min(n, sizeof chunk);
-        const size_t got = transport_->read(chunk, want, timeoutForBytes(want));
-        replies_.insert(replies_.end(), chunk, chunk + got);
-        owed_ -= got;
-        n -= got;
-        if (owed_ == 0) {
-            longOwed_ = false;
-        }
-        if (got < want) {
-            loseLink(kReadLost);
-        }
-    }
-}
-
-void ProgrammerLink::settleLongCommand()
-{
-    // A busy box does not read its input; whatever follows a long command
-    // waits on our side until the command has answered.
-    if (longOwed_) {
-        collect(owed_);
-    }
-}
-
-void ProgrammerLink::QueueCommand(std::initializer_list<uint8_t> bytes, int replyBytes, bool longCommand)
-{
-    QueueCommand(bytes.begin(), bytes.size(), replyBytes, longCommand);
-}
-
-void ProgrammerLink::QueueCommand(const uint8_t* bytes, size_t n, int replyBytes, bool longCommand)
-{
-    if (!connected_ || n == 0) {
-        return;
-    }
-    const size_t replies = replyBytes > 0 ? static_cast<size_t>(replyBytes) : 0;
-    settleLongCommand();
-    if (owed_ + replies > window_) {
-        collect(owed_ + replies - window_);
-    }
-    out_.insert(out_.end(), bytes, bytes + n);
-    owed_ += replies;
-    if (replies > 0 && (longCommand || IsLongCommand(bytes[0]))) {
-        longOwed_ = true;
-    }
-    if (out_.size() >= kFlushThreshold) {
-        Flush();
-    }
-}
-
-void ProgrammerLink::DiscardReplies()
-{
-    if (connected_) {
-        collect(owed_);
-    }
-    replies_.clear();
-}
-
-void ProgrammerLink::Flush()
-{
-    if (out_.empty()) {
-        return;
-    }
-    if (!connected_ || !transport_) {
-        out_.clear();
-        return;
-    }
-    const size_t n = out_.size();
-    const size_t written = transport_->write(out_.data(), n);
-    out_.clear();
-    // A short write loses bytes in the middle of the stream: the box can no
-    // longer be trusted to be in the state the shadows say.
-    if (written != n) {
-        loseLink(kWriteLost);
-    }
+    requireNoRepliesOwed(command);
+    SendByte(command);
+    LinkDelay(delay);
+    return ReceiveByte();
 }
 
 // --- pin operations -----------------------------------------------------------
@@ -671,9 +246,7 @@ void ProgrammerLink::SetPinDriver(int flag, int pin)
 int ProgrammerLink::ReadPin(int pin)
 {
     if (pin == 20 || pin == 40) {
-        SendByte(7);
-        LinkDelay(3);
-        const uint8_t status = ReceiveByte();
+        const uint8_t status = request(7, 3);
         return (status >> (pin == 20 ? 7 : 6)) & 1;
     }
     if (pin < 1 || pin > 39) {
@@ -689,8 +262,7 @@ uint8_t ProgrammerLink::ReadPort(int index)
     if (index < 0 || index > 4) {
         return 255;
     }
-    SendByte(static_cast<uint8_t>(1 + index));
-    return ReceiveByte();
+    return request(static_cast<uint8_t>(1 + index));
 }
 
 void ProgrammerLink::WriteLatch(int index, uint8_t value)
@@ -720,12 +292,13 @@ void ProgrammerLink::WritePinLatch(int k, uint8_t value)
 
 uint8_t ProgrammerLink::ReadDataByte()
 {
-    SendByte(128);
-    return ReceiveByte();
+    return request(128);
 }
 
 void ProgrammerLink::ReadDataBytes(uint8_t* destination, size_t n)
 {
+    // The collection below takes the oldest replies: they must be these.
+    requireNoRepliesOwed(128);
     for (size_t i = 0; i < n; ++i) {
         QueueCommand({128}, 1);
     }
@@ -861,7 +434,7 @@ void ProgrammerLink::SetVccVoltage(int level)
 
 void ProgrammerLink::RouteRaisedSupply(int pin)
 {
-    if (firmwareId_ == kRaisedSupplyFirmware) {
+    if (FirmwareId() == kRaisedSupplyFirmware) {
         RouteVpp(pin);
         LinkDelay(1000);
     } else if (pin == 0) {
@@ -1008,18 +581,20 @@ void ProgrammerLink::SetPulseLength(int n)
 
 bool ProgrammerLink::PinLoopTest()
 {
+    // The port test of the system window, outside any command: it ends with
+    // everything sent, as it ends on a read today.
     SetPin(1, 0);
-    for (int round = 0; round < 101; ++round) {
+    bool passed = true;
+    for (int round = 0; round < 101 && passed; ++round) {
         FloatPin(1);
-        if (ReadPin(1) != 1) {
-            return false;
-        }
-        DrivePin(1);
-        if (ReadPin(1) != 0) {
-            return false;
+        passed = ReadPin(1) == 1;
+        if (passed) {
+            DrivePin(1);
+            passed = ReadPin(1) == 0;
         }
     }
-    return true;
+    Flush();
+    return passed;
 }
 
 bool ProgrammerLink::OscillatorPresenceTest(int pinA, int pinB)
@@ -1037,7 +612,7 @@ bool ProgrammerLink::OscillatorPresenceTest(int pinA, int pinB)
         if (driven == released) {
             RouteVcc(0);
             Flush();
-            return prompt_ && prompt_->askYesCancel(kNoProgrammer);
+            return prompt() && prompt()->askYesCancel(kNoProgrammer);
         }
     }
     RouteVcc(0);
@@ -1053,23 +628,26 @@ int ProgrammerLink::ProbeHardwareModel()
     RouteGnd(31);
     const int level = ReadPin(31);
     RouteGnd(0);
+    // Runs outside any command (a category change): pin 31 is driven high,
+    // so its ground must be off before control goes back to the user.
+    Flush();
     if (level != 0) {
         return 97;
     }
-    return firmwareId_ == kDeviceListFirmware ? 98 : 99;
+    return FirmwareId() == kDeviceListFirmware ? 98 : 99;
 }
 
 uint8_t ProgrammerLink::CheckSocketStatus()
 {
-    SendByte(7);
-    const uint8_t status = ReceiveByte();
-    return (connected_ && (status & 0x7F) != 37) ? 0 : 255;
+    const uint8_t status = request(7);
+    return (Connected() && (status & 0x7F) != 37) ? 0 : 255;
 }
 
 void ProgrammerLink::ReadPortBlock(uint8_t* destination, uint8_t& lowAddress)
 {
     // All 512 port reads go out ahead of their replies; the bytes on the line
     // are those of read, read, step, 256 times.
+    requireNoRepliesOwed(5);
     uint8_t step = lowAddress;
     for (int i = 0; i < 256; ++i) {
         QueueCommand({5}, 1);

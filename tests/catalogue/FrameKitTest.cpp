@@ -173,6 +173,31 @@ TEST(FrameRoles, AutoFindsItsWriteStepByRoleNotByCaption)
     EXPECT_EQ(family.message(), "Авто ОК!");
 }
 
+TEST(FrameRoles, AutoGivesEveryStepTheCommandFrame)
+{
+    Rig rig;
+    auto& family = *rig.family;
+    for (auto& step : family.autoSteps())
+        step.checked = false;
+    // A step that is no command of its own: Auto still switches off after it.
+    family.autoSteps().push_back(AutoStep{"Step", "Шаг", "step", true, true,
+                                          [&] {
+                                              rig.link.RouteVcc(34);
+                                              rig.link.RouteClock(19);
+                                          },
+                                          Role::None});
+    family.Button1Click();
+    EXPECT_EQ(family.message(), "Авто ОК!");
+    EXPECT_TRUE(suppliesIdle(rig.link)) << suppliesOnText(rig.link);
+
+    // Offline, a step is refused like a pressed button.
+    rig.link.Disconnect();
+    family.autoSteps().back().run = [&] { family.ran.push_back("step"); };
+    family.Button1Click();
+    EXPECT_TRUE(family.ran.empty());
+    EXPECT_EQ(family.outcome(), Outcome::Refused);
+}
+
 // --- outcome ---------------------------------------------------------------------
 
 TEST(FrameOutcome, EachEndOfACommandHasItsOutcomeAndFlag)

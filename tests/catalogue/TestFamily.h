@@ -3,7 +3,7 @@
 #include "catalogue/FamilyWindow.h"
 #include "catalogue/HeadlessHost.h"
 #include "link/ProgrammerLink.h"
-#include "link/TestTransports.h"
+#include "support/TestTransports.h"
 
 #include <cstdio>
 #include <stdexcept>
@@ -72,7 +72,7 @@ public:
         link.RouteGnd(20);
         link.InitSocket();
         setProgressMax(mask());
-        setFieldValue("LastAddress", mask());
+        setFieldValue(Role::Length, mask());
     }
 
     void BlankClick()

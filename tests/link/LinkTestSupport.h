@@ -1,7 +1,8 @@
 #pragma once
 
+#include "link/BoxCommands.h"
 #include "link/ProgrammerLink.h"
-#include "link/TestTransports.h"
+#include "support/TestTransports.h"
 
 #include <gtest/gtest.h>
 
@@ -57,34 +58,19 @@ public:
         log.responder = [this](const TransportLog& seen, uint8_t& reply) { return next(seen, reply); };
     }
 
+    // Counts from the box's command table; 0 for a byte that is no command.
     static int operandCount(uint8_t c, int pageLength)
     {
-        if ((c >= 8 && c <= 14) || (c >= 16 && c <= 20) || c == 22 || (c >= 24 && c <= 27) || c == 131 ||
-            c == 132 || c == 135 || c == 137 || (c >= 138 && c <= 145) || c == 161 || c == 166 || c == 168 ||
-            c == 169 || c == 176 || c == 177) {
-            return 1;
+        const BoxCommand* row = findBoxCommand(c);
+        if (!row) {
+            return 0;
         }
-        if (c == 133 || c == 171 || c == 173) {
-            return 2;
-        }
-        if (c == 170) {
-            return 3;
-        }
-        if (c == 136) {
-            return pageLength;
-        }
-        return 0;
+        return row->operands == kPageLengthOperands ? pageLength : row->operands;
     }
     static int replyCount(uint8_t c)
     {
-        if ((c >= 1 && c <= 5) || c == 7 || c == 128 || c == 137 || (c >= 140 && c <= 145) || c == 160 ||
-            c == 165 || c == 167 || c == 178) {
-            return 1;
-        }
-        if (c == 129 || c == 130 || c == 169 || c == 172 || c == 174) {
-            return 2;
-        }
-        return c == 15 ? 9 : c == 184 ? 16 : 0;
+        const BoxCommand* row = findBoxCommand(c);
+        return row ? row->replies : 0;
     }
 
 private:

@@ -1,3 +1,4 @@
+#include "app/ui/QtPrompt.h"
 #include "catalogue/TestFamily.h"
 #include "catalogue/TypeSelection.h"
 #include "catalogue/ui/FamilyWindowWidget.h"
@@ -148,6 +149,25 @@ TEST(FamilyWidgetKinds, CheckBoxesAndValueFieldsWriteThroughAndRefuseBadNumbers)
     QTest::keyClick(id, Qt::Key_Return);
     EXPECT_EQ(family.findValue("ID")->value, 0x12A); // out of range: refused
     EXPECT_EQ(id->text(), "012a");
+}
+
+TEST(QtPromptValue, ValueQuestionsGoToTheAnswerersInsteadOfABox)
+{
+    QtPrompt prompt;
+    std::vector<QtPrompt::Kind> kinds;
+    QtPrompt::answerer = [&](QtPrompt::Kind kind, const std::string&) {
+        kinds.push_back(kind);
+        return kinds.size() == 1;
+    };
+    EXPECT_EQ(prompt.askValue("Повтор?", "25"), std::optional<std::string>("25")); // Yes: the default
+    EXPECT_EQ(prompt.askValue("Повтор?", "25"), std::nullopt);                     // No: cancelled
+    EXPECT_EQ(kinds, (std::vector<QtPrompt::Kind>{QtPrompt::Kind::Value, QtPrompt::Kind::Value}));
+    QtPrompt::valueAnswerer = [](const std::string& text, const std::string& offered) {
+        return std::optional<std::string>(text + "=" + offered);
+    };
+    EXPECT_EQ(prompt.askValue("n", "3"), std::optional<std::string>("n=3"));
+    QtPrompt::valueAnswerer = nullptr;
+    QtPrompt::answerer = nullptr;
 }
 
 TEST(TypeDialogWidget, ListsFollowTheSelectionAndDoubleClickChooses)

@@ -1,22 +1,13 @@
 #include "families/memory/EpromWindow.h"
 
+#include "core/Text.h"
+
 #include <algorithm>
-#include <cstdarg>
 #include <cstdio>
 
 namespace pontvex {
 
 namespace {
-
-std::string format(const char* pattern, ...)
-{
-    char text[128];
-    va_list args;
-    va_start(args, pattern);
-    std::vsnprintf(text, sizeof text, pattern, args);
-    va_end(args);
-    return text;
-}
 
 constexpr int kCePin = 26;
 constexpr int kOePin = 28;

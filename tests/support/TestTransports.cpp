@@ -1,4 +1,4 @@
-#include "link/TestTransports.h"
+#include "support/TestTransports.h"
 
 #include <algorithm>
 
