@@ -10,12 +10,6 @@ namespace pontvex {
 
 using namespace mcu51text;
 
-std::array<uint8_t, 3>& ChipSignature()
-{
-    static std::array<uint8_t, 3> signature{0, 0, 0};
-    return signature;
-}
-
 Mcu51Base::Mcu51Base(std::string className, ProgrammerLink& link, FamilyHost& host)
     : FamilyWindow(std::move(className), link, host)
 {

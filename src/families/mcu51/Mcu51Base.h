@@ -10,9 +10,6 @@
 
 namespace pontvex {
 
-// Signature bytes read by the last identification of any 8051 window.
-std::array<uint8_t, 3>& ChipSignature();
-
 // One chip of an 8051 family table. Families use the fields they need.
 struct Mcu51Row {
     std::string name;
@@ -71,6 +68,8 @@ public:
     const Mcu51Row* row() const;
 
     uint32_t CurrentAddress = 0;
+    // The signature bytes this window read from the chip in the socket last.
+    std::array<uint8_t, 3>& ChipSignature() { return chipSignature_; }
 
 protected:
     // --- building blocks -------------------------------------------------------
@@ -125,6 +124,7 @@ protected:
     std::vector<Mcu51Row> rows_;
     Mcu51Pins pins_;
     PinModeTable modes_;
+    std::array<uint8_t, 3> chipSignature_{0, 0, 0};
     uint8_t readBusCommand_ = 160;
     uint8_t putDataCommand_ = 161;
     std::string connectedText_ = "OK ";
