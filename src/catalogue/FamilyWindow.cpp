@@ -881,8 +881,11 @@ namespace {
 
 // The units a loop has queued whose replies it has not taken yet, in order.
 // With N replies a unit, at most the link's reply window of reply bytes is
-// owed; a unit whose command keeps the box busy is taken at once, since the
-// link sends nothing after it until it has answered anyway.
+// owed, as ReadAhead keeps them. Unlike ReadAhead, a unit whose command keeps
+// the box busy (a 256-byte blank check or sum) is taken at once: the link
+// sends nothing after it until it has answered anyway, and a failed block
+// must be seen before the next block's address goes out, so that a stopped
+// check sends after the stop exactly what the plain loop sends.
 class UnitPipeline {
 public:
     UnitPipeline(ProgrammerLink& link, const ReadUnit& unit,
