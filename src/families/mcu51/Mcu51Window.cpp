@@ -1,71 +1,44 @@
 #include "families/mcu51/Mcu51Window.h"
 
+#include "core/Text.h"
 #include "families/mcu51/Mcu51Texts.h"
-
-#include <algorithm>
-#include <cstdio>
 
 namespace pontvex {
 
 using namespace mcu51text;
 
-namespace {
-std::string format(const char* fmt, int a = 0, int b = 0, int c = 0, int d = 0, int e = 0, int f = 0)
-{
-    char text[160];
-    std::snprintf(text, sizeof text, fmt, a, b, c, d, e, f);
-    return text;
-}
-} // namespace
-
 Mcu51Window::Mcu51Window(std::string className, ProgrammerLink& link, FamilyHost& host)
-    : FamilyWindow(std::move(className), link, host)
+    : Mcu51Base(std::move(className), link, host)
 {
-    setAddressDigits(4);
+    modes_ = standardModes();
 }
 
-std::string Mcu51Window::rowName(int index) const
+const PinModeTable& Mcu51Window::standardModes()
 {
-    if (index < 0 || index >= static_cast<int>(rows_.size()))
-        return {};
-    return rows_[static_cast<size_t>(index)].name;
+    using enum Lv;
+    static const PinModeTable modes{
+        {"read", 7, {{27, L}, {28, L}, {16, H}, {17, H}, {9, H}, {29, L}, {30, H}, {31, H}}},
+        {"signature", 7, {{27, L}, {28, L}, {16, L}, {17, L}, {9, H}, {29, L}, {30, H}, {31, H}}},
+        {"program", 15, {{27, L}, {28, L}, {16, H}, {17, H}, {9, H}, {29, L}, {30, H}, {31, H}, {14, Set}}},
+        {"erase", 15, {{27, H}, {28, L}, {16, L}, {17, L}, {13, H}}},
+        // The lock bits set their own pins (lockBody).
+        {"lock", 15, {}},
+        // Read-code levels of the mode pins; RST, PSEN, ALE and EA keep PowerUp's.
+        {"lock-check", 7, {{27, L}, {28, L}, {16, H}, {17, H}}},
+    };
+    return modes;
 }
 
-const Mcu51Row* Mcu51Window::row() const
+const LockTable& Mcu51Window::standardLocks()
 {
-    const int index = chip_.VariantIndex;
-    if (index < 1 || index > rowCount())
-        return nullptr;
-    return &rows_[static_cast<size_t>(index)];
+    using enum Lv;
+    static const LockTable locks{
+        LockTable::Pick::UpTo,
+        {{27, H}, {13, H}},
+        {{{{28, H}, {16, H}, {17, H}}}, {{{28, H}, {16, L}, {17, L}}}, {{{28, L}, {16, H}, {17, L}}}},
+    };
+    return locks;
 }
-
-void Mcu51Window::setPins(std::initializer_list<PinLevel> pins)
-{
-    for (const PinLevel& p : pins)
-        set(p.pin, p.level);
-}
-
-int Mcu51Window::speedIndex() const
-{
-    const int k = option("speed");
-    return k < 0 ? 0 : k;
-}
-
-int Mcu51Window::lockIndex() const
-{
-    const int k = option("lock");
-    return k < 0 ? 0 : k;
-}
-
-int64_t Mcu51Window::loopLast() const
-{
-    const Mcu51Row* r = row();
-    if (!r)
-        return -1;
-    return std::min<int64_t>(r->lastAddress, host.endAddress());
-}
-
-// --- selection ------------------------------------------------------------------
 
 void Mcu51Window::SelectChip(const ChipSelection& chip)
 {
@@ -96,21 +69,6 @@ void Mcu51Window::SelectChip(const ChipSelection& chip)
     }
 }
 
-// --- building blocks ----------------------------------------------------------------
-
-bool Mcu51Window::ProbeChip()
-{
-    link.RouteGnd(pins_.gnd);
-    link.RouteVcc(pins_.vcc);
-    H(pins_.reset);
-    L(pins_.reset);
-    const bool present = link.OscillatorPresenceTest(pins_.clockOut, pins_.clockIn);
-    // A refused probe stops Auto too; nothing was done to the chip.
-    if (!present)
-        setOutcome(Outcome::Refused);
-    return present;
-}
-
 void Mcu51Window::PowerUp()
 {
     link.WriteAllLatches(0);
@@ -134,10 +92,10 @@ void Mcu51Window::PowerUp()
 
 void Mcu51Window::SetAddress(uint32_t a)
 {
-    if (!pins_.pinAddressPins.empty()) {
+    if (!pinAddressPins_.empty()) {
         // A8 and up one pin each: H for a 1, L for a 0.
-        for (size_t i = 0; i < pins_.pinAddressPins.size(); ++i)
-            link.SetPinDriver((a >> (8 + i)) & 1u, pins_.pinAddressPins[i]);
+        for (size_t i = 0; i < pinAddressPins_.size(); ++i)
+            link.SetPinDriver((a >> (8 + i)) & 1u, pinAddressPins_[i]);
         CurrentAddress = a;
         link.WriteLatch(0, static_cast<uint8_t>(a & 0xFF));
         return;
@@ -145,8 +103,8 @@ void Mcu51Window::SetAddress(uint32_t a)
     // Pins 17-19 share port 2 with A8-A12: keep the levels they have.
     const uint8_t keep = link.ReadPort(2) & 0x07;
     HighAddressLatch = static_cast<uint8_t>(keep | (((a >> 8) & 0x1F) << 3));
-    for (size_t i = 0; i < pins_.highAddressPins.size(); ++i)
-        set(pins_.highAddressPins[i], ((a >> (13 + i)) & 1u) ? Lv::H : Lv::L);
+    for (size_t i = 0; i < highAddressPins_.size(); ++i)
+        set(highAddressPins_[i], ((a >> (13 + i)) & 1u) ? Lv::H : Lv::L);
     CurrentAddress = a;
     link.WriteLatch(0, static_cast<uint8_t>(a & 0xFF));
     link.WriteLatch(2, HighAddressLatch);
@@ -158,18 +116,6 @@ void Mcu51Window::NextAddress()
     link.WriteLatch(0, static_cast<uint8_t>(CurrentAddress & 0xFF));
 }
 
-uint8_t Mcu51Window::ReadBus()
-{
-    link.SendByte(160);
-    return link.ReceiveByte();
-}
-
-void Mcu51Window::PutData(uint8_t b)
-{
-    link.SendByte(161);
-    link.SendByte(b);
-}
-
 void Mcu51Window::vppOn()
 {
     // The supplies guard drops the level after every command, so set it again here.
@@ -177,67 +123,11 @@ void Mcu51Window::vppOn()
     link.RouteVpp(pins_.vppPin);
 }
 
-void Mcu51Window::readCodeMode()
-{
-    link.SetBusMode(7);
-    link.SetPin(18, 1);
-    link.SetPin(19, 1);
-    setPins({{27, Lv::L},
-             {28, Lv::L},
-             {16, Lv::H},
-             {17, Lv::H},
-             {9, Lv::H},
-             {29, Lv::L},
-             {30, Lv::H},
-             {31, Lv::H}});
-}
-
-void Mcu51Window::readSignatureMode()
-{
-    link.SetBusMode(7);
-    link.SetPin(18, 1);
-    link.SetPin(19, 1);
-    setPins({{27, Lv::L},
-             {28, Lv::L},
-             {16, Lv::L},
-             {17, Lv::L},
-             {9, Lv::H},
-             {29, Lv::L},
-             {30, Lv::H},
-             {31, Lv::H}});
-}
-
-void Mcu51Window::programMode()
-{
-    link.SetBusMode(15);
-    link.SetPin(18, 1);
-    link.SetPin(19, 1);
-    setPins({{27, Lv::L},
-             {28, Lv::L},
-             {16, Lv::H},
-             {17, Lv::H},
-             {9, Lv::H},
-             {29, Lv::L},
-             {30, Lv::H},
-             {31, Lv::H}});
-    link.SetPin(14, 1);
-}
-
-void Mcu51Window::eraseMode()
-{
-    link.SetBusMode(15);
-    link.SetPin(18, 1);
-    link.SetPin(19, 1);
-    setPins({{27, Lv::H}, {28, Lv::L}, {16, Lv::L}, {17, Lv::L}, {13, Lv::H}});
-}
-
-// --- identification and signature check ------------------------------------------
-
 void Mcu51Window::identify()
 {
     setMessage(kDetecting);
     PowerUp();
-    readSignatureMode();
+    enterMode("signature");
     auto& sig = ChipSignature();
     const std::vector<uint32_t> addresses = signatureAddresses();
     sig = {0, 0, 0};
@@ -286,17 +176,6 @@ bool Mcu51Window::CheckSignature()
     return false;
 }
 
-// --- standard command bodies ---------------------------------------------------------
-
-bool Mcu51Window::needHexView()
-{
-    if (host.hexViewExists())
-        return true;
-    setOutcome(Outcome::Refused);
-    prompt().showMessage(kNeedFile);
-    return false;
-}
-
 void Mcu51Window::readBody()
 {
     if (!ProbeChip())
@@ -304,12 +183,9 @@ void Mcu51Window::readBody()
     PowerUp();
     setMessage(kReading);
     link.LinkDelay(100);
-    readCodeMode();
+    enterMode("read");
     SetAddress(0);
-    walkReads(16, 0, [&](uint32_t a, uint8_t got) {
-        buffer[a] = got;
-        return true;
-    });
+    readRange(codeRange(16));
     link.RouteVcc(0);
     succeed("OK");
     host.showPage();
@@ -327,33 +203,10 @@ void Mcu51Window::blankBody()
     }
     setMessage(kBlanking);
     PowerUp();
-    readCodeMode();
+    enterMode("read");
     SetAddress(0);
-    const bool blank = checkErased();
-    if (blank)
+    if (blankRange(codeRange(16, kBlankFail)))
         succeed(kOk2);
-}
-
-bool Mcu51Window::checkErased()
-{
-    return walkReads(16, 0, [&](uint32_t a, uint8_t got) {
-        if (got == 0xFF)
-            return true;
-        fail(kBlankFail);
-        progress(a);
-        return false;
-    });
-}
-
-bool Mcu51Window::compareWithBuffer()
-{
-    return walkReads(32, 0, [&](uint32_t a, uint8_t got) {
-        if (got == buffer[a])
-            return true;
-        fail(format(kVerifyDiff, static_cast<int>(a), buffer[a], got));
-        progress(a);
-        return false;
-    });
 }
 
 void Mcu51Window::verifyBody()
@@ -362,10 +215,9 @@ void Mcu51Window::verifyBody()
         return;
     setMessage(kVerifying);
     PowerUp();
-    readCodeMode();
+    enterMode("read");
     SetAddress(0);
-    const bool same = compareWithBuffer();
-    if (same)
+    if (verifyRange(codeRange(32, kVerifyDiff)))
         succeed(kOk2);
     link.RouteVcc(0);
 }
@@ -380,7 +232,7 @@ void Mcu51Window::writeBody()
         return;
     setMessage(kWriting);
     PowerUp();
-    programMode();
+    enterMode("program");
     SetAddress(0);
     vppOn();
     link.LinkDelay(100);
@@ -394,74 +246,6 @@ void Mcu51Window::writeBody()
     succeed(endOfWriteText_);
 }
 
-bool Mcu51Window::lockReadBack()
-{
-    for (int i = 0; i < 129; ++i)
-        if (ReadBus() != 0xFF) {
-            fail(kLockFail);
-            return false;
-        }
-    succeed(kLockOk);
-    return true;
-}
-
-void Mcu51Window::command(void (Mcu51Window::*body)())
-{
-    runCommand("", [this, body] {
-        // No row chosen (a list entry past the table): nothing to work on.
-        if (!row()) {
-            fail(format("Нет типа %d в таблице!", chip_.VariantIndex));
-            return;
-        }
-        (this->*body)();
-    });
-}
-
-void Mcu51Window::declareControls(bool withErase)
-{
-    addButton(Role::Read, "Read1", "ReadRom", kReadCaption, "read",
-              [this] { command(&Mcu51Window::readBody); });
-    addButton(Role::Write, "Write", "WriteClick", kWriteCaption, "write",
-              [this] { command(&Mcu51Window::writeBody); });
-    addButton(Role::Blank, "Blank", "BlankClick", kBlankCaption, "blank",
-              [this] { command(&Mcu51Window::blankBody); });
-    if (withErase)
-        addButton(Role::Erase, "Erase", "EraseClick", kEraseCaption, "erase", [this] {
-            command(&Mcu51Window::eraseBody);
-        }).enabled = false;
-    addButton(Role::Verify, "Verify", "VerifyClick", kVerifyCaption, "verify",
-              [this] { command(&Mcu51Window::verifyBody); });
-    addButton(Role::Lock, "Secrity", "SecrityClick", kLockCaption, "lock",
-              [this] { command(&Mcu51Window::lockBody); });
-    addButton(Role::Id, "ID", "IDClick", kIdCaption, "id", [this] { command(&Mcu51Window::idBody); });
-    if (withErase)
-        addAutoStep(Role::Erase, "CheckBox1", kEraseCaption, "erase", true, [this] {
-            // One-time parts have nothing to erase; the step is skipped, not failed.
-            const Mcu51Row* r = row();
-            if (r && r->otp != 0)
-                return;
-            command(&Mcu51Window::eraseBody);
-        });
-    addAutoStep(Role::Blank, "CheckBox2", kBlankCaption, "blank", true,
-                [this] { command(&Mcu51Window::blankBody); });
-    addAutoStep(Role::Write, "CheckBox3", kWriteCaption, "write", true,
-                [this] { command(&Mcu51Window::writeBody); });
-    addAutoStep(Role::Verify, "CheckBox4", kVerifyCaption, "verify", true,
-                [this] { command(&Mcu51Window::verifyBody); });
-    addAutoStep(Role::Lock, "CheckBox5", kLockCaption, "lock", true,
-                [this] { command(&Mcu51Window::lockBody); });
-}
-
-void Mcu51Window::addLockGroup()
-{
-    addOption("RadioGroup1", kLockGroup, "lock", {kLockBit1, kLockBit12, kLockBit123}, 1);
-}
-
-void Mcu51Window::addSpeedGroup()
-{
-    addOption("RadioGroup2", kSpeedGroup, "speed", {kSpeed1, kSpeed2, kSpeed3}, 0);
-}
-
 void Mcu51Window::idBody()
 {
     setMessage(kDetecting);
@@ -470,28 +254,21 @@ void Mcu51Window::idBody()
     identify();
 }
 
-// --- lock bits and erase of the usual 8051 table -------------------------------------
-
-void Mcu51Window::LockPulse(Lv p28, Lv p16, Lv p17, int progLow)
+void Mcu51Window::LockPulse(const LockBit& bit)
 {
-    setPins({{28, p28}, {16, p16}, {17, p17}});
+    setPins(bit.pins);
+    if (bit.data >= 0)
+        PutData(static_cast<uint8_t>(bit.data));
     vppOn();
     link.LinkDelay(100);
+    if (locks_.pulseData >= 0)
+        PutData(static_cast<uint8_t>(locks_.pulseData));
     L(30);
-    link.LinkDelay(progLow);
+    if (locks_.progLow > 0)
+        link.LinkDelay(locks_.progLow);
     H(30);
     link.LinkDelay(20);
     link.RouteVpp(0);
-}
-
-void Mcu51Window::lockPulses(int progLow)
-{
-    const int k = lockIndex();
-    LockPulse(Lv::H, Lv::H, Lv::H, progLow);
-    if (k >= 1)
-        LockPulse(Lv::H, Lv::L, Lv::L, progLow);
-    if (k >= 2)
-        LockPulse(Lv::L, Lv::H, Lv::L, progLow);
 }
 
 void Mcu51Window::lockBody()
@@ -500,28 +277,30 @@ void Mcu51Window::lockBody()
         return;
     setMessage(kLocking);
     PowerUp();
-    link.SetBusMode(15);
-    link.SetPin(18, 1);
-    link.SetPin(19, 1);
+    enterMode("lock");
     SetAddress(0);
-    H(27);
-    H(13);
-    lockPulses(20);
-    if (lockIndex() == 0) {
-        setMessage(kLockDone);
-        return;
+    setPins(locks_.common);
+    const int k = lockIndex();
+    for (size_t i = 0; i < locks_.bits.size(); ++i) {
+        const LockBit& bit = locks_.bits[i];
+        const bool chosen = locks_.pick == LockTable::Pick::UpTo       ? static_cast<int>(i) <= k
+                            : locks_.pick == LockTable::Pick::Selected ? static_cast<int>(i) == k
+                                                                       : option(std::string(bit.option)) == 1;
+        if (chosen)
+            LockPulse(bit);
     }
     lockCheck();
 }
 
 void Mcu51Window::lockCheck()
 {
+    if (lockIndex() == 0) {
+        setMessage(kLockDone);
+        return;
+    }
     PowerUp();
     link.RouteVcc(pins_.vcc);
-    link.SetBusMode(7);
-    link.SetPin(18, 1);
-    link.SetPin(19, 1);
-    setPins({{27, Lv::L}, {28, Lv::L}, {16, Lv::H}, {17, Lv::H}});
+    enterMode("lock-check");
     // PowerUp left every address line high; the check reads address 0, where
     // a program starts, not the top cell that is most often still erased.
     SetAddress(0);
@@ -535,7 +314,7 @@ void Mcu51Window::eraseBody()
         return;
     PowerUp();
     setMessage(kErasing);
-    eraseMode();
+    enterMode("erase");
     vppOn();
     link.LinkDelay(100);
     L(30);

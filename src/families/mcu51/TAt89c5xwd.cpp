@@ -1,8 +1,7 @@
 #include "families/mcu51/TAt89c5xwd.h"
 
+#include "core/Text.h"
 #include "families/mcu51/Mcu51Texts.h"
-
-#include <cstdio>
 
 namespace pontvex {
 
@@ -11,9 +10,11 @@ using namespace mcu51text;
 TAt89c5xwd::TAt89c5xwd(ProgrammerLink& link, FamilyHost& host) : Mcu51Window("TAt89c5xwd", link, host)
 {
     setCaption("AT89C5xWD");
+    // The lock byte reads on P0 at address 0 (bits 2-4: lock bits 1-3).
+    using enum Lv;
+    modes_ = withModes(standardModes(), {{"lock-byte", 7, {{27, H}, {28, H}, {13, H}, {16, H}, {17, L}}}});
     declareControls(true);
-    addButton(Role::LockRead, "Button2", "Button2Click", kLockReadCaption, "lockread",
-              [this] { runCommand("", [this] { Button2Click(); }); });
+    declareStandardControls({{Role::LockRead, [this] { runCommand("", [this] { Button2Click(); }); }}});
     addLockGroup();
     addOption("RadioGroup2", kSpeedGroupWd, "speed", {kStandard, kSlower}, 0);
     FillVariantTable();
@@ -43,10 +44,7 @@ void TAt89c5xwd::ProgramByte(uint8_t b)
 uint8_t TAt89c5xwd::ReadLockByte()
 {
     PowerUp();
-    link.SetBusMode(7);
-    link.SetPin(18, 1);
-    link.SetPin(19, 1);
-    setPins({{27, Lv::H}, {28, Lv::H}, {13, Lv::H}, {16, Lv::H}, {17, Lv::L}});
+    enterMode("lock-byte");
     SetAddress(0);
     return ReadBus() & 0x1C;
 }
@@ -57,7 +55,7 @@ void TAt89c5xwd::eraseBody()
         return;
     PowerUp();
     setMessage(kErasing);
-    eraseMode();
+    enterMode("erase");
     for (int round = 0; round < 2; ++round) {
         link.RouteVcc(pins_.vcc);
         link.LinkDelay(100);
@@ -77,19 +75,8 @@ void TAt89c5xwd::eraseBody()
         succeed("OK");
 }
 
-void TAt89c5xwd::lockBody()
+void TAt89c5xwd::lockCheck()
 {
-    if (!ProbeChip())
-        return;
-    setMessage(kLocking);
-    PowerUp();
-    link.SetBusMode(15);
-    link.SetPin(18, 1);
-    link.SetPin(19, 1);
-    SetAddress(0);
-    H(27);
-    H(13);
-    lockPulses(20);
     const int k = lockIndex();
     const uint8_t wanted = k == 0 ? 0x04 : k == 1 ? 0x0C : 0x1C;
     const uint8_t lock = ReadLockByte();
@@ -107,9 +94,7 @@ void TAt89c5xwd::Button2Click()
         return;
     const uint8_t lock = ReadLockByte();
     link.RouteVcc(0);
-    char text[32];
-    std::snprintf(text, sizeof text, "Lock= %02x", lock);
-    setMessage(text);
+    setMessage(format("Lock= %02x", lock));
 }
 
 } // namespace pontvex

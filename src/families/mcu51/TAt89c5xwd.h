@@ -13,7 +13,8 @@ public:
 protected:
     void ProgramByte(uint8_t b) override;
     void eraseBody() override;
-    void lockBody() override;
+    // The lock byte must show every bit asked for.
+    void lockCheck() override;
     // Powers up, reads the lock byte (bits 2-4 = lock bits 1-3) and leaves Vcc on.
     uint8_t ReadLockByte();
     void Button2Click();

@@ -10,7 +10,21 @@ TAt89s5x1::TAt89s5x1(ProgrammerLink& link, FamilyHost& host) : Mcu51Window("TAt8
 {
     setCaption("AT89S5X");
     // A8-A13 on P2.0-P2.5 and A14 on P3.4, each pin on its own.
-    pins_.pinAddressPins = {21, 22, 23, 24, 25, 26, 14};
+    pinAddressPins_ = {21, 22, 23, 24, 25, 26, 14};
+    locks_.progLow = 1;
+    // The usual modes with P3.3 (13) low to read, high to program.
+    using enum Lv;
+    modes_ = withModes(
+        standardModes(),
+        {
+            {"read", 7, {{27, L}, {28, L}, {16, H}, {17, H}, {9, H}, {29, L}, {30, H}, {31, H}, {13, L}}},
+            {"signature",
+             7,
+             {{27, L}, {28, L}, {16, L}, {17, L}, {9, H}, {29, L}, {30, H}, {31, H}, {13, L}}},
+            {"program",
+             15,
+             {{27, L}, {28, L}, {16, H}, {17, H}, {9, H}, {29, L}, {30, H}, {31, H}, {14, Set}, {13, H}}},
+        });
     declareControls(true);
     addLockGroup();
     addSpeedGroup();
@@ -51,24 +65,6 @@ bool TAt89s5x1::ProbeChip()
     return Mcu51Window::ProbeChip();
 }
 
-void TAt89s5x1::readCodeMode()
-{
-    Mcu51Window::readCodeMode();
-    L(13);
-}
-
-void TAt89s5x1::readSignatureMode()
-{
-    Mcu51Window::readSignatureMode();
-    L(13);
-}
-
-void TAt89s5x1::programMode()
-{
-    Mcu51Window::programMode();
-    H(13);
-}
-
 void TAt89s5x1::ProgramByte(uint8_t b)
 {
     PutData(b);
@@ -86,7 +82,7 @@ void TAt89s5x1::eraseBody()
         return;
     PowerUp();
     setMessage(kErasing);
-    eraseMode();
+    enterMode("erase");
     vppOn();
     link.LinkDelay(100);
     L(30);
@@ -108,26 +104,15 @@ void TAt89s5x1::eraseBody()
     succeed(kOk1);
 }
 
-void TAt89s5x1::lockBody()
+void TAt89s5x1::lockCheck()
 {
-    if (!ProbeChip())
-        return;
-    setMessage(kLocking);
-    PowerUp();
-    link.SetBusMode(15);
-    link.SetPin(18, 1);
-    link.SetPin(19, 1);
-    SetAddress(0);
-    H(27);
-    H(13);
-    lockPulses(1);
     if (lockIndex() == 0) {
         setMessage(kLockDone);
         return;
     }
     // Bit 2 stops reading: check it took before saying the lock is done.
     PowerUp();
-    readCodeMode();
+    enterMode("read");
     SetAddress(0);
     if (lockReadBack())
         succeed("end");

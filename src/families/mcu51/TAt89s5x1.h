@@ -12,14 +12,11 @@ public:
 
 protected:
     void ProgramByte(uint8_t b) override;
-    void readCodeMode() override;
-    void readSignatureMode() override;
-    void programMode() override;
     int signatureBytesCompared() const override { return 3; }
     std::vector<uint32_t> signatureAddresses() const override;
     bool ProbeChip() override;
     void eraseBody() override;
-    void lockBody() override;
+    void lockCheck() override;
 };
 
 } // namespace pontvex

@@ -1,14 +1,15 @@
 #include "families/mcu51/TP89x8252.h"
 
-#include "families/mcu51/Mcu51Texts.h"
-
 namespace pontvex {
-
-using namespace mcu51text;
 
 TP89x8252::TP89x8252(ProgrammerLink& link, FamilyHost& host) : Mcu51Window("TP89x8252", link, host)
 {
     setCaption("AT89X8252");
+    // One lock mode for all three bits; the data port says which ones to program
+    // (P0.7 bit 1, P0.6 bit 2, P0.5 bit 3; a 0 programs the bit).
+    using enum Lv;
+    const std::vector<PinLevel> lockMode{{27, H}, {28, L}, {16, H}, {17, L}};
+    locks_ = {LockTable::Pick::Selected, {}, {{lockMode, 0x7F}, {lockMode, 0x3F}, {lockMode, 0x1F}}};
     declareControls(true);
     addLockGroup();
     addSpeedGroup();
@@ -33,36 +34,6 @@ void TP89x8252::ProgramByte(uint8_t b)
     L(30);
     H(30);
     link.LinkDelay(20);
-}
-
-// One lock mode for all three bits; the data port says which ones to program
-// (P0.7 bit 1, P0.6 bit 2, P0.5 bit 3; a 0 programs the bit).
-void TP89x8252::lockBody()
-{
-    if (!ProbeChip())
-        return;
-    setMessage(kLocking);
-    PowerUp();
-    link.SetBusMode(15);
-    link.SetPin(18, 1);
-    link.SetPin(19, 1);
-    SetAddress(0);
-    const int k = lockIndex();
-    const uint8_t bits = k == 0 ? 0x7F : k == 1 ? 0x3F : 0x1F;
-    setPins({{27, Lv::H}, {28, Lv::L}, {16, Lv::H}, {17, Lv::L}});
-    PutData(bits);
-    vppOn();
-    link.LinkDelay(100);
-    L(30);
-    link.LinkDelay(20);
-    H(30);
-    link.LinkDelay(20);
-    link.RouteVpp(0);
-    if (k == 0) {
-        setMessage(kLockDone);
-        return;
-    }
-    lockCheck();
 }
 
 } // namespace pontvex

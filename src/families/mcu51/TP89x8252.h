@@ -12,7 +12,6 @@ public:
 
 protected:
     void ProgramByte(uint8_t b) override;
-    void lockBody() override;
 };
 
 } // namespace pontvex

@@ -1,8 +1,7 @@
 #include "families/mcu51/TP97c205x.h"
 
+#include "core/Text.h"
 #include "families/mcu51/Mcu51Texts.h"
-
-#include <cstdio>
 
 namespace pontvex {
 
@@ -14,18 +13,18 @@ constexpr int kProgPin = 16;
 constexpr int kStepPin = 12;
 } // namespace
 
-TP97c205x::TP97c205x(ProgrammerLink& link, FamilyHost& host) : TP2051x("TP97c205x", link, host)
+TP97c205x::TP97c205x(ProgrammerLink& link, FamilyHost& host) : Mcu2051Window("TP97c205x", link, host, false)
 {
     setCaption("P97C205x");
     pins_.vppMillivolts = 12500;
+    // P3.4 high for the whole pass: command 167 programs each byte.
+    using enum Lv;
+    modes_ = withModes(modes_, {{"program", 0, {{16, H}, {17, L}, {18, H}, {19, H}, {21, H}}}});
     endOfWriteText_ = kDone15;
     verifyBusyText_ = kWriting2;
+    verifySettle_ = 500;
+    vppThroughPass_ = true;
     signatureCount_ = 2;
-    declareControls(false);
-    if (ButtonControl* id = findButton(Role::Id))
-        id->caption = kIdCaption2051;
-    addOption("RadioGroup1", kLockGroup, "lock", {kLockBit1, kLockBit12}, 1);
-    addOption("RadioGroup2", kSpeedGroup, "speed", {kSpeed2, kSpeed4, kSpeed6}, 1);
     FillVariantTable();
 }
 
@@ -68,17 +67,15 @@ void TP97c205x::NextAddress()
     CurrentAddress += 1;
 }
 
-bool TP97c205x::checkSignature97()
+bool TP97c205x::CheckSignature()
 {
     PowerUp();
     link.SetBusMode(9);
-    readSignatureMode();
+    enterMode("signature");
     readSignature(2);
     const auto& sig = ChipSignature();
     const auto& want = chip_.ExpectedSignature;
-    char text[64];
-    std::snprintf(text, sizeof text, kRS2, sig[0], sig[1], want[0], want[1]);
-    setMessage(text);
+    setMessage(format(kRS2, sig[0], sig[1], want[0], want[1]));
     link.RouteVcc(0);
     if (want[0] == 0 || (sig[0] == want[0] && sig[1] == want[1]))
         return true;
@@ -89,59 +86,20 @@ bool TP97c205x::checkSignature97()
     return false;
 }
 
-void TP97c205x::writeBody()
+void TP97c205x::ProgramByte(uint8_t b)
 {
-    if (!ProbeChip())
-        return;
-    if (!checkSignature97())
-        return;
-    if (!needHexView())
-        return;
-    setMessage(kWriting);
-    PowerUp();
-    link.SetBusMode(15);
-    link.SetPin(13, 1);
-    setPins({{16, Lv::H}, {17, Lv::L}, {18, Lv::H}, {19, Lv::H}, {21, Lv::H}});
-    link.RouteVpp(kVppPin);
-    setOutcome(Outcome::Ok);
-    walk(64, 63, [&](uint32_t a) {
-        if (buffer[a] != 0xFF) {
-            PutData(buffer[a]);
-            link.SendByte(167);
-            (void)link.ReceiveByte();
-        }
-        return true;
-    });
-    link.RouteVpp(0);
-    succeed(endOfWriteText_);
+    PutData(b);
+    // The box completes the byte and answers one byte the program does not use.
+    link.SendByte(167);
+    (void)link.ReceiveByte();
 }
 
-void TP97c205x::verifyBody()
+void TP97c205x::lockPulses()
 {
-    if (!ProbeChip())
-        return;
-    setMessage(verifyBusyText_);
-    link.LinkDelay(500);
-    PowerUp();
-    readCodeMode();
-    link.SetBusMode(9);
-    const bool same = compareWithBuffer();
-    if (same)
-        succeed(kVerifyOk2051);
-    link.RouteVcc(0);
-}
-
-void TP97c205x::lockBody()
-{
-    if (!ProbeChip())
-        return;
-    setMessage(kLocking);
-    PowerUp();
     link.SetBusMode(15);
     for (int bit = 1; bit <= 2; ++bit) {
         link.WriteLatch(2, bit == 1 ? 0xFF : 0xF3);
-        const Lv low = bit == 1 ? Lv::H : Lv::L;
-        setPins({{17, Lv::H}, {18, Lv::H}, {19, low}, {21, low}});
+        enterMode(bit == 1 ? "lock1" : "lock2");
         link.RouteVpp(kVppPin);
         for (int i = 0; i < 25; ++i) {
             L(kProgPin);
@@ -150,7 +108,6 @@ void TP97c205x::lockBody()
         }
         link.RouteVpp(0);
     }
-    lockCheck();
 }
 
 } // namespace pontvex

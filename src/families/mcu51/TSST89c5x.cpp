@@ -6,35 +6,43 @@ namespace pontvex {
 
 using namespace mcu51text;
 
-namespace {
-// The security bits in the order of their boxes, with their mode tuples.
-struct SecurityBit {
-    const char* name;
-    Lv p17, p16, p27, p28;
-};
-constexpr SecurityBit kSecurityBits[] = {
-    {"SB1", Lv::H, Lv::H, Lv::H, Lv::H}, {"SB2", Lv::L, Lv::L, Lv::H, Lv::H},
-    {"SB3", Lv::L, Lv::H, Lv::H, Lv::L}, {"RB0", Lv::H, Lv::L, Lv::L, Lv::L},
-    {"RB1", Lv::H, Lv::L, Lv::H, Lv::L},
-};
-} // namespace
-
 TSST89c5x::TSST89c5x(ProgrammerLink& link, FamilyHost& host) : Mcu51Window("TSST89c5x", link, host)
 {
     setCaption("SST89C5x");
     // The 5 V parts take EA at logic level: Vpp code 0.
     pins_.vppMillivolts = 5000;
     // 64 K rows need A15; P3.5 carries it (A13 on P2.5, A14 on P3.0 as on the other parts).
-    pins_.highAddressPins = {26, 10, 15};
+    highAddressPins_ = {26, 10, 15};
+    // The mode pins as one tuple (P3.7 17, P3.6 16, P2.6 27, P2.7 28), P3.3 latched high.
+    using enum Lv;
+    modes_ = {
+        {"read", 7, {{9, H}, {29, L}, {30, H}, {31, H}, {13, Set}, {17, H}, {16, H}, {27, L}, {28, L}}},
+        {"signature", 7, {{9, H}, {29, L}, {30, H}, {31, H}, {13, Set}, {17, L}, {16, L}, {27, L}, {28, L}}},
+        {"program", 15, {{9, H}, {29, L}, {30, H}, {31, H}, {13, Set}, {17, H}, {16, H}, {27, L}, {28, H}}},
+        {"erase", 15, {{9, H}, {29, L}, {30, H}, {31, H}, {13, Set}, {17, L}, {16, L}, {27, H}, {28, L}}},
+        {"lock", 15, {}},
+    };
     endOfWriteText_ = kDone17;
     declareControls(true);
     // ReadIDClick is this window's name for the ID button.
     if (ButtonControl* id = findButton(Role::Id))
         id->handler = "ReadIDClick";
     addSpeedGroup();
-    for (const SecurityBit& bit : kSecurityBits)
-        addOption(bit.name, bit.name, bit.name, {"-", bit.name},
-                  bit.name[0] == 'S' && bit.name[2] == '1' ? 1 : 0);
+    // Each security bit, when its box is ticked, by its mode tuple and one
+    // programming pulse of 0xFF.
+    auto bit = [](std::string_view name, Lv p17, Lv p16, Lv p27, Lv p28) {
+        return LockBit{{{13, Set}, {17, p17}, {16, p16}, {27, p27}, {28, p28}}, -1, name};
+    };
+    locks_ = {LockTable::Pick::Ticked,
+              {},
+              {bit("SB1", H, H, H, H), bit("SB2", L, L, H, H), bit("SB3", L, H, H, L), bit("RB0", H, L, L, L),
+               bit("RB1", H, L, H, L)},
+              0xFF,
+              0};
+    for (const LockBit& b : locks_.bits) {
+        const std::string name(b.option);
+        addOption(name, name, name, {"-", name}, name == "SB1" ? 1 : 0);
+    }
     FillVariantTable();
 }
 
@@ -47,48 +55,6 @@ void TSST89c5x::FillVariantTable()
         {"3: SST89E554", 0, 0x7FFF, 0},
         {"4: SST89E564", 0, 0xFFFF, 0},
     };
-}
-
-void TSST89c5x::SetMode(Lv p17, Lv p16, Lv p27, Lv p28)
-{
-    link.SetPin(13, 1);
-    setPins({{17, p17}, {16, p16}, {27, p27}, {28, p28}});
-}
-
-void TSST89c5x::readCodeMode()
-{
-    link.SetBusMode(7);
-    link.SetPin(18, 1);
-    link.SetPin(19, 1);
-    setPins({{9, Lv::H}, {29, Lv::L}, {30, Lv::H}, {31, Lv::H}});
-    SetMode(Lv::H, Lv::H, Lv::L, Lv::L);
-}
-
-void TSST89c5x::readSignatureMode()
-{
-    link.SetBusMode(7);
-    link.SetPin(18, 1);
-    link.SetPin(19, 1);
-    setPins({{9, Lv::H}, {29, Lv::L}, {30, Lv::H}, {31, Lv::H}});
-    SetMode(Lv::L, Lv::L, Lv::L, Lv::L);
-}
-
-void TSST89c5x::programMode()
-{
-    link.SetBusMode(15);
-    link.SetPin(18, 1);
-    link.SetPin(19, 1);
-    setPins({{9, Lv::H}, {29, Lv::L}, {30, Lv::H}, {31, Lv::H}});
-    SetMode(Lv::H, Lv::H, Lv::L, Lv::H);
-}
-
-void TSST89c5x::eraseMode()
-{
-    link.SetBusMode(15);
-    link.SetPin(18, 1);
-    link.SetPin(19, 1);
-    setPins({{9, Lv::H}, {29, Lv::L}, {30, Lv::H}, {31, Lv::H}});
-    SetMode(Lv::L, Lv::L, Lv::H, Lv::L);
 }
 
 void TSST89c5x::ProgramByte(uint8_t b)
@@ -108,7 +74,7 @@ void TSST89c5x::eraseBody()
         return;
     setMessage(kErasingSst);
     PowerUp();
-    eraseMode();
+    enterMode("erase");
     vppOn();
     link.LinkDelay(100);
     L(30);
@@ -119,28 +85,9 @@ void TSST89c5x::eraseBody()
     succeed("OK!");
 }
 
-void TSST89c5x::lockBody()
+void TSST89c5x::lockCheck()
 {
-    if (!ProbeChip())
-        return;
-    setMessage(kLocking);
-    PowerUp();
-    link.SetBusMode(15);
-    link.SetPin(18, 1);
-    link.SetPin(19, 1);
-    SetAddress(0);
-    for (const SecurityBit& bit : kSecurityBits) {
-        if (option(bit.name) != 1)
-            continue;
-        SetMode(bit.p17, bit.p16, bit.p27, bit.p28);
-        vppOn();
-        link.LinkDelay(100);
-        PutData(0xFF);
-        L(30);
-        H(30);
-        link.LinkDelay(20);
-        link.RouteVpp(0);
-    }
+    // The security bits cannot be read back.
     link.RouteVcc(0);
     setMessage(kLockDone);
 }

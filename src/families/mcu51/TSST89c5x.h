@@ -13,15 +13,9 @@ public:
 
 protected:
     void ProgramByte(uint8_t b) override;
-    // Mode pins in the order (P3.7 pin 17, P3.6 pin 16, P2.6 pin 27, P2.7 pin 28).
-    void SetMode(Lv p17, Lv p16, Lv p27, Lv p28);
-    void readCodeMode() override;
-    void readSignatureMode() override;
-    void programMode() override;
-    void eraseMode() override;
     std::vector<uint32_t> signatureAddresses() const override { return {0x30, 0x31}; }
     void eraseBody() override;
-    void lockBody() override;
+    void lockCheck() override;
 };
 
 } // namespace pontvex
