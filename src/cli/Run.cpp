@@ -22,8 +22,6 @@ namespace pontvex::cli {
 
 namespace {
 
-struct Interrupted {};
-
 // Ctrl-C during a chip command must not leave programming voltage on the
 // chip: the first signal ends the command at its next repaint, where the
 // command frame's guard switches the supplies off; a second one ends the
@@ -73,14 +71,11 @@ public:
         if (!reporting)
             return;
         status_.update(family.message(), family.progressValue(), family.progressMax(), family.addressText());
-        if (gInterrupted && !interruptThrown) {
-            // Once only: the unwinding frame repaints too.
-            interruptThrown = true;
-            throw Interrupted{};
-        }
+        // The command ends at its next progress step, through its frame, with the supplies off.
+        if (gInterrupted)
+            family.requestStop();
     }
     bool reporting = false;
-    bool interruptThrown = false;
 
 private:
     CliPrompt& prompt_;
@@ -613,16 +608,13 @@ private:
         window_->resetOutcome();
         status_.begin(window_->progressValue(), window_->addressText(), window_->message());
         host_.reporting = true;
-        try {
-            pressIt();
-        } catch (const Interrupted&) {
-            host_.reporting = false;
+        pressIt();
+        host_.reporting = false;
+        if (gInterrupted) {
+            // The command has returned, so its frame has switched the supplies off.
             status_.end(window_->message(), false);
             throw CliError(kExitInterrupted, "interrupted; the socket supplies are off");
         }
-        host_.reporting = false;
-        if (gInterrupted)
-            throw CliError(kExitInterrupted, "interrupted");
         status_.end(window_->message(), !link_.Connected());
         return outcome();
     }
