@@ -123,17 +123,6 @@ bool clockRouted(const ProgrammerLink::Shadows& s)
     return clock == 0x60 || clock == 0x50;
 }
 
-bool sameFile(const std::string& a, const std::string& b)
-{
-    // Windows names are case-blind: "X.con" is the same file as "X.CON" there.
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
-}
-
 } // namespace
 
 const char* roleName(Role role)
@@ -613,7 +602,8 @@ std::string FamilyWindow::sideDocumentPath(const SideDocument& document) const
     if (data.empty())
         return {};
     const std::string path = sideFilePath(data, document.extension);
-    return sameFile(path, data) ? std::string() : path;
+    // Windows names are case-blind: "X.con" is the same file as "X.CON" there.
+    return equalsIgnoreCase(path, data) ? std::string() : path;
 }
 
 void FamilyWindow::loadSideDocuments()

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/Text.h"
+
 #include <cstdint>
 #include <optional>
 #include <stdexcept>
@@ -92,7 +94,6 @@ int parseLane(const std::string& text);
 const char* helpText();
 
 // Case-insensitive comparison of ASCII letters; other bytes compare as they are.
-bool equalsIgnoreCase(const std::string& a, const std::string& b);
 std::string trim(const std::string& text);
 
 } // namespace pontvex::cli

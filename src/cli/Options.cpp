@@ -91,16 +91,6 @@ const std::array<const char*, 8> kLaneNames = {"all",      "default",  "word16-1
 
 } // namespace
 
-bool equalsIgnoreCase(const std::string& a, const std::string& b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
-}
-
 std::string trim(const std::string& text)
 {
     size_t first = text.find_first_not_of(" \t\r\n");

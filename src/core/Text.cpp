@@ -1,5 +1,8 @@
 #include "core/Text.h"
 
+#include <algorithm>
+#include <cctype>
+
 #include <cstdarg>
 #include <cstdio>
 
@@ -77,6 +80,14 @@ std::optional<uint64_t> parseHex(std::string_view text, const HexSyntax& syntax)
     if (digits == 0)
         return std::nullopt;
     return value;
+}
+
+bool equalsIgnoreCase(std::string_view a, std::string_view b)
+{
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) ==
+                      std::tolower(static_cast<unsigned char>(y));
+           });
 }
 
 } // namespace pontvex

@@ -42,6 +42,10 @@ inline constexpr HexSyntax kScanf{
     .blanks = " \t\n\v\f\r", .prefix = true, .wholeText = false, .maxValue = 0xFFFFFFFFu};
 } // namespace hex
 
+// Equal but for the case of ASCII letters (names typed by users, file names on
+// case-blind systems).
+bool equalsIgnoreCase(std::string_view a, std::string_view b);
+
 // The number text holds under syntax, or nothing when it holds none (no digits,
 // another character, too many digits, too large).
 std::optional<uint64_t> parseHex(std::string_view text, const HexSyntax& syntax);

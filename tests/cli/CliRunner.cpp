@@ -41,37 +41,11 @@ std::string slurp(const std::string& path)
 
 CliResult CliSandbox::run(const std::vector<std::string>& args, const std::string& stdinFile) const
 {
-    const std::string outPath = dir_ + "/.stdout", errPath = dir_ + "/.stderr";
-    pid_t child = fork();
-    if (child < 0)
-        throw std::runtime_error("fork failed");
-    if (child == 0) {
-        if (chdir(dir_.c_str()) != 0)
-            _exit(125);
-        int in = open(stdinFile.empty() ? "/dev/null" : stdinFile.c_str(), O_RDONLY);
-        int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if (in < 0 || out < 0 || err < 0)
-            _exit(125);
-        dup2(in, 0);
-        dup2(out, 1);
-        dup2(err, 2);
-        std::vector<char*> argv;
-        std::string binary = cliBinary();
-        argv.push_back(binary.data());
-        std::vector<std::string> copies(args);
-        for (auto& a : copies)
-            argv.push_back(a.data());
-        argv.push_back(nullptr);
-        execv(binary.c_str(), argv.data());
-        _exit(126);
-    }
-    CliProcess process(child, dir_);
-    return process.wait();
+    return start(args, false, stdinFile)->wait();
 }
 
-std::unique_ptr<CliProcess> CliSandbox::start(const std::vector<std::string>& args,
-                                              bool interruptPending) const
+std::unique_ptr<CliProcess> CliSandbox::start(const std::vector<std::string>& args, bool interruptPending,
+                                              const std::string& stdinFile) const
 {
     const std::string outPath = dir_ + "/.stdout", errPath = dir_ + "/.stderr";
     pid_t child = fork();
@@ -80,7 +54,7 @@ std::unique_ptr<CliProcess> CliSandbox::start(const std::vector<std::string>& ar
     if (child == 0) {
         if (chdir(dir_.c_str()) != 0)
             _exit(125);
-        int in = open("/dev/null", O_RDONLY);
+        int in = open(stdinFile.empty() ? "/dev/null" : stdinFile.c_str(), O_RDONLY);
         int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         if (in < 0 || out < 0 || err < 0)

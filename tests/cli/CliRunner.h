@@ -47,8 +47,8 @@ public:
     CliResult run(const std::vector<std::string>& args, const std::string& stdinFile = "") const;
     // Starts the program and returns at once. With interruptPending the
     // program starts with a Ctrl-C already waiting for it.
-    std::unique_ptr<CliProcess> start(const std::vector<std::string>& args,
-                                      bool interruptPending = false) const;
+    std::unique_ptr<CliProcess> start(const std::vector<std::string>& args, bool interruptPending = false,
+                                      const std::string& stdinFile = "") const;
 
     void writeFile(const std::string& name, const std::vector<uint8_t>& bytes) const;
     std::vector<uint8_t> readFile(const std::string& name) const;

@@ -1,5 +1,7 @@
 #include "boxsim/chips/Registry.h"
 
+#include "core/Text.h"
+
 #include <algorithm>
 #include <cctype>
 
@@ -26,10 +28,7 @@ const ChipFamilyEntry kFamilies[] = {
 
 bool sameChipName(const std::string& a, const std::string& b)
 {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::toupper(static_cast<unsigned char>(x)) ==
-                      std::toupper(static_cast<unsigned char>(y));
-           });
+    return equalsIgnoreCase(a, b);
 }
 
 std::unique_ptr<ChipModel> makeChipModel(const std::string& name)
