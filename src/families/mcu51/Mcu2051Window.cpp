@@ -107,11 +107,7 @@ void Mcu2051Window::verifyBody()
 
 void Mcu2051Window::writeBody()
 {
-    if (!ProbeChip())
-        return;
-    if (!CheckSignature())
-        return;
-    if (!needHexView())
+    if (!readyToWrite())
         return;
     setMessage(kWriting);
     PowerUp();

@@ -21,8 +21,6 @@ protected:
     void SetAddress(uint32_t a) override { CurrentAddress = a; }
     // One byte of the programming pass, the program mode set.
     virtual void ProgramByte(uint8_t b) = 0;
-    // Before programming; false stops the command.
-    virtual bool CheckSignature() { return true; }
     // Both lock bits, between the power-up and the read-back.
     virtual void lockPulses() = 0;
 

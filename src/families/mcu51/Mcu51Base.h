@@ -83,6 +83,11 @@ protected:
 
     // Runs first in every command; a refusal sets ErrorFlag.
     virtual bool ProbeChip();
+    // Before programming: 1 to go on, 0 to stop.
+    virtual bool CheckSignature() { return true; }
+    // What every programming pass needs first: a chip that answers and is the
+    // chosen one, and an image to program from.
+    bool readyToWrite() { return ProbeChip() && CheckSignature() && needHexView(); }
     virtual void SetAddress(uint32_t a) = 0;
     virtual void NextAddress() = 0;
     // The data port: readBusCommand_ answers its levels, putDataCommand_ drives a byte onto it.

@@ -224,11 +224,7 @@ void Mcu51Window::verifyBody()
 
 void Mcu51Window::writeBody()
 {
-    if (!ProbeChip())
-        return;
-    if (!CheckSignature())
-        return;
-    if (!needHexView())
+    if (!readyToWrite())
         return;
     setMessage(kWriting);
     PowerUp();

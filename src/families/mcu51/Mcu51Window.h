@@ -54,7 +54,7 @@ protected:
     // Reads the signature bytes at signatureAddresses() into ChipSignature; shows "Код ИД =...".
     void identify();
     // 1 to go on programming, 0 to stop. Compares signatureBytesCompared() bytes.
-    bool CheckSignature();
+    bool CheckSignature() override;
     virtual int signatureBytesCompared() const { return 2; }
     virtual std::vector<uint32_t> signatureAddresses() const { return {0x30, 0x31, 0x32}; }
 
