@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -78,6 +79,20 @@ public:
     virtual void warn(const std::string& text) = 0;
 };
 
+// One memory of a chip model.
+struct MemoryInfo {
+    std::string name;
+    int wordBits = 8;
+    uint32_t words = 0;
+    std::string description; // one line for listings
+
+    int wordBytes() const { return (wordBits + 7) / 8; }
+    size_t byteSize() const { return static_cast<size_t>(words) * static_cast<size_t>(wordBytes()); }
+};
+
+// Checks an image against a memory's shape (see ChipModel::writeMemory).
+bool fitsMemory(const MemoryInfo& memory, std::span<const uint8_t> bytes);
+
 // One programmed cell that does not hold what is written (fault injection):
 // reads give (value & ~mask) | (stuckBits & mask).
 struct StuckCell {
@@ -134,17 +149,35 @@ public:
         return false;
     }
 
-    // Memory contents, for --image/--dump and tests. Models without memory
-    // keep the defaults.
-    virtual bool hasImage() const { return false; }
-    virtual std::vector<uint8_t> image() const { return {}; }
-    // Loads from offset 0; a shorter image leaves the rest as it was. False
-    // when the chip has no memory or the image is larger than the chip.
-    virtual bool loadImage(const std::vector<uint8_t>& bytes)
+    // Named memories (code, data EEPROM, configuration word, ID locations,
+    // lock and fuse bits, ...), the first being the main array. Each is a run
+    // of words of wordBits bits; as bytes, every word takes wordBytes() bytes,
+    // least significant first. --socket-image/--socket-dump and tests fill and
+    // save them through these calls.
+    virtual std::vector<MemoryInfo> memories() const { return {}; }
+    // The contents of a memory as bytes; empty for an unknown name.
+    virtual std::vector<uint8_t> readMemory(const std::string& name) const
     {
+        (void)name;
+        return {};
+    }
+    // Loads from word 0; a shorter image leaves the rest as it was. False for
+    // an unknown name, an image longer than the memory, a partial word or a
+    // word with bits above wordBits (nothing is changed then).
+    virtual bool writeMemory(const std::string& name, std::span<const uint8_t> bytes)
+    {
+        (void)name;
         (void)bytes;
         return false;
     }
+    // The memory of that name (case-blind), null when there is none.
+    std::optional<MemoryInfo> findMemory(const std::string& name) const;
+
+    // The main array.
+    bool hasImage() const { return !memories().empty(); }
+    std::vector<uint8_t> image() const;
+    bool loadImage(std::span<const uint8_t> bytes);
+    bool loadImage(const std::vector<uint8_t>& bytes) { return loadImage(std::span<const uint8_t>(bytes)); }
 
     // Fault injection: memory models pass every cell they output through
     // applyStuckCells().

@@ -238,19 +238,8 @@ private:
             }
             return model;
         }
-        // A model of the chosen chip: by its list name, its row name, or the row
-        // name's first word ("27c256   12.7v" -> 27c256).
-        std::vector<std::string> tries{chip_.ChipName};
-        if (window_ && window_->variantValid(chip_.VariantIndex)) {
-            std::string row = trim(window_->rowName(chip_.VariantIndex));
-            tries.push_back(row);
-            tries.push_back(row.substr(0, row.find(' ')));
-        }
-        for (const auto& name : tries)
-            if (!name.empty())
-                if (auto model = boxsim::makeChipModel(name))
-                    return model;
-        return nullptr;
+        // The model of the chosen device-list row.
+        return boxsim::makeChipForRow(chip_.AlgorithmKey, chip_.VariantIndex, chip_.ChipName);
     }
 
     void fillSocket()

@@ -53,7 +53,8 @@ struct BenchSetup {
     std::array<uint8_t, 3> expectedSignature{0, 0, 0};
     // False: the socket stays empty.
     bool seated = true;
-    // The chip model's name when it is not the chip's name.
+    // A model by name instead of the model of the selected row (a chip in
+    // the socket that is not the chosen one).
     std::string model{};
     // The simulated line (an adapter's latency, the box's input buffer).
     boxsim::LineOptions line{};
@@ -72,9 +73,10 @@ public:
     {
         registerFamilies(families);
         if (setup_.seated) {
-            const std::string name = setup_.model.empty() ? chipName : setup_.model;
-            auto model = boxsim::makeChipModel(name);
-            EXPECT_TRUE(model) << "no chip model " << name;
+            auto model = setup_.model.empty() ? boxsim::makeChipForRow(key, variant, chipName)
+                                              : boxsim::makeChipModel(setup_.model);
+            EXPECT_TRUE(model) << "no chip model for " << key << " " << variant << " " << chipName << " "
+                               << setup_.model;
             if (model)
                 box->insertChip(std::move(model));
         }

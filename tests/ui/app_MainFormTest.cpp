@@ -521,7 +521,7 @@ TEST_F(AppWindow, ReadOnTheSimulatedBoxRedrawsTheHexView)
     ASSERT_TRUE(simulator.attach(link));
     main->createDialogs(std::make_unique<ScriptDialogs>(main->qtPrompt()));
     main->onFamilyShown = [&](FamilyWindow&, bool) {
-        simulator.followChip(link, main->typeSelection()->chip.ChipName);
+        simulator.followChip(link, main->typeSelection()->chip);
     };
     main->createTypeSelection();
     FamilyWindow* family = main->typeSelection()->currentWindow();
@@ -565,7 +565,7 @@ TEST_F(AppWindow, SimulatedSocketFromTheCommandLineAndItsDump)
     ASSERT_TRUE(options.error.empty()) << options.error;
     SimulatedBox simulator(options, main->qtPrompt());
     ASSERT_TRUE(simulator.attach(link));
-    simulator.followChip(link, "AT27C512"); // the command line fixed the socket
+    simulator.followChip(link, ChipSelection{"P27", 14, "AT27C512", {}}); // the command line fixed the socket
     ASSERT_NE(simulator.box().chip(), nullptr);
     EXPECT_EQ(simulator.box().chip()->name(), "27C256");
     simulator.finish(link);

@@ -50,7 +50,7 @@ protected:
         simulator = std::make_unique<SimulatedBox>(options, main->qtPrompt());
         ASSERT_TRUE(simulator->attach(link));
         main->onFamilyShown = [this](FamilyWindow&, bool) {
-            simulator->followChip(link, main->typeSelection()->chip.ChipName);
+            simulator->followChip(link, main->typeSelection()->chip);
         };
     }
     void TearDown() override

@@ -178,13 +178,11 @@ bool SimulatedBox::attach(ProgrammerLink& link)
     return link.AttachTransport(std::make_unique<boxsim::SimTransport>(box_), "simulator");
 }
 
-void SimulatedBox::followChip(ProgrammerLink& link, const std::string& chipName)
+void SimulatedBox::followChip(ProgrammerLink& link, const ChipSelection& chip)
 {
-    if (socketFixed_ || chipName.empty())
+    if (socketFixed_ || chip.AlgorithmKey.empty())
         return;
-    auto model = boxsim::makeChipModel(chipName);
-    if (!model)
-        model = boxsim::makeChipModel(chipName.substr(0, chipName.find(' ')));
+    auto model = boxsim::makeChipForRow(chip.AlgorithmKey, chip.VariantIndex, chip.ChipName);
     if (!model || (box_->chip() && boxsim::sameChipName(box_->chip()->name(), model->name())))
         return;
     try {
@@ -311,7 +309,7 @@ int runProgram(int argc, char** argv)
     if (simulator)
         main.onFamilyShown = [&](FamilyWindow&, bool) {
             if (main.typeSelection())
-                simulator->followChip(link, main.typeSelection()->chip.ChipName);
+                simulator->followChip(link, main.typeSelection()->chip);
         };
     main.afterClose = [&] {
         if (simulator)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "catalogue/FamilyWindow.h"
 #include "link/ProgrammerLink.h"
 
 #include <memory>
@@ -40,7 +41,7 @@ public:
     bool attach(ProgrammerLink& link);
     // Puts a model of the chosen chip into the socket unless the command line
     // fixed the socket's contents; the socket keeps a chip of the same name.
-    void followChip(ProgrammerLink& link, const std::string& chipName);
+    void followChip(ProgrammerLink& link, const ChipSelection& chip);
     // Writes the socket dump and the trace, if asked for.
     void finish(ProgrammerLink& link);
     boxsim::Box& box() { return *box_; }

@@ -66,69 +66,71 @@ struct Part {
     const char* name;
     const EpromType* type;
     uint8_t maker, device; // 0, 0: no signature
+    const char* key;       // the device-list row the part is listed under
+    int variant;
 };
 
 // The names match the chip entries of the device lists. Signatures as the
 // makers' data sheets give them.
 const Part kParts[] = {
     // Generic parts, by programming voltage.
-    {"27C16", &T2716_12, 0, 0},
-    {"2716-21V", &T2716_21, 0, 0},
-    {"2716", &T2716_25, 0, 0},
-    {"27C32", &T2732_12, 0, 0},
-    {"2732A", &T2732_21, 0, 0},
-    {"2732", &T2732_25, 0, 0},
-    {"2764A", &T2764_12, 0, 0},
-    {"2764", &T2764_21, 0, 0},
-    {"2764-25V", &T2764_25, 0, 0},
-    {"27128A", &T27128_12, 0, 0},
-    {"27128", &T27128_21, 0, 0},
-    {"27128-25V", &T27128_25, 0, 0},
-    {"27C256", &T27256, 0, 0},
-    {"27C512", &T27512, 0, 0},
-    {"27C513", &T27512, 0, 0},
-    {"27C010", &T27010, 0, 0},
-    {"27C020", &T27020, 0, 0},
-    {"27C040", &T27040, 0, 0},
-    {"27C080", &T27080, 0, 0},
+    {"27C16", &T2716_12, 0, 0, "P27", 1},
+    {"2716-21V", &T2716_21, 0, 0, "P27", 2},
+    {"2716", &T2716_25, 0, 0, "P27", 3},
+    {"27C32", &T2732_12, 0, 0, "P27", 4},
+    {"2732A", &T2732_21, 0, 0, "P27", 5},
+    {"2732", &T2732_25, 0, 0, "P27", 6},
+    {"2764A", &T2764_12, 0, 0, "P27", 7},
+    {"2764", &T2764_21, 0, 0, "P27", 8},
+    {"2764-25V", &T2764_25, 0, 0, "P27", 9},
+    {"27128A", &T27128_12, 0, 0, "P27", 10},
+    {"27128", &T27128_21, 0, 0, "P27", 11},
+    {"27128-25V", &T27128_25, 0, 0, "P27", 12},
+    {"27C256", &T27256, 0, 0, "P27", 13},
+    {"27C512", &T27512, 0, 0, "P27", 14},
+    {"27C513", &T27512, 0, 0, "P27", 15},
+    {"27C010", &T27010, 0, 0, "P27", 16},
+    {"27C020", &T27020, 0, 0, "P27", 17},
+    {"27C040", &T27040, 0, 0, "P27", 18},
+    {"27C080", &T27080, 0, 0, "P27", 19},
     // Atmel
-    {"AT27C256", &T27256, 0x1E, 0x8C},
-    {"AT27C512", &T27512, 0x1E, 0x0D},
-    {"AT27C010", &T27010, 0x1E, 0x05},
-    {"AT27C020", &T27020, 0x1E, 0x86},
-    {"AT27C040", &T27040, 0x1E, 0x0B},
-    {"AT27C080", &T27080, 0x1E, 0x8A},
+    {"AT27C256", &T27256, 0x1E, 0x8C, "P27", 13},
+    {"AT27C512", &T27512, 0x1E, 0x0D, "P27", 14},
+    {"AT27C010", &T27010, 0x1E, 0x05, "P27", 16},
+    {"AT27C020", &T27020, 0x1E, 0x86, "P27", 17},
+    {"AT27C040", &T27040, 0x1E, 0x0B, "P27", 18},
+    {"AT27C080", &T27080, 0x1E, 0x8A, "P27", 19},
     // AMD
-    {"AM27C256", &T27256, 0x01, 0x10},
-    {"AM27C512", &T27512, 0x01, 0x91},
-    {"AM27C010", &T27010, 0x01, 0x0E},
-    {"AM27C020", &T27020, 0x01, 0x97},
-    {"AM27C040", &T27040, 0x01, 0x9B},
+    {"AM27C256", &T27256, 0x01, 0x10, "P27", 13},
+    {"AM27C512", &T27512, 0x01, 0x91, "P27", 14},
+    {"AM27C010", &T27010, 0x01, 0x0E, "P27", 16},
+    {"AM27C020", &T27020, 0x01, 0x97, "P27", 17},
+    {"AM27C040", &T27040, 0x01, 0x9B, "P27", 18},
     // ST
-    {"M2716", &T2716_25, 0, 0},
-    {"M2732A", &T2732_21, 0, 0},
-    {"M2764A", &T2764_12, 0, 0},
-    {"M27128A", &T27128_12, 0, 0},
-    {"M27256", &T27256, 0, 0},
-    {"M27512", &T27512, 0, 0},
-    {"M27C256B", &T27256, 0x20, 0x8D},
-    {"M27C512", &T27512, 0x20, 0x3D},
-    {"M27C1001", &T27010, 0x20, 0x05},
-    {"M27C2001", &T27020, 0x20, 0x61},
-    {"M27C4001", &T27040, 0x20, 0x41},
-    {"M27C801", &T27080, 0x20, 0x42},
+    {"M2716", &T2716_25, 0, 0, "P27", 3},
+    {"M2732A", &T2732_21, 0, 0, "P27", 5},
+    {"M2764A", &T2764_12, 0, 0, "P27", 7},
+    {"M27128A", &T27128_12, 0, 0, "P27", 10},
+    {"M27256", &T27256, 0, 0, "P27", 20},
+    {"M27512", &T27512, 0, 0, "P27", 21},
+    {"M27C256B", &T27256, 0x20, 0x8D, "P27", 13},
+    {"M27C512", &T27512, 0x20, 0x3D, "P27", 14},
+    {"M27C1001", &T27010, 0x20, 0x05, "P27", 16},
+    {"M27C2001", &T27020, 0x20, 0x61, "P27", 17},
+    {"M27C4001", &T27040, 0x20, 0x41, "P27", 18},
+    {"M27C801", &T27080, 0x20, 0x42, "P27", 19},
     // Winbond
-    {"W27E512", &TW27E512, 0xDA, 0x08},
-    {"W27E010", &TW27E010, 0, 0},
-    {"W27E020", &TW27E020, 0, 0},
-    {"W27E040", &TW27E040, 0, 0},
-    {"W27E257", &TW27E257, 0xDA, 0x02},
+    {"W27E512", &TW27E512, 0xDA, 0x08, "PW27", 1},
+    {"W27E010", &TW27E010, 0, 0, "PW27", 2},
+    {"W27E020", &TW27E020, 0, 0, "PW27", 3},
+    {"W27E040", &TW27E040, 0, 0, "PW27", 4},
+    {"W27E257", &TW27E257, 0xDA, 0x02, "PW27", 5},
     // SST
-    {"SST27SF256", &TSst256, 0xBF, 0xA3},
-    {"SST27SF512", &TSst512, 0xBF, 0xA4},
-    {"SST27SF010", &TSst010, 0xBF, 0xA5},
-    {"SST27SF020", &TSst020, 0xBF, 0xA6},
-    {"SST27SF040", &TSst040, 0, 0},
+    {"SST27SF256", &TSst256, 0xBF, 0xA3, "SST27SF", 1},
+    {"SST27SF512", &TSst512, 0xBF, 0xA4, "SST27SF", 2},
+    {"SST27SF010", &TSst010, 0xBF, 0xA5, "SST27SF", 3},
+    {"SST27SF020", &TSst020, 0xBF, 0xA6, "SST27SF", 4},
+    {"SST27SF040", &TSst040, 0, 0, "SST27SF", 5},
 };
 
 } // namespace
@@ -188,9 +190,20 @@ int Eprom27::maxMillivolts(int chipPin) const
     return 7000;
 }
 
-bool Eprom27::loadImage(const std::vector<uint8_t>& bytes)
+std::vector<MemoryInfo> Eprom27::memories() const
 {
-    if (bytes.size() > memory_.size())
+    return {{"array", 8, static_cast<uint32_t>(memory_.size()), "the EPROM array"}};
+}
+
+std::vector<uint8_t> Eprom27::readMemory(const std::string& name) const
+{
+    return findMemory(name) ? memory_ : std::vector<uint8_t>{};
+}
+
+bool Eprom27::writeMemory(const std::string& name, std::span<const uint8_t> bytes)
+{
+    const auto m = findMemory(name);
+    if (!m || !fitsMemory(*m, bytes))
         return false;
     std::copy(bytes.begin(), bytes.end(), memory_.begin());
     return true;
@@ -345,20 +358,14 @@ bool Eprom27::onCommand(Box& box, ChipIo& io, uint8_t command, std::span<const u
     return true;
 }
 
-std::unique_ptr<ChipModel> makeEprom27(const std::string& name)
+void addEprom27Offers(std::vector<ChipOffer>& offers)
 {
-    for (const Part& p : kParts)
-        if (sameChipName(name, p.name))
-            return std::make_unique<Eprom27>(p.name, *p.type, p.maker, p.device);
-    return nullptr;
-}
-
-std::vector<std::string> eprom27Names()
-{
-    std::vector<std::string> names;
-    for (const Part& p : kParts)
-        names.emplace_back(p.name);
-    return names;
+    for (const Part& p : kParts) {
+        std::string what = "UV EPROM, " + std::to_string(p.type->size / 1024) + " KiB";
+        offers.push_back({p.name, {{p.key, p.variant}}, what, [&p] {
+                              return std::make_unique<Eprom27>(p.name, *p.type, p.maker, p.device);
+                          }});
+    }
 }
 
 } // namespace pontvex::boxsim

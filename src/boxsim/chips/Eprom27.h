@@ -54,9 +54,9 @@ public:
     bool onCommand(Box& box, ChipIo& io, uint8_t command, std::span<const uint8_t> operands,
                    std::span<uint8_t> reply) override;
 
-    bool hasImage() const override { return true; }
-    std::vector<uint8_t> image() const override { return memory_; }
-    bool loadImage(const std::vector<uint8_t>& bytes) override;
+    std::vector<MemoryInfo> memories() const override;
+    std::vector<uint8_t> readMemory(const std::string& name) const override;
+    bool writeMemory(const std::string& name, std::span<const uint8_t> bytes) override;
 
     const EpromType& type() const { return type_; }
     uint8_t cell(uint32_t address) const { return memory_.at(address); }
@@ -88,9 +88,5 @@ private:
     SimTime eraseSince_ = -1;
     int pulses_ = 0, erases_ = 0, refused_ = 0;
 };
-
-// Registry entry points.
-std::unique_ptr<ChipModel> makeEprom27(const std::string& name);
-std::vector<std::string> eprom27Names();
 
 } // namespace pontvex::boxsim

@@ -44,34 +44,43 @@ constexpr std::array<uint32_t, 3> kSigPages{0x000, 0x100, 0x200};
 // Signatures as the makers publish them where known; the others carry the
 // maker byte and the part's number so identification tells them apart.
 const Mcu51Type kTypes[] = {
-    {"AT89C51", 4 * K, Mcu51Kind::C5x, {0x1E, 0x51, 0xFF}, kSig30, kC5xHigh, k12V, false},
-    {"AT89LV51", 4 * K, Mcu51Kind::C5x, {0x1E, 0x61, 0xFF}, kSig30, kC5xHigh, k12V, false},
-    {"AT89C52", 8 * K, Mcu51Kind::C5x, {0x1E, 0x52, 0xFF}, kSig30, kC5xHigh, k12V, false},
-    {"AT89LV52", 8 * K, Mcu51Kind::C5x, {0x1E, 0x62, 0xFF}, kSig30, kC5xHigh, k12V, false},
-    {"AT89C55", 20 * K, Mcu51Kind::C5x, {0x1E, 0x55, 0xFF}, kSig30, kC5xHigh, k12V, false},
-    {"AT80F51", 4 * K, Mcu51Kind::C5x, {0x1E, 0x51, 0xFF}, kSig30, kC5xHigh, k12V, false},
-    {"AT80F52", 8 * K, Mcu51Kind::C5x, {0x1E, 0x52, 0xFF}, kSig30, kC5xHigh, k12V, false},
-    {"AT87F51", 4 * K, Mcu51Kind::C5x, {0x1E, 0x51, 0xFF}, kSig30, kC5xHigh, k12V, true},
-    {"AT87F52", 8 * K, Mcu51Kind::C5x, {0x1E, 0x52, 0xFF}, kSig30, kC5xHigh, k12V, true},
-    {"AT89S51", 4 * K, Mcu51Kind::S5x, {0x1E, 0x51, 0x06}, kSigPages, kS5xHigh, k12V, false},
-    {"AT89S52", 8 * K, Mcu51Kind::S5x, {0x1E, 0x52, 0x06}, kSigPages, kS5xHigh, k12V, false},
-    {"AT89S53", 12 * K, Mcu51Kind::S5x, {0x1E, 0x53, 0xFF}, kSig30, kS5xHigh, k12V, false},
-    {"AT89S8252", 8 * K, Mcu51Kind::X8252, {0x1E, 0x72, 0x06}, kSig30, kC5xHigh, k12V, false},
-    {"AT89LS8252", 8 * K, Mcu51Kind::X8252, {0x1E, 0x72, 0x06}, kSig30, kC5xHigh, k12V, false},
-    {"AT89LS53", 12 * K, Mcu51Kind::X8252, {0x1E, 0x53, 0xFF}, kSig30, kC5xHigh, k12V, false},
-    {"AT89C51WD", 4 * K, Mcu51Kind::Wd, {0x1E, 0x51, 0xFF}, kSig30, kC5xHigh, k12V, false},
-    {"AT89LV51WD", 4 * K, Mcu51Kind::Wd, {0x1E, 0x61, 0xFF}, kSig30, kC5xHigh, k12V, false},
-    {"AT89C52WD", 8 * K, Mcu51Kind::Wd, {0x1E, 0x52, 0xFF}, kSig30, kC5xHigh, k12V, false},
-    {"AT89LV52WD", 8 * K, Mcu51Kind::Wd, {0x1E, 0x62, 0xFF}, kSig30, kC5xHigh, k12V, false},
-    {"AT89C55WD", 20 * K, Mcu51Kind::Wd, {0x1E, 0x55, 0xFF}, kSig30, kC5xHigh, k12V, false},
-    {"AT87F55WD", 20 * K, Mcu51Kind::Wd, {0x1E, 0x55, 0xFF}, kSig30, kC5xHigh, k12V, true},
-    {"AT87F51RA", 8 * K, Mcu51Kind::Wd, {0x1E, 0x51, 0xFF}, kSig30, kC5xHigh, k12V, true},
-    {"AT87F51RB", 16 * K, Mcu51Kind::Wd, {0x1E, 0x51, 0xFF}, kSig30, kC5xHigh, k12V, true},
-    {"AT87F51RC", 32 * K, Mcu51Kind::Wd, {0x1E, 0x51, 0xFF}, kSig30, kC5xHigh, k12V, true},
-    {"SST89C54", 16 * K, Mcu51Kind::Sst, {0xBF, 0xE0, 0xFF}, kSig30, kSstHigh, k5V, false},
-    {"SST89C58", 32 * K, Mcu51Kind::Sst, {0xBF, 0xE1, 0xFF}, kSig30, kSstHigh, k5V, false},
-    {"SST89E554", 32 * K, Mcu51Kind::Sst, {0xBF, 0x92, 0xFF}, kSig30, kSstHigh, k5V, false},
-    {"SST89E564", 64 * K, Mcu51Kind::Sst, {0xBF, 0x92, 0xFF}, kSig30, kSstHigh, k5V, false},
+    {"AT89C51", 4 * K, Mcu51Kind::C5x, {0x1E, 0x51, 0xFF}, kSig30, kC5xHigh, k12V, false, "P89C51", 1},
+    {"AT89LV51", 4 * K, Mcu51Kind::C5x, {0x1E, 0x61, 0xFF}, kSig30, kC5xHigh, k12V, false, "P89C51", 2},
+    {"AT89C52", 8 * K, Mcu51Kind::C5x, {0x1E, 0x52, 0xFF}, kSig30, kC5xHigh, k12V, false, "P89C51", 3},
+    {"AT89LV52", 8 * K, Mcu51Kind::C5x, {0x1E, 0x62, 0xFF}, kSig30, kC5xHigh, k12V, false, "P89C51", 4},
+    {"AT89C55", 20 * K, Mcu51Kind::C5x, {0x1E, 0x55, 0xFF}, kSig30, kC5xHigh, k12V, false, "P89C51", 5},
+    {"AT80F51", 4 * K, Mcu51Kind::C5x, {0x1E, 0x51, 0xFF}, kSig30, kC5xHigh, k12V, false, "P89C51", 6},
+    {"AT80F52", 8 * K, Mcu51Kind::C5x, {0x1E, 0x52, 0xFF}, kSig30, kC5xHigh, k12V, false, "P89C51", 7},
+    {"AT87F51", 4 * K, Mcu51Kind::C5x, {0x1E, 0x51, 0xFF}, kSig30, kC5xHigh, k12V, true, "P89C51", 8},
+    {"AT87F52", 8 * K, Mcu51Kind::C5x, {0x1E, 0x52, 0xFF}, kSig30, kC5xHigh, k12V, true, "P89C51", 9},
+    {"AT89S51", 4 * K, Mcu51Kind::S5x, {0x1E, 0x51, 0x06}, kSigPages, kS5xHigh, k12V, false, "AT89S5X", 1},
+    {"AT89S52", 8 * K, Mcu51Kind::S5x, {0x1E, 0x52, 0x06}, kSigPages, kS5xHigh, k12V, false, "AT89S5X", 2},
+    {"AT89S53", 12 * K, Mcu51Kind::S5x, {0x1E, 0x53, 0xFF}, kSig30, kS5xHigh, k12V, false, "AT89S5X", 3},
+    {"AT89S8252", 8 * K, Mcu51Kind::X8252, {0x1E, 0x72, 0x06}, kSig30, kC5xHigh, k12V, false, "AT89X8252", 1},
+    {"AT89LS8252",
+     8 * K,
+     Mcu51Kind::X8252,
+     {0x1E, 0x72, 0x06},
+     kSig30,
+     kC5xHigh,
+     k12V,
+     false,
+     "AT89X8252",
+     2},
+    {"AT89LS53", 12 * K, Mcu51Kind::X8252, {0x1E, 0x53, 0xFF}, kSig30, kC5xHigh, k12V, false, "AT89X8252", 3},
+    {"AT89C51WD", 4 * K, Mcu51Kind::Wd, {0x1E, 0x51, 0xFF}, kSig30, kC5xHigh, k12V, false, "P89C5WD", 1},
+    {"AT89LV51WD", 4 * K, Mcu51Kind::Wd, {0x1E, 0x61, 0xFF}, kSig30, kC5xHigh, k12V, false, "P89C5WD", 2},
+    {"AT89C52WD", 8 * K, Mcu51Kind::Wd, {0x1E, 0x52, 0xFF}, kSig30, kC5xHigh, k12V, false, "P89C5WD", 3},
+    {"AT89LV52WD", 8 * K, Mcu51Kind::Wd, {0x1E, 0x62, 0xFF}, kSig30, kC5xHigh, k12V, false, "P89C5WD", 4},
+    {"AT89C55WD", 20 * K, Mcu51Kind::Wd, {0x1E, 0x55, 0xFF}, kSig30, kC5xHigh, k12V, false, "P89C5WD", 5},
+    {"AT87F55WD", 20 * K, Mcu51Kind::Wd, {0x1E, 0x55, 0xFF}, kSig30, kC5xHigh, k12V, true, "P89C5WD", 6},
+    {"AT87F51RA", 8 * K, Mcu51Kind::Wd, {0x1E, 0x51, 0xFF}, kSig30, kC5xHigh, k12V, true, "P89C5WD", 7},
+    {"AT87F51RB", 16 * K, Mcu51Kind::Wd, {0x1E, 0x51, 0xFF}, kSig30, kC5xHigh, k12V, true, "P89C5WD", 8},
+    {"AT87F51RC", 32 * K, Mcu51Kind::Wd, {0x1E, 0x51, 0xFF}, kSig30, kC5xHigh, k12V, true, "P89C5WD", 9},
+    {"SST89C54", 16 * K, Mcu51Kind::Sst, {0xBF, 0xE0, 0xFF}, kSig30, kSstHigh, k5V, false, "SST895x", 1},
+    {"SST89C58", 32 * K, Mcu51Kind::Sst, {0xBF, 0xE1, 0xFF}, kSig30, kSstHigh, k5V, false, "SST895x", 2},
+    {"SST89E554", 32 * K, Mcu51Kind::Sst, {0xBF, 0x92, 0xFF}, kSig30, kSstHigh, k5V, false, "SST895x", 3},
+    {"SST89E564", 64 * K, Mcu51Kind::Sst, {0xBF, 0x92, 0xFF}, kSig30, kSstHigh, k5V, false, "SST895x", 4},
 };
 
 struct Small {
@@ -79,11 +88,15 @@ struct Small {
     uint32_t size;
     std::array<uint8_t, 3> signature;
     bool otp97;
+    const char* key;
+    int variant;
 };
 const Small kSmall[] = {
-    {"AT89C1051", 1 * K, {0x1E, 0x11, 0xFF}, false}, {"AT89C2051", 2 * K, {0x1E, 0x21, 0xFF}, false},
-    {"AT89C4051", 4 * K, {0x1E, 0x41, 0xFF}, false}, {"97C1051", 1 * K, {0xFF, 0xFF, 0xFF}, true},
-    {"97C2051", 2 * K, {0xFF, 0xFF, 0xFF}, true},
+    {"AT89C1051", 1 * K, {0x1E, 0x11, 0xFF}, false, "P2051", 1},
+    {"AT89C2051", 2 * K, {0x1E, 0x21, 0xFF}, false, "P2051", 2},
+    {"AT89C4051", 4 * K, {0x1E, 0x41, 0xFF}, false, "P2051", 3},
+    {"97C1051", 1 * K, {0xFF, 0xFF, 0xFF}, true, "P97C2051", 1},
+    {"97C2051", 2 * K, {0xFF, 0xFF, 0xFF}, true, "P97C2051", 2},
 };
 
 } // namespace
@@ -92,11 +105,29 @@ const Small kSmall[] = {
 
 Mcu51Chip::Mcu51Chip(const Mcu51Type& type) : type_(type), memory_(type.size, 0xFF) {}
 
-bool Mcu51Chip::loadImage(const std::vector<uint8_t>& bytes)
+std::vector<MemoryInfo> Mcu51Chip::memories() const
 {
-    if (bytes.size() > memory_.size())
+    return {{"code", 8, static_cast<uint32_t>(memory_.size()), "program memory"},
+            {"lock", 3, 1, "lock bits 1-3 (bit 0 = lock bit 1, 1 = programmed)"}};
+}
+
+std::vector<uint8_t> Mcu51Chip::readMemory(const std::string& name) const
+{
+    const auto m = findMemory(name);
+    if (!m)
+        return {};
+    return m->name == "code" ? memory_ : std::vector<uint8_t>{locks_};
+}
+
+bool Mcu51Chip::writeMemory(const std::string& name, std::span<const uint8_t> bytes)
+{
+    const auto m = findMemory(name);
+    if (!m || !fitsMemory(*m, bytes))
         return false;
-    std::copy(bytes.begin(), bytes.end(), memory_.begin());
+    if (m->name == "code")
+        std::copy(bytes.begin(), bytes.end(), memory_.begin());
+    else if (!bytes.empty())
+        locks_ = bytes[0];
     return true;
 }
 
@@ -228,11 +259,29 @@ Mcu2051Chip::Mcu2051Chip(std::string name, uint32_t size, std::array<uint8_t, 3>
 {
 }
 
-bool Mcu2051Chip::loadImage(const std::vector<uint8_t>& bytes)
+std::vector<MemoryInfo> Mcu2051Chip::memories() const
 {
-    if (bytes.size() > memory_.size())
+    return {{"code", 8, static_cast<uint32_t>(memory_.size()), "program memory"},
+            {"lock", 3, 1, "lock bits 1-3 (bit 0 = lock bit 1, 1 = programmed)"}};
+}
+
+std::vector<uint8_t> Mcu2051Chip::readMemory(const std::string& name) const
+{
+    const auto m = findMemory(name);
+    if (!m)
+        return {};
+    return m->name == "code" ? memory_ : std::vector<uint8_t>{locks_};
+}
+
+bool Mcu2051Chip::writeMemory(const std::string& name, std::span<const uint8_t> bytes)
+{
+    const auto m = findMemory(name);
+    if (!m || !fitsMemory(*m, bytes))
         return false;
-    std::copy(bytes.begin(), bytes.end(), memory_.begin());
+    if (m->name == "code")
+        std::copy(bytes.begin(), bytes.end(), memory_.begin());
+    else if (!bytes.empty())
+        locks_ = bytes[0];
     return true;
 }
 
@@ -342,25 +391,20 @@ bool Mcu2051Chip::onCommand(Box& box, ChipIo& io, uint8_t command, std::span<con
 
 // --- registry ------------------------------------------------------------------
 
-std::unique_ptr<ChipModel> makeMcu51Chip(const std::string& name)
+void addMcu51Offers(std::vector<ChipOffer>& offers)
 {
     for (const Mcu51Type& t : kTypes)
-        if (sameChipName(name, t.name))
-            return std::make_unique<Mcu51Chip>(t);
+        offers.push_back(
+            {t.name,
+             {{t.key, t.variant}},
+             "8051, " + std::to_string(t.size / 1024) + " KiB " + (t.otp ? "OTP" : "flash") + ", 40 pins",
+             [&t] { return std::make_unique<Mcu51Chip>(t); }});
     for (const Small& s : kSmall)
-        if (sameChipName(name, s.name))
-            return std::make_unique<Mcu2051Chip>(s.name, s.size, s.signature, s.otp97);
-    return nullptr;
-}
-
-std::vector<std::string> mcu51ChipNames()
-{
-    std::vector<std::string> names;
-    for (const Mcu51Type& t : kTypes)
-        names.push_back(t.name);
-    for (const Small& s : kSmall)
-        names.push_back(s.name);
-    return names;
+        offers.push_back(
+            {s.name,
+             {{s.key, s.variant}},
+             "8051, " + std::to_string(s.size / 1024) + " KiB " + (s.otp97 ? "OTP" : "flash") + ", 20 pins",
+             [&s] { return std::make_unique<Mcu2051Chip>(s.name, s.size, s.signature, s.otp97); }});
 }
 
 } // namespace pontvex::boxsim

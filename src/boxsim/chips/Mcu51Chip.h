@@ -27,6 +27,8 @@ struct Mcu51Type {
     std::vector<int> highAddressPins; // A13 and up
     int programCode;                  // Vpp level code on EA that programs
     bool otp;
+    const char* key; // the device-list row the part is listed under
+    int variant;
 };
 
 // An 8051 in parallel programming mode (RST high, PSEN low), pins as on the
@@ -46,9 +48,9 @@ public:
     int maxMillivolts(int chipPin) const override { return chipPin == 31 ? 13000 : 7000; }
     void onPins(ChipIo& io) override;
 
-    bool hasImage() const override { return true; }
-    std::vector<uint8_t> image() const override { return memory_; }
-    bool loadImage(const std::vector<uint8_t>& bytes) override;
+    std::vector<MemoryInfo> memories() const override;
+    std::vector<uint8_t> readMemory(const std::string& name) const override;
+    bool writeMemory(const std::string& name, std::span<const uint8_t> bytes) override;
 
     const Mcu51Type& type() const { return type_; }
     // Lock bits 1-3 as programmed (bit 0 = lock bit 1).
@@ -91,9 +93,9 @@ public:
     bool onCommand(Box& box, ChipIo& io, uint8_t command, std::span<const uint8_t> operands,
                    std::span<uint8_t> reply) override;
 
-    bool hasImage() const override { return true; }
-    std::vector<uint8_t> image() const override { return memory_; }
-    bool loadImage(const std::vector<uint8_t>& bytes) override;
+    std::vector<MemoryInfo> memories() const override;
+    std::vector<uint8_t> readMemory(const std::string& name) const override;
+    bool writeMemory(const std::string& name, std::span<const uint8_t> bytes) override;
 
     uint32_t counter() const { return counter_; }
     uint8_t lockBits() const { return locks_; }

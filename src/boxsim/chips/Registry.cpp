@@ -2,29 +2,26 @@
 
 #include "core/Text.h"
 
-#include <algorithm>
-#include <cctype>
+#include <sstream>
 
 namespace pontvex::boxsim {
 
-// Each chip file defines one maker and one name list; declare them here and
-// add one line to the table below.
-std::unique_ptr<ChipModel> makeTestChip(const std::string& name);
-std::vector<std::string> testChipNames();
-std::unique_ptr<ChipModel> makeEprom27(const std::string& name);
-std::vector<std::string> eprom27Names();
-std::unique_ptr<ChipModel> makeMcu51Chip(const std::string& name);
-std::vector<std::string> mcu51ChipNames();
+// Each chip file adds its models; declare it here and add one line below.
+void addTestChipOffers(std::vector<ChipOffer>& offers);
+void addEprom27Offers(std::vector<ChipOffer>& offers);
+void addMcu51Offers(std::vector<ChipOffer>& offers);
 
-namespace {
-
-const ChipFamilyEntry kFamilies[] = {
-    {makeTestChip, testChipNames},
-    {makeEprom27, eprom27Names},
-    {makeMcu51Chip, mcu51ChipNames},
-};
-
-} // namespace
+const std::vector<ChipOffer>& chipOffers()
+{
+    static const std::vector<ChipOffer> all = [] {
+        std::vector<ChipOffer> offers;
+        addTestChipOffers(offers);
+        addEprom27Offers(offers);
+        addMcu51Offers(offers);
+        return offers;
+    }();
+    return all;
+}
 
 bool sameChipName(const std::string& a, const std::string& b)
 {
@@ -33,23 +30,53 @@ bool sameChipName(const std::string& a, const std::string& b)
 
 std::unique_ptr<ChipModel> makeChipModel(const std::string& name)
 {
-    for (const ChipFamilyEntry& f : kFamilies) {
-        if (auto chip = f.make(name)) {
-            return chip;
+    for (const ChipOffer& offer : chipOffers())
+        if (sameChipName(offer.name, name))
+            return offer.make();
+    return nullptr;
+}
+
+std::unique_ptr<ChipModel> makeChipForRow(const std::string& key, int variant, const std::string& listName)
+{
+    const ChipOffer* first = nullptr;
+    for (const ChipOffer& offer : chipOffers()) {
+        for (const ChipRow& row : offer.rows) {
+            if (row.variant != variant || !equalsIgnoreCase(row.key, key))
+                continue;
+            if (!listName.empty() && sameChipName(offer.name, listName))
+                return offer.make();
+            if (!first)
+                first = &offer;
         }
     }
-    return nullptr;
+    return first ? first->make() : nullptr;
 }
 
 std::vector<std::string> chipModelNames()
 {
-    std::vector<std::string> all;
-    for (const ChipFamilyEntry& f : kFamilies) {
-        for (auto& n : f.names()) {
-            all.push_back(n);
-        }
+    std::vector<std::string> names;
+    for (const ChipOffer& offer : chipOffers())
+        names.push_back(offer.name);
+    return names;
+}
+
+std::string chipListing()
+{
+    std::ostringstream out;
+    for (const ChipOffer& offer : chipOffers()) {
+        out << offer.name;
+        std::string rows;
+        for (const ChipRow& row : offer.rows)
+            rows += (rows.empty() ? "" : ", ") + row.key + " " + std::to_string(row.variant);
+        out << "\t" << (rows.empty() ? "-" : rows) << "\t";
+        const auto model = offer.make();
+        std::string memories;
+        for (const MemoryInfo& m : model->memories())
+            memories += (memories.empty() ? "" : " ") + m.name + "=" + std::to_string(m.words) + "x" +
+                        std::to_string(m.wordBits);
+        out << (memories.empty() ? "-" : memories) << "\t" << offer.description << "\n";
     }
-    return all;
+    return out.str();
 }
 
 } // namespace pontvex::boxsim

@@ -26,11 +26,23 @@ int TestChip::maxMillivolts(int chipPin) const
     return 7000;
 }
 
-bool TestChip::loadImage(const std::vector<uint8_t>& bytes)
+std::vector<MemoryInfo> TestChip::memories() const
 {
-    if (!hasImage() || bytes.size() > memory_.size()) {
+    if (forty_)
+        return {};
+    return {{"array", 8, static_cast<uint32_t>(memory_.size()), "the memory array"}};
+}
+
+std::vector<uint8_t> TestChip::readMemory(const std::string& name) const
+{
+    return findMemory(name) ? memory_ : std::vector<uint8_t>{};
+}
+
+bool TestChip::writeMemory(const std::string& name, std::span<const uint8_t> bytes)
+{
+    const auto m = findMemory(name);
+    if (!m || !fitsMemory(*m, bytes))
         return false;
-    }
     std::copy(bytes.begin(), bytes.end(), memory_.begin());
     return true;
 }
@@ -101,19 +113,14 @@ void TestChip::onPins(ChipIo& io)
     }
 }
 
-std::unique_ptr<ChipModel> makeTestChip(const std::string& name)
+void addTestChipOffers(std::vector<ChipOffer>& offers)
 {
-    for (const char* n : {"TEST28", "TEST40"}) {
-        if (sameChipName(name, n)) {
-            return std::make_unique<TestChip>(n);
-        }
-    }
-    return nullptr;
-}
-
-std::vector<std::string> testChipNames()
-{
-    return {"TEST28", "TEST40"};
+    offers.push_back({"TEST28", {}, "test chip: a 28-pin RAM-like memory that records its pin edges", [] {
+                          return std::make_unique<TestChip>("TEST28");
+                      }});
+    offers.push_back({"TEST40", {}, "test chip: 40 pins that record their edges, no memory", [] {
+                          return std::make_unique<TestChip>("TEST40");
+                      }});
 }
 
 } // namespace pontvex::boxsim

@@ -26,9 +26,9 @@ public:
     int maxMillivolts(int chipPin) const override;
     void onPins(ChipIo& io) override;
 
-    bool hasImage() const override { return !forty_; }
-    std::vector<uint8_t> image() const override { return memory_; }
-    bool loadImage(const std::vector<uint8_t>& bytes) override;
+    std::vector<MemoryInfo> memories() const override;
+    std::vector<uint8_t> readMemory(const std::string& name) const override;
+    bool writeMemory(const std::string& name, std::span<const uint8_t> bytes) override;
 
     struct Edge {
         SimTime at;

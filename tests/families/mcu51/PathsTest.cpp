@@ -12,7 +12,7 @@ const std::string kAskNoChip = "Нет микр! Продлж?";
 // An AT89C52 bench whose buffer holds a random 8 K image.
 struct WriteBench : FamilyBench {
     explicit WriteBench(std::array<uint8_t, 3> expected, const std::string& chip = "AT89C52")
-        : FamilyBench("P89C51", 3, chip, {.expectedSignature = expected})
+        : FamilyBench("P89C51", 3, "AT89C52", {.expectedSignature = expected, .model = chip})
     {
         image = randomBytes(8192, 21);
         std::copy(image.begin(), image.end(), buffer().data());
@@ -213,7 +213,7 @@ TEST(Mcu51Rows, OtpRowsLeaveEraseDisabled)
 
 TEST(Mcu51Rows, VariantOutsideTheTableSelectsNothing)
 {
-    FamilyBench bench("P89C51", 12, "AT89C51");
+    FamilyBench bench("P89C51", 12, "AT89C51", {.model = "AT89C51"});
     EXPECT_EQ(bench.w().ErrorFlag(), 1);
     bench.press("read");
     EXPECT_EQ(bench.w().ErrorFlag(), 1);

@@ -176,7 +176,7 @@ TEST(EpromFailures, BufferRangePastTheBufferIsRefusedBeforeTheSocket)
 
 TEST(EpromFailures, RowOutsideTheTableSelectsNothingAndCommandsRefuse)
 {
-    FamilyBench bench("P27", 22, "27C256");
+    FamilyBench bench("P27", 22, "27C256", {.model = "27C256"});
     EXPECT_EQ(bench.w().message(), "Нет типа 22 в таблице!");
     EXPECT_EQ(bench.w().ErrorFlag(), 1);
     bench.take();

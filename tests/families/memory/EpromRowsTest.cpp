@@ -83,7 +83,7 @@ INSTANTIATE_TEST_SUITE_P(
 // program a 25 V 2716, and 25 V on a 12.5 V part trips the monitor.
 TEST(EveryRowVoltage, ARowOfTheWrongVoltageProgramsNothing)
 {
-    FamilyBench low("P27", 1, "2716");
+    FamilyBench low("P27", 1, "2716", {.model = "2716"});
     low.fields(0, 0, 0x0F);
     std::fill_n(low.buffer().data(), 0x10, 0x00);
     low.press("write");
@@ -92,7 +92,7 @@ TEST(EveryRowVoltage, ARowOfTheWrongVoltageProgramsNothing)
     EXPECT_EQ(low.model<boxsim::Eprom27>().cell(0), 0xFF);
     low.expectIdle();
 
-    FamilyBench high("P27", 3, "27C16");
+    FamilyBench high("P27", 3, "27C16", {.model = "27C16"});
     high.fields(0, 0, 0x0F);
     high.press("write");
     EXPECT_EQ(high.model<boxsim::Eprom27>().cell(0), 0xFF);
