@@ -776,10 +776,13 @@ void Box::execute(uint8_t c, std::span<const uint8_t> ops)
         twoWireByte(op);
         break;
     case BoxAction::ChipModel:
-        // The serial protocols need the chip model; without one nothing answers.
-        reply.assign(static_cast<size_t>(row.replies), 0xFF);
-        record(Severity::Warning, ProblemKind::Chip,
-               "family command " + std::to_string(c) + " with no chip model to serve it");
+        // The serial commands clock the chip's own protocol on its pins
+        // (firmware/*.cpp); the ones the box does not know answer all ones.
+        if (!serialCommand(c, ops, reply)) {
+            reply.assign(static_cast<size_t>(row.replies), 0xFF);
+            record(Severity::Warning, ProblemKind::Protocol,
+                   "family command " + std::to_string(c) + " is not built into this box");
+        }
         break;
     case BoxAction::SerialNumber: {
         std::string sn = options_.serialNumber;

@@ -177,6 +177,14 @@ public:
 
 private:
     void execute(uint8_t command, std::span<const uint8_t> operands);
+    // The firmware's serial commands, each as pin levels over time
+    // (firmware/*.cpp). False for a command the box does not implement.
+    bool serialCommand(uint8_t command, std::span<const uint8_t> operands, std::vector<uint8_t>& reply);
+    bool prog97Command(std::vector<uint8_t>& reply); // 167
+    bool picCommand(uint8_t command, std::span<const uint8_t> operands,
+                    std::vector<uint8_t>& reply); // 168..170
+    bool lpcCommand(uint8_t command, std::span<const uint8_t> operands,
+                    std::vector<uint8_t>& reply); // 177, 178
     void twoWireByte(uint8_t value);
     void readCycle(std::vector<uint8_t>* sample);
     void writeCycle(uint8_t data, int wePin);
