@@ -402,6 +402,36 @@ TEST(PicCore, ProtectedPartReadsZeroUntilTheClearingSequence)
     EXPECT_EQ(word(chip.readMemory("id"), 0), 0x3FFF);
 }
 
+TEST(PicCore, DataProtectionIsItsOwnBitAndIdsStayWritable)
+{
+    for (bool cpd : {false, true}) {
+        PicDevice device = testDevice();
+        device.dataProtectMask = cpd ? 0x0100 : 0; // a CPD bit, as the 16F87x have
+        PicSerialCore chip(device);
+        Host host(chip);
+        ASSERT_TRUE(chip.writeMemory("data", std::vector<uint8_t>{0x42}));
+        host.enter();
+        host.load(0, 0x000F); // every protection bit at 0
+        for (int i = 0; i < 7; ++i) {
+            host.command(6);
+        }
+        host.command(8);
+        host.wait(50);
+        host.leave();
+        ASSERT_TRUE(chip.codeProtected());
+        EXPECT_EQ(chip.dataProtected(), cpd);
+
+        host.enter();
+        EXPECT_EQ(host.read(5), cpd ? 0x00 : 0x42);
+        host.program(3, 0x99);
+        EXPECT_EQ(chip.readMemory("data").at(0), cpd ? 0x42 : 0x99);
+        host.load(0, 0x0005);
+        host.command(8);
+        host.wait(50);
+        EXPECT_EQ(host.read(4), 0x0005) << "ID locations stay writable and readable";
+    }
+}
+
 TEST(PicCore, CommandsDuringTheSelfTimedCycleAreRefused)
 {
     PicSerialCore chip(testDevice());

@@ -347,6 +347,22 @@ TEST(PicSerialCommands, WrongRowsProgramNothing)
     }
 }
 
+TEST(PicSerialCommands, AWaitShorterThanTheWriteCycleLosesTheNextWord)
+{
+    PicBench b(makeChipForRow("P16C84", 5), kDip18);
+    b.enter();
+    for (uint16_t w : {0x0111, 0x0222}) {
+        b.loadWord(2, w);
+        b.send(8);
+        b.link.LinkDelay(20); // 1.9 ms of the 4 ms write
+        b.send(6);
+    }
+    b.off();
+    EXPECT_EQ(b.codeWord(0), 0x0111);
+    EXPECT_EQ(b.codeWord(1), 0x3FFF) << "its load and begin came during the first word's write";
+    EXPECT_EQ(b.problems(), "");
+}
+
 TEST(PicSerialCommands, TheBoxMovesOnlyLinesThatAreOnTheirDrivers)
 {
     // A good entry, then the clock line floated or given to its port: the

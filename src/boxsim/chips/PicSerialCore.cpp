@@ -43,6 +43,11 @@ bool PicSerialCore::codeProtected() const
     return (config_ & device_.protectMask) != device_.protectMask;
 }
 
+bool PicSerialCore::dataProtected() const
+{
+    return (config_ & device_.dataProtectMask) != device_.dataProtectMask;
+}
+
 uint16_t PicSerialCore::configRead() const
 {
     return static_cast<uint16_t>((config_ & device_.configMask) | (~device_.configMask & kWordMask));
@@ -194,7 +199,7 @@ void PicSerialCore::decode(ChipIo& io, uint8_t bits)
         armed_ = Armed::None;
         break;
     case PicOp::ReadData:
-        readOut_ = data_.empty() ? kWordMask : data_[pc_ % data_.size()];
+        readOut_ = data_.empty() ? kWordMask : dataProtected() ? 0 : data_[pc_ % data_.size()];
         armed_ = Armed::None;
         break;
     case PicOp::Increment:
@@ -280,7 +285,9 @@ void PicSerialCore::writeCell(ChipIo& io, bool erase)
 {
     // Data EEPROM cells always erase before they write.
     if (target_ == Target::Data && pc_ < kConfigSpace) {
-        if (!data_.empty()) {
+        if (dataProtected()) {
+            io.note(device_.name + ": data EEPROM is code-protected, write ignored");
+        } else if (!data_.empty()) {
             data_[pc_ % data_.size()] = static_cast<uint8_t>(latch_);
         }
         startCycle(io, device_.programMicros);
@@ -298,15 +305,11 @@ void PicSerialCore::writeCell(ChipIo& io, bool erase)
             put(code_[pc_ % code_.size()], kWordMask);
         }
     } else if (pc_ < kConfigSpace + 4) {
-        // A protected part's ID and configuration cells only lose ones: the
-        // clearing sequence is the way back.
-        uint16_t& cell = id_[pc_ - kConfigSpace];
-        if (codeProtected()) {
-            cell = static_cast<uint16_t>(cell & latch_);
-        } else {
-            put(cell, kWordMask);
-        }
+        // ID locations stay writable on a protected part.
+        put(id_[pc_ - kConfigSpace], kWordMask);
     } else if (pc_ == kConfigAddress) {
+        // A protected part's configuration word only loses ones: the
+        // clearing sequence is the way back.
         if (codeProtected()) {
             config_ = static_cast<uint16_t>(config_ & latch_ & device_.configMask);
         } else {

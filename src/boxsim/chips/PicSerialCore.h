@@ -64,6 +64,7 @@ struct PicDevice {
     bool otpCells = false;        // cells only clear bits: a write ANDs the latch in
     int minVppMillivolts = 12000; // MCLR level that enters programming mode
     int maxVppMillivolts = 14000;
+    uint16_t dataProtectMask = 0; // data EEPROM protection bits, as protectMask (0: never protected)
 };
 
 // A PIC in its serial programming mode, seen only through its pins and time.
@@ -99,6 +100,7 @@ public:
     bool inProgrammingMode() const { return programMode_; }
     uint16_t address() const { return pc_; }
     bool codeProtected() const;
+    bool dataProtected() const;
     // Self-timed cycles started (writes and erases), and commands refused
     // because one was still running.
     int cycles() const { return cycles_; }
