@@ -10,6 +10,7 @@ namespace pontvex::boxsim {
 void addTestChipOffers(std::vector<ChipOffer>& offers);
 void addEprom27Offers(std::vector<ChipOffer>& offers);
 void addMcu51Offers(std::vector<ChipOffer>& offers);
+void addI2cEepromOffers(std::vector<ChipOffer>& offers);
 
 const std::vector<ChipOffer>& chipOffers()
 {
@@ -18,6 +19,7 @@ const std::vector<ChipOffer>& chipOffers()
         addTestChipOffers(offers);
         addEprom27Offers(offers);
         addMcu51Offers(offers);
+        addI2cEepromOffers(offers);
         return offers;
     }();
     return all;
