@@ -351,7 +351,12 @@ constexpr int kBoxSda = 21, kBoxScl = 22;
 // The two-wire family's bus routines, as its pin commands.
 struct TwoWireFamily : SimBench {
     TwoWireFamily() : SimBench(makeChipForRow("P24", 2)) { link.ResetSocket(); }
-    I2cEeprom& chip() { return chipAs<I2cEeprom>(); }
+    // The chip once the box has taken every byte queued so far.
+    I2cEeprom& chip()
+    {
+        link.Flush();
+        return chipAs<I2cEeprom>();
+    }
 
     void powerUp()
     {

@@ -11,6 +11,7 @@ void addTestChipOffers(std::vector<ChipOffer>& offers);
 void addEprom27Offers(std::vector<ChipOffer>& offers);
 void addMcu51Offers(std::vector<ChipOffer>& offers);
 void addI2cEepromOffers(std::vector<ChipOffer>& offers);
+void addMicrowireOffers(std::vector<ChipOffer>& offers);
 
 const std::vector<ChipOffer>& chipOffers()
 {
@@ -20,6 +21,7 @@ const std::vector<ChipOffer>& chipOffers()
         addEprom27Offers(offers);
         addMcu51Offers(offers);
         addI2cEepromOffers(offers);
+        addMicrowireOffers(offers);
         return offers;
     }();
     return all;
