@@ -344,6 +344,57 @@ TEST(I2cEeprom, BothLinesInOneStepCountSclFirst)
     EXPECT_EQ(m.pins.warnings().size(), 1u);
 }
 
+TEST(I2cEeprom, OtherSizesAndTheOldProtocolAreOneDescriptionEach)
+{
+    // Framing as the family sends it: A8..A10 in device-byte bits 1..3 up to
+    // 2 KiB, two address bytes (high first) above, and for the one-byte
+    // protocol the address shifted left with R/W in bit 0.
+    struct Case {
+        I2cEepromType type;
+        uint32_t address;
+        std::vector<uint8_t> writeHead; // the bytes before the data
+        std::vector<uint8_t> readHead;  // dummy write, then the read byte after a repeated START
+    };
+    const SimTime tWr = millisecondsToUnits(5.0);
+    const Case cases[] = {
+        {{"24C04", 512, 16, 1, 1, tWr}, 0x1C4, {0xA2, 0xC4}, {0xA2, 0xC4, 0xA3}},
+        {{"24C16", 2048, 16, 1, 3, tWr}, 0x5A3, {0xAA, 0xA3}, {0xAA, 0xA3, 0xAB}},
+        {{"24C32", 4096, 32, 2, 0, tWr}, 0xABC, {0xA0, 0x0A, 0xBC}, {0xA0, 0x0A, 0xBC, 0xA1}},
+        {{"24C512", 65536, 128, 2, 0, tWr}, 0xFEDC, {0xA0, 0xFE, 0xDC}, {0xA0, 0xFE, 0xDC, 0xA1}},
+        {{"X24C01", 128, 4, 0, 0, tWr, false}, 0x55, {0xAA}, {0xAB}},
+    };
+    for (const Case& c : cases) {
+        const SCOPED_TRACE(c.type.name);
+        Master m(std::make_unique<I2cEeprom>(c.type));
+        if (c.type.blockBits == 3 || c.type.addressBytes == 0) {
+            // No address pin is compared: their levels do not matter.
+            for (int p : {kA0, kA1, kA2}) {
+                m.pins.set(p, 1);
+            }
+        } else if (c.type.blockBits == 1) {
+            m.pins.set(kA0, 1); // the pin A8 replaces
+        }
+        m.start();
+        for (uint8_t b : c.writeHead) {
+            EXPECT_TRUE(m.write(b));
+        }
+        EXPECT_TRUE(m.write(0x6D));
+        m.stop();
+        EXPECT_EQ(m.chip.cell(c.address), 0x6D);
+        EXPECT_EQ(m.chip.readMemory("array").size(), c.type.size);
+        m.waitWriteCycle();
+        m.start();
+        for (size_t i = 0; i < c.readHead.size(); ++i) {
+            if (i + 1 == c.readHead.size()) {
+                m.start();
+            }
+            EXPECT_TRUE(m.write(c.readHead[i]));
+        }
+        EXPECT_EQ(m.read(false), 0x6D);
+        m.stop();
+    }
+}
+
 // --- through the box ------------------------------------------------------
 
 constexpr int kBoxSda = 21, kBoxScl = 22;
