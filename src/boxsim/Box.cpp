@@ -796,10 +796,23 @@ void Box::execute(uint8_t c, std::span<const uint8_t> ops)
     }
 }
 
-// Two-wire byte: each bit on SDA (21) while SCL (22) is low, then a high pulse
-// on SCL; H is the released pin, L its sinking driver.
+// Two-wire byte: eight bits on SDA (21), most significant first, each set
+// while SCL (22) is low and followed by a high pulse on SCL; H is the released
+// pin, L its driver. No step moves both lines: SCL goes low first (its own
+// step, when the program left it high), then SDA takes the bit, then SCL
+// rises and falls again, so the chip sees data changes only while SCL is low
+// and no START or STOP inside the byte. SCL ends low, SDA keeps the last bit.
+// Where a single port write of the program moves both lines, the chip models
+// take SCL as the line that moved first. The clocks run at the bus's standard
+// 100 kHz, so the byte is out within the time its operand takes on the line:
+// the family streams these commands without waiting and must not overrun
+// the input buffer.
 void Box::twoWireByte(uint8_t value)
 {
+    if (mode_[22] != PinMode::Drive) {
+        mode_[22] = PinMode::Drive;
+        settle();
+    }
     for (int i = 7; i >= 0; --i) {
         mode_[21] = ((value >> i) & 1) ? PinMode::Float : PinMode::Drive;
         settle();
@@ -808,7 +821,6 @@ void Box::twoWireByte(uint8_t value)
         mode_[22] = PinMode::Drive;
         settle();
     }
-    advance(8);
 }
 
 } // namespace pontvex::boxsim

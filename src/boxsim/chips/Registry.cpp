@@ -11,6 +11,8 @@ void addTestChipOffers(std::vector<ChipOffer>& offers);
 void addEprom27Offers(std::vector<ChipOffer>& offers);
 void addMcu51Offers(std::vector<ChipOffer>& offers);
 void addPicOffers(std::vector<ChipOffer>& offers);
+void addI2cEepromOffers(std::vector<ChipOffer>& offers);
+void addMicrowireOffers(std::vector<ChipOffer>& offers);
 
 const std::vector<ChipOffer>& chipOffers()
 {
@@ -20,6 +22,8 @@ const std::vector<ChipOffer>& chipOffers()
         addEprom27Offers(offers);
         addMcu51Offers(offers);
         addPicOffers(offers);
+        addI2cEepromOffers(offers);
+        addMicrowireOffers(offers);
         return offers;
     }();
     return all;

@@ -1,0 +1,306 @@
+#include "boxsim/chips/MicrowireEeprom.h"
+
+#include "boxsim/LineModel.h"
+#include "boxsim/chips/Registry.h"
+
+#include <algorithm>
+
+namespace pontvex::boxsim {
+
+namespace {
+
+// Opcodes after the start bit; 00 is told apart by the two address bits
+// that follow it.
+constexpr int kRead = 2, kWrite = 1, kErase = 3, kSpecial = 0;
+constexpr int kEwds = 0, kWrAll = 1, kErAll = 2, kEwen = 3;
+// Program::op values.
+constexpr int kOpWrite = 1, kOpErase = 2, kOpEraseAll = 3, kOpWriteAll = 4;
+
+// 93C46 (5 V part with ORG): 128 x 8 or 64 x 16; write/erase 2 ms, erase all
+// 6 ms, write all 15 ms at most; the cycle starts with the clock of the last bit.
+const MicrowireType T93C46{"93C46",
+                           128,
+                           7,
+                           6,
+                           millisecondsToUnits(2.0),
+                           millisecondsToUnits(6.0),
+                           millisecondsToUnits(15.0),
+                           MicrowireCycleStart::LastClock};
+
+} // namespace
+
+MicrowireEeprom::MicrowireEeprom(const MicrowireType& type) : type_(type), memory_(type.bytes, 0xFF) {}
+
+void MicrowireEeprom::setWriteCycle(SimTime units)
+{
+    const double k = units / type_.writeCycle;
+    type_.writeCycle = units;
+    type_.eraseAll *= k;
+    type_.writeAll *= k;
+}
+
+std::vector<MemoryInfo> MicrowireEeprom::memories() const
+{
+    return {{"array", 8, type_.bytes,
+             "the EEPROM array as bytes; in x16 organisation word n is bytes 2n, 2n+1 (low first)"}};
+}
+
+std::vector<uint8_t> MicrowireEeprom::readMemory(const std::string& name) const
+{
+    return findMemory(name) ? memory_ : std::vector<uint8_t>{};
+}
+
+bool MicrowireEeprom::writeMemory(const std::string& name, std::span<const uint8_t> bytes)
+{
+    const auto m = findMemory(name);
+    if (!m || !fitsMemory(*m, bytes))
+        return false;
+    std::copy(bytes.begin(), bytes.end(), memory_.begin());
+    return true;
+}
+
+uint32_t MicrowireEeprom::readWord(uint32_t address) const
+{
+    if (!x16_) {
+        return applyStuckCells(address, memory_[address]);
+    }
+    const uint32_t b = 2 * address;
+    return applyStuckCells(b, memory_[b]) | (uint32_t{applyStuckCells(b + 1, memory_[b + 1])} << 8);
+}
+
+void MicrowireEeprom::writeWord(uint32_t address, uint32_t value)
+{
+    if (!x16_) {
+        memory_[address] = static_cast<uint8_t>(value);
+        return;
+    }
+    memory_[2 * address] = static_cast<uint8_t>(value);
+    memory_[2 * address + 1] = static_cast<uint8_t>(value >> 8);
+}
+
+void MicrowireEeprom::clear()
+{
+    phase_ = Phase::Standby;
+    bits_ = 0;
+    shift_ = 0;
+    opcode_ = 0;
+    armed_ = false;
+}
+
+void MicrowireEeprom::onPins(ChipIo& io)
+{
+    if (!io.powered()) {
+        if (wasPowered_ && busy(io.now())) {
+            io.warn("power lost during a write cycle");
+        }
+        wasPowered_ = false;
+        busyUntil_ = 0;
+        io.releaseAll();
+        return;
+    }
+    if (!wasPowered_) {
+        // Power-up: writes disabled, no instruction under way.
+        wasPowered_ = true;
+        enabled_ = false;
+        statusPending_ = showingStatus_ = false;
+        clear();
+        io.releaseAll();
+        return;
+    }
+    if (io.rose(kCs)) {
+        onCsRise(io);
+    } else if (io.fell(kCs)) {
+        onCsFall(io);
+    }
+    if (io.pin(kCs).level == 1 && io.rose(kSk)) {
+        onClock(io);
+    }
+    updateStatus(io);
+}
+
+void MicrowireEeprom::beforeSample(ChipIo& io)
+{
+    if (io.powered()) {
+        updateStatus(io);
+    }
+}
+
+void MicrowireEeprom::updateStatus(ChipIo& io)
+{
+    if (showingStatus_) {
+        io.drive(kDo, busy(io.now()) ? 0 : 1);
+    }
+}
+
+void MicrowireEeprom::onCsRise(ChipIo& io)
+{
+    clear();
+    if (statusPending_) {
+        showingStatus_ = true;
+        updateStatus(io);
+    }
+}
+
+void MicrowireEeprom::onCsFall(ChipIo& io)
+{
+    io.release(kDo);
+    showingStatus_ = false;
+    if (armed_) {
+        perform(io, armedProgram_);
+    }
+    clear();
+}
+
+void MicrowireEeprom::onClock(ChipIo& io)
+{
+    if (busy(io.now())) {
+        return; // no instruction while the cycle runs
+    }
+    const uint32_t di = static_cast<uint32_t>(io.pin(kDi).level);
+    switch (phase_) {
+    case Phase::Standby:
+        if (di) {
+            phase_ = Phase::Command;
+            bits_ = 0;
+            shift_ = 0;
+            x16_ = io.pin(kOrg).level == 1;
+            if (showingStatus_) {
+                // A start bit clears the ready state from DO.
+                showingStatus_ = statusPending_ = false;
+                io.release(kDo);
+            }
+        }
+        return;
+    case Phase::Command:
+        shift_ = (shift_ << 1) | di;
+        if (++bits_ == 2 + addressBits()) {
+            decode(io);
+        }
+        return;
+    case Phase::Data:
+        shift_ = (shift_ << 1) | di;
+        if (++bits_ == dataBits()) {
+            execute(io);
+        }
+        return;
+    case Phase::Reading:
+        if (outBit_ < 0) {
+            // Sequential read: the next word follows without a dummy bit.
+            address_ = (address_ + 1) % words();
+            out_ = readWord(address_);
+            outBit_ = dataBits() - 1;
+        }
+        io.drive(kDo, (out_ >> outBit_) & 1);
+        --outBit_;
+        return;
+    case Phase::Done:
+        return;
+    }
+}
+
+void MicrowireEeprom::decode(ChipIo& io)
+{
+    const int n = addressBits();
+    opcode_ = static_cast<int>((shift_ >> n) & 3);
+    const uint32_t raw = shift_ & ((1u << n) - 1);
+    address_ = raw % words();
+    shift_ = 0;
+    bits_ = 0;
+    switch (opcode_) {
+    case kRead:
+        out_ = readWord(address_);
+        outBit_ = dataBits() - 1;
+        io.drive(kDo, 0); // the dummy bit
+        phase_ = Phase::Reading;
+        return;
+    case kWrite:
+        phase_ = Phase::Data;
+        return;
+    case kErase:
+        execute(io);
+        return;
+    case kSpecial:
+        opcode_ = 4 + static_cast<int>((raw >> (n - 2)) & 3);
+        if (opcode_ == 4 + kWrAll) {
+            phase_ = Phase::Data;
+        } else {
+            execute(io);
+        }
+        return;
+    }
+}
+
+void MicrowireEeprom::execute(ChipIo& io)
+{
+    phase_ = Phase::Done;
+    Program p;
+    switch (opcode_) {
+    case 4 + kEwen:
+        enabled_ = true;
+        return;
+    case 4 + kEwds:
+        enabled_ = false;
+        return;
+    case kWrite:
+        p = {kOpWrite, address_, shift_};
+        break;
+    case kErase:
+        p = {kOpErase, address_, 0};
+        break;
+    case 4 + kErAll:
+        p = {kOpEraseAll, 0, 0};
+        break;
+    case 4 + kWrAll:
+        p = {kOpWriteAll, 0, shift_};
+        break;
+    default:
+        return;
+    }
+    if (!enabled_) {
+        ++refused_;
+        return;
+    }
+    if (type_.start == MicrowireCycleStart::LastClock) {
+        perform(io, p);
+    } else {
+        armed_ = true;
+        armedProgram_ = p;
+    }
+}
+
+void MicrowireEeprom::perform(ChipIo& io, const Program& p)
+{
+    const uint32_t ones = x16_ ? 0xFFFF : 0xFF;
+    SimTime length = type_.writeCycle;
+    switch (p.op) {
+    case kOpWrite:
+        writeWord(p.address, p.data);
+        break;
+    case kOpErase:
+        writeWord(p.address, ones);
+        break;
+    case kOpEraseAll:
+        std::fill(memory_.begin(), memory_.end(), 0xFF);
+        length = type_.eraseAll;
+        break;
+    case kOpWriteAll:
+        for (uint32_t a = 0; a < words(); ++a) {
+            writeWord(a, p.data);
+        }
+        length = type_.writeAll;
+        break;
+    }
+    armed_ = false;
+    busyUntil_ = io.now() + length;
+    statusPending_ = true;
+}
+
+void addMicrowireOffers(std::vector<ChipOffer>& offers)
+{
+    offers.push_back({"93C46",
+                      {{"P93", 1}, {"P93", 4}, {"P93X16", 1}, {"P93X16", 4}},
+                      "Microwire EEPROM 128 x 8 (ORG low) or 64 x 16 (ORG high)",
+                      [] { return std::make_unique<MicrowireEeprom>(T93C46); }});
+}
+
+} // namespace pontvex::boxsim
