@@ -17,14 +17,14 @@ namespace {
 constexpr const char* kImageOption = "--socket-image";
 constexpr const char* kDumpOption = "--socket-dump";
 
-SocketFileError usage(std::string message)
+SocketFileError usage(std::string message, std::string path = {})
 {
-    return {SocketFileError::Kind::Usage, std::move(message)};
+    return {SocketFileError::Kind::Usage, std::move(message), std::move(path)};
 }
 
-SocketFileError fileProblem(std::string message)
+SocketFileError fileProblem(std::string message, std::string path)
 {
-    return {SocketFileError::Kind::File, std::move(message)};
+    return {SocketFileError::Kind::File, std::move(message), std::move(path)};
 }
 
 std::string counted(uint64_t n, const char* one, const char* many)
@@ -64,7 +64,7 @@ std::optional<MemoryInfo> resolve(const char* option, const SocketFile& file, co
         const auto all = model.memories();
         if (!all.empty())
             return all.front();
-        error = usage(shown(option, file) + ": the simulated " + model.name() + " has no memory");
+        error = usage(shown(option, file) + ": the simulated " + model.name() + " has no memory", file.path);
         return std::nullopt;
     }
     if (auto m = model.findMemory(file.region))
@@ -100,12 +100,14 @@ std::optional<SocketFileError> add(const char* option, const std::string& value,
 {
     const auto file = parseSocketFile(value);
     if (!file)
-        return usage(std::string(option) + " needs [REGION=]FILE, got '" + value + "'");
+        return usage(std::string(option) + " needs [REGION=]FILE, got '" + value + "'", value);
     for (const SocketFile& other : files)
         if (equalsIgnoreCase(other.region, file->region))
-            return usage(std::string(option) + ": " +
-                         (file->region.empty() ? std::string("the main memory") : "region " + file->region) +
-                         " is given twice");
+            return usage(
+                std::string(option) + ": " +
+                    (file->region.empty() ? std::string("the main memory") : "region " + file->region) +
+                    " is given twice",
+                file->path);
     files.push_back(*file);
     return std::nullopt;
 }
@@ -114,11 +116,11 @@ std::optional<SocketFileError> readFile(const std::string& path, std::vector<uin
 {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
-        return fileProblem("cannot open " + path + ": " + std::strerror(errno));
+        return fileProblem("cannot open " + path + ": " + std::strerror(errno), path);
     struct stat info {};
     if (::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
         ::close(fd);
-        return fileProblem("cannot read " + path + ": it is a directory");
+        return fileProblem("cannot read " + path + ": it is a directory", path);
     }
     uint8_t chunk[65536];
     for (;;) {
@@ -128,7 +130,7 @@ std::optional<SocketFileError> readFile(const std::string& path, std::vector<uin
         if (got < 0) {
             const int saved = errno;
             ::close(fd);
-            return fileProblem("cannot read " + path + ": " + std::strerror(saved));
+            return fileProblem("cannot read " + path + ": " + std::strerror(saved), path);
         }
         if (got == 0)
             break;
@@ -205,28 +207,33 @@ std::optional<SocketFileError> SocketFiles::loadImages(ChipModel& model) const
     for (const SocketFile& file : images_) {
         std::optional<SocketFileError> error;
         auto memory = resolve(kImageOption, file, model, error);
+        if (!memory)
+            return error;
         std::vector<uint8_t> bytes;
         if (auto readError = readFile(file.path, bytes))
             return readError;
         if (!fitsMemory(*memory, bytes))
             return fileProblem(file.path + " does not fit " + memory->name + " of the simulated " +
-                               model.name() + ": " + memoryShapeText(*memory) + "; " +
-                               misfit(*memory, bytes));
+                                   model.name() + ": " + memoryShapeText(*memory) + "; " +
+                                   misfit(*memory, bytes),
+                               file.path);
         loads.emplace_back(std::move(*memory), std::move(bytes));
     }
-    for (const auto& [memory, bytes] : loads)
-        if (!model.writeMemory(memory.name, bytes))
-            return fileProblem("the simulated " + model.name() + " refused the image for " + memory.name);
+    for (size_t i = 0; i < loads.size(); ++i)
+        if (!model.writeMemory(loads[i].first.name, loads[i].second))
+            return fileProblem("the simulated " + model.name() + " refused the image for " +
+                                   loads[i].first.name,
+                               images_[i].path);
     return std::nullopt;
 }
 
 std::vector<SocketFileError> SocketFiles::saveDumps(const ChipModel* model) const
 {
     std::vector<SocketFileError> errors;
-    if (dumps_.empty())
-        return errors;
     if (!model) {
-        errors.push_back(usage(std::string(kDumpOption) + ": the simulated socket holds no chip"));
+        for (const SocketFile& file : dumps_)
+            errors.push_back(
+                usage(shown(kDumpOption, file) + ": the simulated socket holds no chip", file.path));
         return errors;
     }
     for (const SocketFile& file : dumps_) {
@@ -238,7 +245,7 @@ std::vector<SocketFileError> SocketFiles::saveDumps(const ChipModel* model) cons
         }
         std::string reason;
         if (!writeFileAtomically(file.path, model->readMemory(memory->name), reason))
-            errors.push_back(fileProblem("cannot write " + file.path + ": " + reason));
+            errors.push_back(fileProblem("cannot write " + file.path + ": " + reason, file.path));
     }
     return errors;
 }

@@ -22,6 +22,7 @@ struct SocketFileError {
     enum class Kind { Usage, File };
     Kind kind = Kind::Usage;
     std::string message;
+    std::string path; // the file it is about
 };
 
 // One option value taken apart.
@@ -57,7 +58,7 @@ public:
     std::optional<SocketFileError> loadImages(ChipModel& model) const;
     // Saves every dump from the model, each through a temporary renamed into
     // place; a dump that fails does not keep the others from being written.
-    // A null model (an empty socket) fails them all.
+    // A null model (an empty socket) fails each of them.
     std::vector<SocketFileError> saveDumps(const ChipModel* model) const;
 
 private:
