@@ -17,7 +17,7 @@ namespace {
 constexpr const char* kImageOption = "--socket-image";
 constexpr const char* kDumpOption = "--socket-dump";
 
-SocketFileError usage(std::string message, std::string path = {})
+SocketFileError usage(std::string message, std::string path)
 {
     return {SocketFileError::Kind::Usage, std::move(message), std::move(path)};
 }
@@ -72,7 +72,8 @@ std::optional<MemoryInfo> resolve(const char* option, const SocketFile& file, co
     const std::string names = memoryNames(model);
     error =
         usage(shown(option, file) + ": the simulated " + model.name() + " has no memory \"" + file.region +
-              "\" (" + (names.empty() ? std::string("it has none") : "its memories: " + names) + ")");
+                  "\" (" + (names.empty() ? std::string("it has none") : "its memories: " + names) + ")",
+              file.path);
     return std::nullopt;
 }
 
@@ -88,8 +89,9 @@ std::optional<SocketFileError> checkList(const char* option, const std::vector<S
         for (const std::string& name : seen)
             if (name == memory->name)
                 return usage(std::string(option) + ": " + name +
-                             " is given twice (the main memory of the simulated " + model.name() +
-                             ", with and without REGION=)");
+                                 " is given twice (the main memory of the simulated " + model.name() +
+                                 ", with and without REGION=)",
+                             file.path);
         seen.push_back(memory->name);
     }
     return std::nullopt;
