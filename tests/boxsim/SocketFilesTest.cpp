@@ -193,6 +193,7 @@ TEST_F(SocketFilesTest, RegionsTheModelLacksAreUsageErrorsNamingItsMemories)
     EXPECT_NE(error->message.find("AT89C51 has no memory \"fuses\" (its memories: code, lock)"),
               std::string::npos)
         << error->message;
+    EXPECT_EQ(error->path, path("x.bin")); // the GUI names the file
     // The same for a dump, found before the run.
     error = files({}, {"id=" + path("id.out")}).checkRegions(*chip);
     ASSERT_TRUE(error);
