@@ -3,7 +3,6 @@
 #include "boxsim/Box.h"
 #include "boxsim/LineModel.h"
 #include "boxsim/chips/Registry.h"
-#include "core/AtomicFile.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -12,8 +11,6 @@
 #include <cstring>
 #include <deque>
 #include <fcntl.h>
-#include <fstream>
-#include <iterator>
 #include <limits>
 #include <poll.h>
 #include <termios.h>
@@ -42,16 +39,6 @@ private:
     int fd_;
 };
 
-bool readFile(const std::string& path, std::vector<uint8_t>& bytes)
-{
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        return false;
-    }
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
-}
-
 } // namespace
 
 int runPtyServer(const PtyServerOptions& options, std::ostream& out, std::ostream& err,
@@ -73,11 +60,25 @@ int runPtyServer(const PtyServerOptions& options, std::ostream& out, std::ostrea
             return 2;
         }
         box.insertChip(std::move(chip));
+    } else if (!options.row.key.empty()) {
+        auto chip = makeChipForRow(options.row.key, options.row.variant);
+        if (!chip) {
+            err << "no chip model serves the row " << options.row.key << " " << options.row.variant
+                << " (see --list-chips)\n";
+            return 2;
+        }
+        box.insertChip(std::move(chip));
     }
-    if (!options.image.empty()) {
-        std::vector<uint8_t> bytes;
-        if (!box.chip() || !readFile(options.image, bytes) || !box.chip()->loadImage(bytes)) {
-            err << "cannot load image \"" << options.image << "\" into the socket\n";
+    if (!options.files.empty()) {
+        if (!box.chip()) {
+            err << "--socket-image and --socket-dump need a chip in the socket (--chip or --row)\n";
+            return 2;
+        }
+        std::optional<SocketFileError> error = options.files.checkRegions(*box.chip());
+        if (!error)
+            error = options.files.loadImages(*box.chip());
+        if (error) {
+            err << error->message << "\n";
             return 2;
         }
     }
@@ -197,13 +198,9 @@ int runPtyServer(const PtyServerOptions& options, std::ostream& out, std::ostrea
 
     box.endOfStream();
     int status = 0;
-    if (!options.dump.empty()) {
-        std::string reason;
-        if (!box.chip() || !box.chip()->hasImage() ||
-            !writeFileAtomically(options.dump, box.chip()->image(), reason)) {
-            err << "cannot write the socket contents to \"" << options.dump << "\"\n";
-            status = 1;
-        }
+    for (const SocketFileError& error : options.files.saveDumps(box.chip())) {
+        err << error.message << "\n";
+        status = 1;
     }
     std::string errors = box.errorReport();
     if (!errors.empty()) {

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "boxsim/Faults.h"
+#include "boxsim/SocketFiles.h"
+#include "boxsim/chips/Registry.h"
 
 #include <atomic>
 #include <ostream>
@@ -10,9 +12,9 @@ namespace pontvex::boxsim {
 
 // The box behind a pseudo-terminal, for one program at a time.
 struct PtyServerOptions {
-    std::string chip;       // chip model name; empty = empty socket
-    std::string image;      // chip contents to load
-    std::string dump;       // where the chip contents go at the end
+    std::string chip;       // chip model name; empty = the row's model, if any
+    ChipRow row;            // device-list row whose model goes in (key empty = none)
+    SocketFiles files;      // memories filled before the run and saved after it
     std::string firmwareId; // empty = the box's default
     std::string trace;      // trace file
     FaultPlan faults;

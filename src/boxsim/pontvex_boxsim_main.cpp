@@ -21,9 +21,15 @@ void onSignal(int)
 
 void usage(std::ostream& out)
 {
-    out << "usage: pontvex-boxsim [--chip NAME] [--image FILE] [--dump FILE] [--firmware-id ID]\n"
-           "                      [--fault FAULT]... [--trace FILE] [--realtime] [--latency-ms N]\n"
-           "                      [--input-buffer N] [--list-chips]\n"
+    out << "usage: pontvex-boxsim [--chip NAME | --row KEY VARIANT] [--socket-image [REGION=]FILE]...\n"
+           "                      [--socket-dump [REGION=]FILE]... [--firmware-id ID] [--fault FAULT]...\n"
+           "                      [--trace FILE] [--realtime] [--latency-ms N] [--input-buffer N]\n"
+           "       pontvex-boxsim --list-chips\n"
+           "--chip puts the model of that name in the socket, --row the model of a device-list row\n"
+           "(algorithm key and variant); --list-chips lists the models with their rows and memories\n"
+           "--socket-image fills a memory of the chip before the run, --socket-dump saves one after\n"
+           "it; once per REGION (a memory --list-chips names), the main memory without REGION=;\n"
+           "words least significant byte first (--image and --dump are the same options)\n"
            "--latency-ms models a USB-serial adapter and applies with --realtime\n"
            "faults: vanish-after=N drop-reply=N drop-rate=P short-identity mute stuck-pin=P:L\n"
            "        short-pins=P:Q broken-switch=P stuck-cell=ADDR:MASK:BITS seed=N\n"
@@ -51,12 +57,27 @@ int main(int argc, char** argv)
             if (!value(options.chip)) {
                 return 2;
             }
-        } else if (a == "--image") {
-            if (!value(options.image)) {
+        } else if (a == "--row") {
+            if (i + 2 >= argc) {
+                std::cerr << "--row needs KEY VARIANT\n";
                 return 2;
             }
-        } else if (a == "--dump") {
-            if (!value(options.dump)) {
+            options.row.key = argv[++i];
+            v = argv[++i];
+            char* end = nullptr;
+            const long variant = std::strtol(v.c_str(), &end, 10);
+            if (v.empty() || *end != '\0' || variant < 1 || variant > 999) {
+                std::cerr << "--row: bad variant \"" << v << "\"\n";
+                return 2;
+            }
+            options.row.variant = static_cast<int>(variant);
+        } else if (a == "--socket-image" || a == "--image" || a == "--socket-dump" || a == "--dump") {
+            if (!value(v)) {
+                return 2;
+            }
+            const bool image = a == "--socket-image" || a == "--image";
+            if (auto error = image ? options.files.addImage(v) : options.files.addDump(v)) {
+                std::cerr << error->message << "\n";
                 return 2;
             }
         } else if (a == "--firmware-id") {
@@ -91,9 +112,7 @@ int main(int argc, char** argv)
                 options.inputBuffer = static_cast<size_t>(d);
             }
         } else if (a == "--list-chips") {
-            for (auto& n : chipModelNames()) {
-                std::cout << n << "\n";
-            }
+            std::cout << chipListing();
             return 0;
         } else if (a == "--help" || a == "-h") {
             usage(std::cout);
@@ -103,6 +122,10 @@ int main(int argc, char** argv)
             usage(std::cerr);
             return 2;
         }
+    }
+    if (!options.chip.empty() && !options.row.key.empty()) {
+        std::cerr << "give either --chip or --row, not both\n";
+        return 2;
     }
     std::signal(SIGINT, onSignal);
     std::signal(SIGTERM, onSignal);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "boxsim/SocketFiles.h"
 #include "core/Text.h"
 
 #include <cstdint>
@@ -48,8 +49,7 @@ struct Options {
     Connection connection = Connection::Default;
     std::string port;
     std::string socketChip;
-    std::string socketImage;
-    std::string socketDump;
+    boxsim::SocketFiles socketFiles; // --socket-image and --socket-dump, [REGION=]FILE each
     bool socketEmpty = false;
     std::string firmwareId;
     std::string traceFile;

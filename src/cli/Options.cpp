@@ -31,8 +31,6 @@ const std::map<std::string, std::string Options::*>& textOptions()
     static const std::map<std::string, std::string Options::*> table = {
         {"--port", &Options::port},
         {"--socket-chip", &Options::socketChip},
-        {"--socket-image", &Options::socketImage},
-        {"--socket-dump", &Options::socketDump},
         {"--firmware-id", &Options::firmwareId},
         {"--trace", &Options::traceFile},
         {"--chip", &Options::chip},
@@ -47,8 +45,8 @@ const std::map<std::string, std::string Options::*>& textOptions()
     return table;
 }
 
-const char* const kOtherValueOptions[] = {"--variant", "--set", "--steps", "--lane",
-                                          "--start",   "--end", "--fault"};
+const char* const kOtherValueOptions[] = {"--variant", "--set",   "--steps",        "--lane",       "--start",
+                                          "--end",     "--fault", "--socket-image", "--socket-dump"};
 
 bool takesValue(const std::string& name)
 {
@@ -173,6 +171,11 @@ Options parseOptions(const std::vector<std::string>& args)
             o.settings.emplace_back(value.substr(0, eq), value.substr(eq + 1));
         } else if (name == "--fault") {
             o.faults.push_back(value);
+        } else if (name == "--socket-image" || name == "--socket-dump") {
+            const auto error =
+                name == "--socket-image" ? o.socketFiles.addImage(value) : o.socketFiles.addDump(value);
+            if (error)
+                throw usageError(error->message);
         } else if (name == "--steps") {
             o.steps = value;
         } else if (name == "--lane") {
@@ -228,12 +231,12 @@ Options parseOptions(const std::vector<std::string>& args)
         throw usageError("--variant belongs to --key");
     if (!o.key.empty() && !o.variant)
         throw usageError("--key needs --variant N");
-    bool socketOptions = !o.socketChip.empty() || !o.socketImage.empty() || !o.socketDump.empty() ||
-                         o.socketEmpty || !o.firmwareId.empty() || !o.traceFile.empty() || !o.faults.empty();
+    bool socketOptions = !o.socketChip.empty() || !o.socketFiles.empty() || o.socketEmpty ||
+                         !o.firmwareId.empty() || !o.traceFile.empty() || !o.faults.empty();
     if (socketOptions && (o.connection == Connection::Port || o.connection == Connection::Offline))
         throw usageError(
             "the --socket-*, --firmware-id, --trace and --fault options belong to the simulator");
-    if (o.socketEmpty && (!o.socketChip.empty() || !o.socketImage.empty()))
+    if (o.socketEmpty && (!o.socketChip.empty() || !o.socketFiles.images().empty()))
         throw usageError("--socket-empty excludes --socket-chip and --socket-image");
     if (o.firmwareId.size() > 8)
         throw usageError("--firmware-id: at most 8 characters");
@@ -268,10 +271,16 @@ Connection (default: the simulator when no --port is given):
   --simulator          the built-in box simulator
   --offline            no box: chip commands are refused
 Simulated socket:
-  --socket-chip NAME   chip model in the socket (default: a model of the chosen chip;
-                       an unknown name lists the models)
-  --socket-image FILE  the chip's content before the run (binary)
-  --socket-dump FILE   save the chip's content after the run (binary)
+  --socket-chip NAME   chip model in the socket (default: the model of the chosen chip's
+                       device-list row; an unknown name lists the models)
+  --socket-image [REGION=]FILE
+                       fill a memory of the chip before the run (binary)
+  --socket-dump [REGION=]FILE
+                       save a memory of the chip after the run (binary)
+                       REGION: a memory of the model (code, data, config, id, lock, fuses,
+                       array, rows, as the model has them; pontvex-boxsim --list-chips names
+                       them); without it the main memory. Once per region; words with more
+                       than 8 bits take two or more bytes, least significant first
   --socket-empty       no chip in the socket
   --firmware-id ID     identity the simulated box answers (8 characters)
   --trace FILE         write the byte traffic to FILE

@@ -248,16 +248,20 @@ private:
             return;
         auto model = socketModel();
         if (!model) {
+            if (!o_.socketFiles.images().empty())
+                throw usageError("--socket-image: no simulated model of " + chip_.ChipName +
+                                 " to fill (see --socket-chip)");
             std::cerr << "pontvex-cli: no simulated model of " << chip_.ChipName
                       << "; the simulated socket stays empty (see --socket-chip)\n";
             return;
         }
-        if (!o_.socketImage.empty()) {
-            std::vector<uint8_t> image = readWholeFile(o_.socketImage);
-            if (!model->loadImage(image))
-                throw fileError(o_.socketImage + ": does not fit into the simulated " + model->name() + " (" +
-                                std::to_string(model->image().size()) + " bytes)");
-        }
+        // Region names are wrong before any file is right.
+        std::optional<boxsim::SocketFileError> error = o_.socketFiles.checkRegions(*model);
+        if (!error)
+            error = o_.socketFiles.loadImages(*model);
+        if (error)
+            throw CliError(error->kind == boxsim::SocketFileError::Kind::Usage ? kExitUsage : kExitFile,
+                           error->message);
         for (const auto& cell : faults_.stuckCells)
             model->addStuckCell(cell);
         link_.Flush();
@@ -480,8 +484,8 @@ private:
             formatFor(o_.output, o_.outFormat, true);
             checkWritable(o_.output);
         }
-        if (!o_.socketDump.empty())
-            checkWritable(o_.socketDump);
+        for (const auto& dump : o_.socketFiles.dumps())
+            checkWritable(dump.path);
         if (c == "controls")
             return controls();
         if (c == "read") {
@@ -724,18 +728,10 @@ private:
         } catch (const LinkLost&) {
         }
         int fileCode = kExitOk;
-        if (!o_.socketDump.empty()) {
-            if (boxsim::ChipModel* chip = box_->chip(); chip && chip->hasImage()) {
-                try {
-                    writeFileAtomically(o_.socketDump, chip->image());
-                } catch (const CliError& e) {
-                    std::cerr << "pontvex-cli: " << e.what() << "\n";
-                    fileCode = e.code();
-                }
-            } else {
-                std::cerr << "pontvex-cli: --socket-dump: the simulated socket holds no chip with a memory\n";
-                fileCode = kExitUsage;
-            }
+        for (const auto& error : o_.socketFiles.saveDumps(box_->chip())) {
+            std::cerr << "pontvex-cli: " << error.message << "\n";
+            if (fileCode == kExitOk)
+                fileCode = error.kind == boxsim::SocketFileError::Kind::Usage ? kExitUsage : kExitFile;
         }
         if (!traceTemporary_.empty()) {
             box_->trace().flush();

@@ -577,6 +577,79 @@ TEST_F(AppWindow, SimulatedSocketFromTheCommandLineAndItsDump)
     link.Disconnect();
 }
 
+TEST_F(AppWindow, SocketImagesByRegionFollowTheChosenChip)
+{
+    start();
+    std::ofstream(dir / "code.bin", std::ios::binary) << std::string(0x100, '\x5A');
+    std::ofstream(dir / "lock.bin", std::ios::binary) << '\x02';
+    // No --socket-chip: every model the selection puts in gets the images.
+    ProgramOptions options =
+        parseProgramOptions({"--simulator", "--socket-image", "code.bin", "--socket-image", "lock=lock.bin",
+                             "--socket-dump", "lock=lock.out", "--socket-dump", "code.out"});
+    ASSERT_TRUE(options.error.empty()) << options.error;
+    SimulatedBox simulator(options, main->qtPrompt());
+    ASSERT_TRUE(simulator.attach(link));
+    EXPECT_EQ(simulator.box().chip(), nullptr);
+
+    simulator.followChip(link, ChipSelection{"P89C51", 1, "AT89C51", {}});
+    ASSERT_NE(simulator.box().chip(), nullptr);
+    EXPECT_EQ(simulator.box().chip()->readMemory("lock"), std::vector<uint8_t>{0x02});
+    EXPECT_EQ(simulator.box().chip()->readMemory("code")[0xFF], 0x5A);
+    EXPECT_TRUE(shown.empty());
+
+    // An EPROM has no lock bits: it goes in erased, and the user is told which file did not fit.
+    simulator.followChip(link, ChipSelection{"P27", 13, "AT27C256", {}});
+    ASSERT_EQ(simulator.box().chip()->name(), "AT27C256");
+    EXPECT_EQ(simulator.box().chip()->image(), std::vector<uint8_t>(0x8000, 0xFF));
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].rfind("Файл lock.bin не подходит к микросхеме AT27C256\n", 0), 0u) << shown[0];
+    EXPECT_NE(shown[0].find("(its memories: array)"), std::string::npos) << shown[0];
+    shown.clear();
+
+    simulator.followChip(link, ChipSelection{"P89C51", 3, "AT89C52", {}});
+    ASSERT_EQ(simulator.box().chip()->name(), "AT89C52");
+    EXPECT_EQ(simulator.box().chip()->readMemory("lock"), std::vector<uint8_t>{0x02});
+    ASSERT_TRUE(simulator.box().chip()->writeMemory("lock", std::vector<uint8_t>{0x07}));
+    simulator.finish(link);
+    EXPECT_TRUE(shown.empty()) << shown.front();
+    std::ifstream lock(dir / "lock.out", std::ios::binary);
+    EXPECT_EQ(std::string((std::istreambuf_iterator<char>(lock)), {}), "\x07");
+    EXPECT_EQ(fs::file_size(dir / "code.out"), 0x2000u);
+    link.Disconnect();
+}
+
+TEST(ProgramOptionsTest, SocketFilesByRegion)
+{
+    auto o = parseProgramOptions({"--simulator", "--socket-image", "lock=l.bin", "--socket-image=code.bin",
+                                  "--socket-dump=lock=l.out"});
+    ASSERT_TRUE(o.error.empty()) << o.error;
+    ASSERT_EQ(o.socketFiles.images().size(), 2u);
+    EXPECT_EQ(o.socketFiles.images()[0].region, "lock");
+    EXPECT_EQ(o.socketFiles.images()[0].path, "l.bin");
+    EXPECT_EQ(o.socketFiles.images()[1].region, "");
+    EXPECT_EQ(o.socketFiles.images()[1].path, "code.bin");
+    ASSERT_EQ(o.socketFiles.dumps().size(), 1u);
+    EXPECT_EQ(o.socketFiles.dumps()[0].region, "lock");
+    EXPECT_EQ(o.socketFiles.dumps()[0].path, "l.out");
+    // A fixed chip's regions are known at once.
+    o = parseProgramOptions({"--simulator", "--socket-chip", "AT89C51", "--socket-image", "lock=l.bin"});
+    EXPECT_TRUE(o.error.empty()) << o.error;
+    o = parseProgramOptions({"--simulator", "--socket-chip", "AT89C51", "--socket-image", "fuses=f.bin"});
+    EXPECT_NE(o.error.find("no memory \"fuses\" (its memories: code, lock)"), std::string::npos) << o.error;
+    o = parseProgramOptions({"--simulator", "--socket-chip", "27C256", "--socket-dump", "lock=l.out"});
+    EXPECT_NE(o.error.find("no memory \"lock\""), std::string::npos) << o.error;
+    for (const std::vector<std::string>& bad : std::vector<std::vector<std::string>>{
+             {"--socket-image", "x.bin"}, // no simulator
+             {"--simulator", "--socket-image", "lock=a.bin", "--socket-image", "LOCK=b.bin"},
+             {"--simulator", "--socket-dump", "a.out", "--socket-dump", "b.out"},
+             {"--simulator", "--socket-chip", "AT89C51", "--socket-image", "a.bin", "--socket-image",
+              "code=b.bin"},
+             {"--simulator", "--socket-image", "lock="},
+             {"--simulator", "--socket-image"},
+             {"--simulator", "--socket-empty", "--socket-image", "x.bin"}})
+        EXPECT_FALSE(parseProgramOptions(bad).error.empty()) << bad.back();
+}
+
 TEST(ProgramOptionsTest, SharedConnectionOptions)
 {
     auto o = parseProgramOptions({"--port", "/dev/pts/7"});

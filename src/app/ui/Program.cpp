@@ -4,7 +4,6 @@
 #include "app/ui/StartupWindow.h"
 #include "boxsim/SimTransport.h"
 #include "boxsim/chips/Registry.h"
-#include "core/AtomicFile.h"
 #include "families/Families.h"
 #include "link/SerialPort.h"
 #include "link/ui/Ep3.h"
@@ -13,8 +12,6 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
 namespace pontvex {
 
@@ -61,9 +58,15 @@ const char* programHelpText()
            "  --port PATH           use this serial device (no question, no probe)\n"
            "  --simulator           work with the simulated box in this process\n"
            "  --offline             work with files only (no box)\n"
-           "  --socket-chip NAME    simulated socket: this chip model\n"
-           "  --socket-image FILE   simulated socket: the chip's memory from this file\n"
-           "  --socket-dump FILE    simulated socket: write the chip's memory here on exit\n"
+           "  --socket-chip NAME    simulated socket: this chip model (default: the model of\n"
+           "                        the chosen chip's device-list row, changing with it)\n"
+           "  --socket-image [REGION=]FILE\n"
+           "                        simulated socket: a memory of the chip from this file,\n"
+           "                        loaded into every chip model that goes into the socket\n"
+           "  --socket-dump [REGION=]FILE\n"
+           "                        simulated socket: write a memory of the chip here on exit\n"
+           "                        REGION: a memory of the model (pontvex-boxsim --list-chips\n"
+           "                        names them), the main memory without it; once per region\n"
            "  --socket-empty        simulated socket: no chip\n"
            "  --firmware-id ID      simulated box: identity (at most 8 characters)\n"
            "  --trace FILE          simulated box: write every command it receives\n"
@@ -79,9 +82,10 @@ ProgramOptions parseProgramOptions(const std::vector<std::string>& args)
         o.connection = c;
     };
     const std::pair<const char*, std::string ProgramOptions::*> valued[] = {
-        {"--socket-chip", &ProgramOptions::socketChip}, {"--socket-image", &ProgramOptions::socketImage},
-        {"--socket-dump", &ProgramOptions::socketDump}, {"--firmware-id", &ProgramOptions::firmwareId},
-        {"--trace", &ProgramOptions::traceFile},        {"--port", &ProgramOptions::port},
+        {"--socket-chip", &ProgramOptions::socketChip},
+        {"--firmware-id", &ProgramOptions::firmwareId},
+        {"--trace", &ProgramOptions::traceFile},
+        {"--port", &ProgramOptions::port},
     };
     for (size_t i = 0; i < args.size() && o.error.empty(); ++i) {
         std::string name = args[i];
@@ -93,6 +97,19 @@ ProgramOptions parseProgramOptions(const std::vector<std::string>& args)
             hasValue = true;
         }
         bool known = false;
+        if (name == "--socket-image" || name == "--socket-dump") {
+            if (!hasValue && i + 1 >= args.size()) {
+                o.error = name + " needs a value";
+                break;
+            }
+            if (!hasValue)
+                value = args[++i];
+            const auto problem =
+                name == "--socket-image" ? o.socketFiles.addImage(value) : o.socketFiles.addDump(value);
+            if (problem)
+                o.error = problem->message;
+            continue;
+        }
         for (const auto& [option, member] : valued) {
             if (name != option)
                 continue;
@@ -121,14 +138,12 @@ ProgramOptions parseProgramOptions(const std::vector<std::string>& args)
         else
             o.error = "unknown option " + args[i];
     }
-    const bool socketOptions = !o.socketChip.empty() || !o.socketImage.empty() || !o.socketDump.empty() ||
-                               o.socketEmpty || !o.firmwareId.empty() || !o.traceFile.empty();
+    const bool socketOptions = !o.socketChip.empty() || !o.socketFiles.empty() || o.socketEmpty ||
+                               !o.firmwareId.empty() || !o.traceFile.empty();
     if (o.error.empty() && socketOptions && o.connection != ProgramOptions::Connection::Simulator)
         o.error = "the socket and box options need --simulator";
-    if (o.error.empty() && o.socketEmpty && (!o.socketChip.empty() || !o.socketImage.empty()))
+    if (o.error.empty() && o.socketEmpty && (!o.socketChip.empty() || !o.socketFiles.images().empty()))
         o.error = "--socket-empty cannot be combined with --socket-chip or --socket-image";
-    if (o.error.empty() && !o.socketImage.empty() && o.socketChip.empty())
-        o.error = "--socket-image needs --socket-chip";
     if (o.error.empty() && o.firmwareId.size() > 8)
         o.error = "--firmware-id takes at most 8 characters";
     if (o.error.empty() && !o.socketChip.empty() && !boxsim::makeChipModel(o.socketChip)) {
@@ -137,6 +152,11 @@ ProgramOptions parseProgramOptions(const std::vector<std::string>& args)
             names += (names.empty() ? "" : ", ") + n;
         o.error = "no chip model '" + o.socketChip + "' (" + names + ")";
     }
+    // A fixed chip shows wrong regions now; a chip that follows the selection, when it goes in.
+    if (o.error.empty() && !o.socketChip.empty())
+        if (const auto model = boxsim::makeChipModel(o.socketChip))
+            if (const auto problem = o.socketFiles.checkRegions(*model))
+                o.error = problem->message;
     return o;
 }
 
@@ -164,18 +184,20 @@ bool SimulatedBox::attach(ProgrammerLink& link)
         }
     }
     if (!options_.socketChip.empty()) {
-        auto model = boxsim::makeChipModel(options_.socketChip);
-        if (model && !options_.socketImage.empty()) {
-            std::ifstream in(options_.socketImage, std::ios::binary);
-            const std::vector<uint8_t> image((std::istreambuf_iterator<char>(in)), {});
-            if (!in.is_open() || !model->loadImage(image))
-                prompt_.showMessage("Файл " + options_.socketImage + " не подходит к микросхеме " +
-                                    model->name());
-        }
-        if (model)
+        if (auto model = boxsim::makeChipModel(options_.socketChip)) {
+            fill(*model);
             box_->insertChip(std::move(model));
+        }
     }
     return link.AttachTransport(std::make_unique<boxsim::SimTransport>(box_), "simulator");
+}
+
+void SimulatedBox::fill(boxsim::ChipModel& model)
+{
+    // A chip whose memories do not take the images goes in erased, and the user is told why.
+    if (const auto problem = options_.socketFiles.loadImages(model))
+        prompt_.showMessage("Файл " + problem->path + " не подходит к микросхеме " + model.name() + "\n" +
+                            problem->message);
 }
 
 void SimulatedBox::followChip(ProgrammerLink& link, const ChipSelection& chip)
@@ -189,6 +211,7 @@ void SimulatedBox::followChip(ProgrammerLink& link, const ChipSelection& chip)
         link.Flush(); // what was sent so far reaches the old chip
     } catch (const LinkLost&) {
     }
+    fill(*model);
     box_->removeChip();
     box_->insertChip(std::move(model));
 }
@@ -200,12 +223,8 @@ void SimulatedBox::finish(ProgrammerLink& link)
             link.Flush();
     } catch (const LinkLost&) {
     }
-    if (!options_.socketDump.empty()) {
-        boxsim::ChipModel* chip = box_->chip();
-        std::string reason;
-        if (!chip || !chip->hasImage() || !writeFileAtomically(options_.socketDump, chip->image(), reason))
-            prompt_.showMessage("Не удалось записать файл " + options_.socketDump);
-    }
+    for (const auto& problem : options_.socketFiles.saveDumps(box_->chip()))
+        prompt_.showMessage("Не удалось записать файл " + problem.path + "\n" + problem.message);
     if (!traceTemporary_.empty()) {
         box_->trace().flush();
         std::error_code error;

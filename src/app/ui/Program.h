@@ -1,5 +1,6 @@
 #pragma once
 
+#include "boxsim/SocketFiles.h"
 #include "catalogue/FamilyWindow.h"
 #include "link/ProgrammerLink.h"
 
@@ -20,8 +21,7 @@ struct ProgramOptions {
     Connection connection = Connection::Ask;
     std::string port;
     std::string socketChip;
-    std::string socketImage;
-    std::string socketDump;
+    boxsim::SocketFiles socketFiles; // --socket-image and --socket-dump, [REGION=]FILE each
     bool socketEmpty = false;
     std::string firmwareId;
     std::string traceFile;
@@ -39,14 +39,18 @@ public:
     ~SimulatedBox();
     // Starts the box and attaches it to the link; false (and told) on failure.
     bool attach(ProgrammerLink& link);
-    // Puts a model of the chosen chip into the socket unless the command line
-    // fixed the socket's contents; the socket keeps a chip of the same name.
+    // Puts the model of the chosen chip's row into the socket unless the
+    // command line fixed the socket's chip; the socket keeps a chip of the
+    // same name. Every model that goes in gets the command line's images.
     void followChip(ProgrammerLink& link, const ChipSelection& chip);
-    // Writes the socket dump and the trace, if asked for.
+    // Writes the socket dumps and the trace, if asked for.
     void finish(ProgrammerLink& link);
     boxsim::Box& box() { return *box_; }
 
 private:
+    // The command line's images into a model about to go into the socket.
+    void fill(boxsim::ChipModel& model);
+
     const ProgramOptions& options_;
     UserPrompt& prompt_;
     std::shared_ptr<boxsim::Box> box_;
