@@ -8,14 +8,14 @@ namespace {
 
 // The 40-pin parts' programming state as the parallel sequence makes it:
 // supplies, RST high, PSEN low, ALE and EA released; clock on XTAL1 when asked.
-void powerUp40(ProgrammerLink& link, bool clock)
+void powerUp40(ProgrammerLink& link, bool clock, bool vcc = true)
 {
     link.WriteAllLatches(0);
     link.LinkDelay(200);
     link.SetBusMode(15);
     link.SetPin(14, 1);
     link.RouteGnd(20);
-    link.RouteVcc(40);
+    link.RouteVcc(vcc ? 40 : 0);
     link.WriteAllLatches(255);
     link.SetBusMode(7);
     link.SetVccVoltage(5);
@@ -87,6 +87,18 @@ TEST(Mcu51Conditions, FortyPinPartsActOnlyWithTheirClockRunning)
         EXPECT_EQ(chip.lockBits(), clock ? 0x01 : 0x00);
         EXPECT_EQ(bench.box->errorReport(), "");
     }
+}
+
+// Pin 40 released reads high, so the chip counts as powered, but a pull-up is
+// no supply: with the clock running and 12 V on EA it still programs nothing.
+TEST(Mcu51Conditions, FortyPinPartsNeedVccFromTheSupplySwitch)
+{
+    FamilyBench bench("P89C51", 1, "AT89C51");
+    powerUp40(bench.link, true, false);
+    bench.link.Flush();
+    ASSERT_TRUE(bench.box->chipPowered());
+    pulse40(bench.link, {false, true, true, true}, 0x5A, 20);
+    EXPECT_EQ(bench.chipImage()[0], 0xFF);
 }
 
 namespace {
