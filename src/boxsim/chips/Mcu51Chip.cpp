@@ -1,6 +1,5 @@
 #include "boxsim/chips/Mcu51Chip.h"
 
-#include "boxsim/Box.h"
 #include "boxsim/chips/Registry.h"
 
 #include <memory>
@@ -153,6 +152,15 @@ bool Mcu51Chip::eaAtVpp(ChipIo& io) const
     return ea.source == PinSource::Vpp && ea.vppCode == type_.programCode;
 }
 
+bool Mcu51Chip::canProgram(ChipIo& io) const
+{
+    // The parallel programming tables of these parts are given for Vcc 5 V on
+    // its supply pin, GND at 0 V and an oscillator of 3-24 MHz on XTAL1: the
+    // flash write logic runs off the chip's clock. A powered chip with a
+    // stopped clock takes no PROG pulse.
+    return io.supplied() && io.pin(20).source == PinSource::Ground && io.pin(19).source == PinSource::Clock;
+}
+
 static int modeOf(ChipIo& io)
 {
     return mode4(io.pin(27).level, io.pin(28).level, io.pin(16).level, io.pin(17).level);
@@ -243,10 +251,12 @@ void Mcu51Chip::onPins(ChipIo& io)
     const bool mode = io.pin(9).level == 1 && io.pin(29).level == 0;
     if (io.fell(30)) {
         progFell_ = io.now();
-        progArmed_ = mode && eaAtVpp(io);
+        progArmed_ = mode && eaAtVpp(io) && canProgram(io);
     } else if (io.rose(30)) {
-        if (progArmed_ && mode && eaAtVpp(io))
+        if (progArmed_ && mode && eaAtVpp(io) && canProgram(io))
             strobe(io, io.now() - progFell_);
+        else if (mode && eaAtVpp(io))
+            io.note("PROG pulse without supply, ground or clock: ignored");
         progArmed_ = false;
     }
     output(io);
@@ -317,6 +327,18 @@ void Mcu2051Chip::output(ChipIo& io)
     }
 }
 
+bool Mcu2051Chip::canProgram(ChipIo& io) const
+{
+    // Vcc from its supply switch and GND on ground, RST at the programming
+    // voltage. The flash parts take XTAL1 as their address clock and need no
+    // oscillator; the one-time parts program with their oscillator running.
+    if (!io.supplied() || io.pin(10).source != PinSource::Ground)
+        return false;
+    if (!rstAt(io, otp97_ ? k12V5 : k12V))
+        return false;
+    return !otp97_ || io.pin(5).source == PinSource::Clock;
+}
+
 void Mcu2051Chip::onPins(ChipIo& io)
 {
     if (!io.powered()) {
@@ -328,6 +350,7 @@ void Mcu2051Chip::onPins(ChipIo& io)
     if (io.rose(1)) {
         counter_ = 0;
         skipNextStep_ = true;
+        pulses_ = 0;
     } else if (io.pin(1).level == 1) {
         if (!otp97_ && io.rose(5)) {
             ++counter_;
@@ -339,54 +362,75 @@ void Mcu2051Chip::onPins(ChipIo& io)
                 ++counter_;
         }
     }
-    const int code = otp97_ ? k12V5 : k12V;
     if (io.fell(6)) {
         progFell_ = io.now();
-        progArmed_ = rstAt(io, code);
+        progArmed_ = canProgram(io);
     } else if (io.rose(6)) {
         const SimTime width = io.now() - progFell_;
-        if (progArmed_ && rstAt(io, code)) {
-            const int m = mode(io);
-            if (m == kProgram && !otp97_ && !(locks_ & 1) && counter_ < size_) {
-                uint8_t data = 0;
-                for (int n = 0; n < 8; ++n)
-                    data |= static_cast<uint8_t>(io.pin(kP1[n]).level << n);
-                memory_[counter_] &= data;
-            } else if (m == kErase && !otp97_) {
-                if (width >= kMinErasePulse) {
-                    std::fill(memory_.begin(), memory_.end(), 0xFF);
-                    locks_ = 0;
-                    ++erases_;
-                } else {
-                    io.warn("erase pulse too short: " + std::to_string(width) + " units");
-                }
-            } else if (m == kLock1) {
-                locks_ |= 1;
-            } else if (m == kLock2) {
-                locks_ |= 2;
-            }
-        }
+        if (progArmed_ && canProgram(io))
+            otp97_ ? otpPulse(io, width) : flashPulse(io, width);
+        else if (io.pin(1).source == PinSource::Vpp)
+            io.note("PROG pulse without supply, ground, programming voltage or clock: ignored");
         progArmed_ = false;
     }
     output(io);
 }
 
-bool Mcu2051Chip::onCommand(Box& box, ChipIo& io, uint8_t command, std::span<const uint8_t> operands,
-                            std::span<uint8_t> reply)
+void Mcu2051Chip::flashPulse(ChipIo& io, SimTime width)
 {
-    (void)operands;
-    if (command != 167)
-        return false;
-    // The box's PROG train at the routed Vpp, then it reads the cell back.
-    if (otp97_ && io.powered() && rstAt(io, k12V5) && mode(io) == kProgram && !(locks_ & 1) &&
-        counter_ < size_) {
-        static constexpr int kP1Socket[8] = {22, 23, 24, 25, 26, 27, 28, 29};
-        memory_[counter_] &= box.samplePins(kP1Socket);
-        box.advance(25);
+    const int m = mode(io);
+    if (m == kProgram && !(locks_ & 1) && counter_ < size_) {
+        memory_[counter_] &= samplePort(io);
+    } else if (m == kErase) {
+        if (width >= kMinErasePulse) {
+            std::fill(memory_.begin(), memory_.end(), 0xFF);
+            locks_ = 0;
+            ++erases_;
+        } else {
+            io.warn("erase pulse too short: " + std::to_string(width) + " units");
+        }
+    } else if (m == kLock1) {
+        locks_ |= 1;
+    } else if (m == kLock2) {
+        locks_ |= 2;
     }
-    if (!reply.empty())
-        reply[0] = counter_ < size_ ? memory_[counter_] : 0xFF;
-    return true;
+}
+
+// The EPROM cells take a train of short pulses: a byte or a lock bit holds
+// once kOtpPulses pulses in one mode, at one address, with one data byte,
+// have reached it. Each pulse is 100 us nominal (one byte time is 95 us);
+// half of that or less does not count.
+void Mcu2051Chip::otpPulse(ChipIo& io, SimTime width)
+{
+    const int m = mode(io);
+    const uint8_t data = samplePort(io);
+    const uint64_t key = static_cast<uint64_t>(m) << 40 | static_cast<uint64_t>(data) << 32 | counter_;
+    if (key != pulseKey_) {
+        pulseKey_ = key;
+        pulses_ = 0;
+    }
+    if (width < 0.5) {
+        io.warn("PROG pulse too short: " + std::to_string(width) + " units");
+        return;
+    }
+    if (++pulses_ != kOtpPulses)
+        return;
+    if (m == kProgram && !(locks_ & 1) && counter_ < size_) {
+        memory_[counter_] &= data;
+        ++programmed_;
+    } else if (m == kLock1) {
+        locks_ |= 1;
+    } else if (m == kLock2) {
+        locks_ |= 2;
+    }
+}
+
+uint8_t Mcu2051Chip::samplePort(ChipIo& io) const
+{
+    uint8_t data = 0;
+    for (int n = 0; n < 8; ++n)
+        data |= static_cast<uint8_t>(io.pin(kP1[n]).level << n);
+    return data;
 }
 
 // --- registry ------------------------------------------------------------------

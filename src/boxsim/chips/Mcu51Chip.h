@@ -35,7 +35,8 @@ struct Mcu51Type {
 // DIP: P1 = A0-A7, P2.0-P2.4 = A8-A12, P0 = data, mode on P2.6 (27), P2.7 (28),
 // P3.6 (16), P3.7 (17), PROG on 30, EA/Vpp on 31. Powered, XTAL2 (18) is the
 // inverse of XTAL1 (19). Program, erase and lock act on the rising edge of a
-// PROG pulse that had EA at the programming level; locked bit 2 makes code
+// PROG pulse that had EA at the programming level, Vcc from its supply switch,
+// GND on ground and the box's clock running on XTAL1; locked bit 2 makes code
 // reads give 0xFF.
 class Mcu51Chip : public ChipModel {
 public:
@@ -62,6 +63,7 @@ public:
 private:
     uint32_t address(ChipIo& io) const;
     bool eaAtVpp(ChipIo& io) const;
+    bool canProgram(ChipIo& io) const;
     void strobe(ChipIo& io, SimTime width);
     void output(ChipIo& io);
 
@@ -78,8 +80,10 @@ private:
 // pins 11-30: RST/Vpp 1, P3.0 2, XTAL2 4, XTAL1 5, PROG 6, mode on P3.3 (7),
 // P3.4 (8), P3.5 (9), P3.7 (11), data P1 on 12-19. An internal counter is
 // cleared by RST rising from 0 and stepped by XTAL1 rising (flash) or by each
-// edge of P3.0 after the first one after a reset (97C). The 97C programs a
-// byte with the box's command 167 at 12.5 V.
+// edge of P3.0 after the first one after a reset (97C). The flash parts act
+// on one PROG pulse with RST at 12 V; the 97C parts need 12.5 V on RST, their
+// oscillator running on XTAL1 and a train of PROG pulses (the box makes it
+// for command 167).
 class Mcu2051Chip : public ChipModel {
 public:
     Mcu2051Chip(std::string name, uint32_t size, std::array<uint8_t, 3> signature, bool otp97);
@@ -90,20 +94,26 @@ public:
     int gndPin() const override { return 10; }
     int maxMillivolts(int chipPin) const override { return chipPin == 1 ? 13500 : 7000; }
     void onPins(ChipIo& io) override;
-    bool onCommand(Box& box, ChipIo& io, uint8_t command, std::span<const uint8_t> operands,
-                   std::span<uint8_t> reply) override;
 
     std::vector<MemoryInfo> memories() const override;
     std::vector<uint8_t> readMemory(const std::string& name) const override;
     bool writeMemory(const std::string& name, std::span<const uint8_t> bytes) override;
 
+    // PROG pulses a 97C cell needs before it holds its byte or lock bit.
+    static constexpr int kOtpPulses = 25;
+
     uint32_t counter() const { return counter_; }
     uint8_t lockBits() const { return locks_; }
     int erases() const { return erases_; }
+    int programmed() const { return programmed_; }
 
 private:
     int mode(ChipIo& io) const;
     bool rstAt(ChipIo& io, int code) const;
+    bool canProgram(ChipIo& io) const;
+    void flashPulse(ChipIo& io, SimTime width);
+    void otpPulse(ChipIo& io, SimTime width);
+    uint8_t samplePort(ChipIo& io) const;
     void output(ChipIo& io);
 
     std::string name_;
@@ -117,6 +127,9 @@ private:
     SimTime progFell_ = -1;
     bool progArmed_ = false;
     int erases_ = 0;
+    int programmed_ = 0;
+    uint64_t pulseKey_ = ~uint64_t{0};
+    int pulses_ = 0;
 };
 
 } // namespace pontvex::boxsim

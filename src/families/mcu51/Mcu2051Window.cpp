@@ -28,6 +28,7 @@ Mcu2051Window::Mcu2051Window(std::string className, ProgrammerLink& link, Family
     };
     verifyBusyText_ = kVerifying2051;
     declareControls(withErase);
+    declareStandardControls({{Role::Exit}});
     if (ButtonControl* id = findButton(Role::Id))
         id->caption = kIdCaption2051;
     addOption("RadioGroup1", kLockGroup, "lock", {kLockBit1, kLockBit12}, 1);
@@ -50,16 +51,15 @@ void Mcu2051Window::SelectChip(const ChipSelection& chip)
         host.setEndAddress(r->lastAddress);
         host.showPage();
         show();
+        // Selecting powers the chip and leaves it powered: Vcc on 30, RST
+        // high, no Vpp on any pin. The next command starts from its probe, and
+        // its frame switches everything off when it ends.
+        PowerUp();
         link.Flush();
     } catch (const LinkLost&) {
         noteLinkLost();
         setMessage(kNoLink);
-        return;
     }
-    // Selecting powers the chip; the command frame switches it off again, as
-    // after every command, so a chip is never inserted into a live socket.
-    if (link.Connected())
-        runCommand("", [this] { PowerUp(); });
 }
 
 void Mcu2051Window::readBody()

@@ -199,6 +199,17 @@ void Mcu51Base::declareControls(bool withErase)
                            }}});
     }
     declareAutoSteps({{Role::Blank}, {Role::Write}, {Role::Verify}, {Role::Lock}});
+    declareStandardControls({{Role::Auto, [this] { autoClick(); }}});
+}
+
+void Mcu51Base::autoClick()
+{
+    // Auto probes the socket once itself before the file check and its steps
+    // (each of which probes again).
+    runCommand("", [this] { ProbeChip(); });
+    if (outcome() != Outcome::Ok)
+        return;
+    Button1Click();
 }
 
 void Mcu51Base::addLockGroup()

@@ -118,6 +118,8 @@ protected:
     virtual void idBody() = 0;
     void command(void (Mcu51Base::*body)());
     bool needHexView();
+    // Auto: its own probe, then the frame's sequence.
+    void autoClick();
 
     // Declaration helpers: the buttons, and the Auto steps in Auto's order.
     void declareControls(bool withErase);

@@ -123,9 +123,11 @@ void Mcu51Window::vppOn()
     link.RouteVpp(pins_.vppPin);
 }
 
-void Mcu51Window::identify()
+bool Mcu51Window::identify()
 {
     setMessage(kDetecting);
+    if (!ProbeChip())
+        return false;
     PowerUp();
     enterMode("signature");
     auto& sig = ChipSignature();
@@ -143,11 +145,13 @@ void Mcu51Window::identify()
         addresses.size() >= 3 ? format(kIdText3, sig[0], sig[1], sig[2]) : format(kIdText2, sig[0], sig[1]);
     setIdText(text);
     setMessage(text);
+    return true;
 }
 
 bool Mcu51Window::CheckSignature()
 {
-    identify();
+    if (!identify())
+        return false;
     const auto& sig = ChipSignature();
     const auto& want = chip_.ExpectedSignature;
     const int n = signatureBytesCompared();
@@ -193,9 +197,9 @@ void Mcu51Window::readBody()
 
 void Mcu51Window::blankBody()
 {
-    if (!ProbeChip())
+    // The identification probes again before it powers the chip.
+    if (!ProbeChip() || !identify())
         return;
-    identify();
     const auto& sig = ChipSignature();
     if (sig[0] == 0xFF && sig[1] == 0xFF && !prompt().askYesNo(kAskIdFactory)) {
         setOutcome(Outcome::Refused);
@@ -244,9 +248,6 @@ void Mcu51Window::writeBody()
 
 void Mcu51Window::idBody()
 {
-    setMessage(kDetecting);
-    if (!ProbeChip())
-        return;
     identify();
 }
 
@@ -296,10 +297,9 @@ void Mcu51Window::lockCheck()
     }
     PowerUp();
     link.RouteVcc(pins_.vcc);
+    // The address stays where PowerUp left it (every line high): the check
+    // reads that one cell.
     enterMode("lock-check");
-    // PowerUp left every address line high; the check reads address 0, where
-    // a program starts, not the top cell that is most often still erased.
-    SetAddress(0);
     lockReadBack();
     link.RouteVcc(0);
 }

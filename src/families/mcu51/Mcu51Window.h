@@ -51,8 +51,9 @@ protected:
     // Lock bits 1-3 of the usual parts: 27 and 13 high, then (28, 16, 17) HHH, HLL, LHL.
     static const LockTable& standardLocks();
 
-    // Reads the signature bytes at signatureAddresses() into ChipSignature; shows "Код ИД =...".
-    void identify();
+    // Probes, then reads the signature bytes at signatureAddresses() into
+    // ChipSignature and shows "Код ИД =..."; false when the probe was refused.
+    bool identify();
     // 1 to go on programming, 0 to stop. Compares signatureBytesCompared() bytes.
     bool CheckSignature() override;
     virtual int signatureBytesCompared() const { return 2; }

@@ -27,7 +27,6 @@ TSST89c5x::TSST89c5x(ProgrammerLink& link, FamilyHost& host) : Mcu51Window("TSST
     // ReadIDClick is this window's name for the ID button.
     if (ButtonControl* id = findButton(Role::Id))
         id->handler = "ReadIDClick";
-    addSpeedGroup();
     // Each security bit, when its box is ticked, by its mode tuple and one
     // programming pulse of 0xFF.
     auto bit = [](std::string_view name, Lv p17, Lv p16, Lv p27, Lv p28) {
@@ -64,8 +63,6 @@ void TSST89c5x::ProgramByte(uint8_t b)
     L(30);
     H(30);
     link.LinkDelay(1);
-    for (int i = 0; i <= speedIndex(); ++i)
-        link.LinkDelay(10);
 }
 
 void TSST89c5x::eraseBody()
