@@ -10,6 +10,7 @@ namespace pontvex::boxsim {
 void addTestChipOffers(std::vector<ChipOffer>& offers);
 void addEprom27Offers(std::vector<ChipOffer>& offers);
 void addMcu51Offers(std::vector<ChipOffer>& offers);
+void addLpc76xOffers(std::vector<ChipOffer>& offers);
 
 const std::vector<ChipOffer>& chipOffers()
 {
@@ -18,6 +19,7 @@ const std::vector<ChipOffer>& chipOffers()
         addTestChipOffers(offers);
         addEprom27Offers(offers);
         addMcu51Offers(offers);
+        addLpc76xOffers(offers);
         return offers;
     }();
     return all;
