@@ -8,9 +8,9 @@
 // The box works both lines open-drain, as it works the strobe pins and SDA: it
 // pulls a line low by switching the pin's driver on, which sinks only while
 // the pin latch is 0, and lets it go high (pull-up, or the chip driving) by
-// switching the driver off. The latches are the program's: it clears 31 and
-// 32 before 177 and sets 32 before 178, and a line whose latch is 1 cannot be
-// pulled low. The box touches nothing else and leaves both drivers as it
+// switching the driver off. The latches are the program's: it clears both at
+// power-up, clears 32 again before each 177 and sets it before 178; a line
+// whose latch is 1 cannot be pulled low. The box touches nothing else and leaves both drivers as it
 // found them.
 //
 // The clock idles high. Each bit: clock low; for 177 the box puts the bit on
