@@ -281,19 +281,19 @@ TEST(LpcChip, ReadingStepsThroughTheCodeWithNextAddress)
     EXPECT_EQ(b.box->errorReport(), "");
 }
 
-TEST(LpcChip, WithoutTheProgrammingVoltageOnRstNothingIsProgrammed)
+TEST(LpcChip, WithoutVppOnRstOrAnotherModeConditionNothingIsProgrammed)
 {
-    // RST routed at 5 V (level code 0), then Vpp on RST with VDD only pulled
-    // up, not supplied: the chip never enters its serial mode, reads float
-    // high and no cell changes.
-    for (int withVcc = 0; withVcc < 2; ++withVcc) {
+    // Each set-up misses one condition of the serial mode; the chip never
+    // enters it, reads float high and no cell changes.
+    enum Miss { RstAt5V, VddOnlyPulledUp, X1High };
+    for (Miss miss : {RstAt5V, VddOnlyPulledUp, X1High}) {
+        SCOPED_TRACE(miss);
         Lpc b;
-        if (withVcc) {
-            b.powerUp(0);
-        } else {
-            b.powerUp();
+        b.powerUp(miss == RstAt5V ? 0 : 10800); // level code 0: about 5 V
+        if (miss == VddOnlyPulledUp)
             b.link.RouteVcc(0);
-        }
+        if (miss == X1High)
+            b.link.FloatPin(11);
         b.setAddress(0x10);
         b.programByte(0x00);
         b.setAddress(0xFD00);
@@ -307,6 +307,16 @@ TEST(LpcChip, WithoutTheProgrammingVoltageOnRstNothingIsProgrammed)
         EXPECT_EQ(b.chip().readMemory("code"), std::vector<uint8_t>(2048, 0xFF));
         EXPECT_EQ(b.chip().readMemory("config"), (std::vector<uint8_t>{0xFF, 0xFF}));
     }
+}
+
+TEST(LpcChip, RstAboveItsRatingIsDamage)
+{
+    Lpc b;
+    b.powerUp(14000);
+    b.now();
+    EXPECT_NE(b.box->errorReport().find("(socket 9)"), std::string::npos) << b.box->errorReport();
+    b.box->clearProblems();
+    b.powerDown();
 }
 
 TEST(LpcChip, LeavingTheModeDuringThePulseProgramsNothing)
