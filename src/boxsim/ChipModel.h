@@ -138,6 +138,12 @@ public:
     // box's generic behaviour. The box's firmware helpers
     // (Box::firmwareWritePins, Box::samplePins, Box::advance, ...) are public
     // for this; time spent inside (Box::advance) keeps the box busy.
+    // A model sees only pins and time: commands the box makes as pin levels
+    // are not answered here, or a model would accept sequences the real chip
+    // refuses. The one exception is a fast path for a slow pin path (the
+    // EPROM blank check and sum): it must give the same replies, cells and
+    // time as the pin path, fall back to it where it cannot, and a test must
+    // run both and compare.
     virtual bool onCommand(Box& box, ChipIo& io, uint8_t command, std::span<const uint8_t> operands,
                            std::span<uint8_t> reply)
     {

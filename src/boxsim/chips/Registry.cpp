@@ -13,6 +13,7 @@ void addMcu51Offers(std::vector<ChipOffer>& offers);
 void addPicOffers(std::vector<ChipOffer>& offers);
 void addI2cEepromOffers(std::vector<ChipOffer>& offers);
 void addMicrowireOffers(std::vector<ChipOffer>& offers);
+void addLpc76xOffers(std::vector<ChipOffer>& offers);
 
 const std::vector<ChipOffer>& chipOffers()
 {
@@ -24,6 +25,7 @@ const std::vector<ChipOffer>& chipOffers()
         addPicOffers(offers);
         addI2cEepromOffers(offers);
         addMicrowireOffers(offers);
+        addLpc76xOffers(offers);
         return offers;
     }();
     return all;

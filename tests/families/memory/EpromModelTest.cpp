@@ -184,6 +184,7 @@ TEST(EpromModel, FastBlankAndSumAgreeWithTheBoxsReadCycles)
 {
     const auto contents = randomBytes(8 * 1024, 23);
     uint32_t sums[2] = {};
+    boxsim::SimTime took[2] = {};
     for (int generic = 0; generic < 2; ++generic) {
         FamilyBench bench("P27", 7, "2764A");
         ASSERT_TRUE(bench.chip()->loadImage(contents));
@@ -194,7 +195,9 @@ TEST(EpromModel, FastBlankAndSumAgreeWithTheBoxsReadCycles)
         sums[generic] = static_cast<uint32_t>(std::stoul(bench.w().message().substr(30), nullptr, 16));
         bench.press("blank");
         EXPECT_EQ(bench.w().message(), "000000: Ошибка!  ");
+        took[generic] = bench.box->now();
     }
+    EXPECT_EQ(took[0], took[1]) << "the fast path takes the box's time";
     uint32_t expected = 0;
     for (uint8_t b : contents)
         expected += b;
