@@ -628,6 +628,13 @@ void Box::execute(uint8_t c, std::span<const uint8_t> ops)
     switch (row.action) {
     case BoxAction::PowerDown:
     case BoxAction::NoOperation:
+        if (c == 31) {
+            // "Driver off" for pin 0: outside the box's table, which starts
+            // its driver-off commands at pin 1. Families send it for rows
+            // without such a pin; the box does nothing, but it is worth seeing.
+            record(Severity::Warning, ProblemKind::Protocol,
+                   "command 31 (driver off for pin 0) is not in the box's table; nothing done");
+        }
         break;
     case BoxAction::ReadPort: {
         static const int kPorts[5][8] = {{1, 2, 3, 4, 5, 6, 7, 8},
