@@ -261,6 +261,17 @@ TEST(StrictBox, GroundAgainstADrivenPinIsAnError)
         EXPECT_EQ(s.errors(), "");
     }
     {
+        Socket s; // a firmware command holding a grounded pin high
+        s.link.RouteGnd(16);
+        s.now().forcePin(16, 1);
+        s.box->settle();
+        EXPECT_NE(
+            s.errors().find("pin 16: ground switched onto a pin the box drives high (a firmware command"),
+            std::string::npos)
+            << s.errors();
+        s.box->releaseAllForced();
+    }
+    {
         Socket s; // the hardware probe: pin 31 released, then grounded
         s.link.SetPin(31, 1);
         s.link.RouteGnd(31);
