@@ -555,8 +555,8 @@ void Box::writeCycleAt(uint16_t address, uint8_t data, int wePin)
 }
 
 // Program one EPROM byte: data on port 2, the command's strobe for the pulse
-// of command 132 (one unit per step), then a verify read with OE low; a Vpp
-// route on the OE pin is lifted for the read.
+// of command 132 (one unit per step), then a verify read with OE low and the
+// data port released; a Vpp route on the OE pin is lifted for the read.
 void Box::programEpromByte(uint8_t command, uint8_t data, std::vector<uint8_t>& reply)
 {
     int strobe = 26;
@@ -586,6 +586,9 @@ void Box::programEpromByte(uint8_t command, uint8_t data, std::vector<uint8_t>& 
     advance(std::max(1, pulse_));
     forcePin(strobe, 1 - active);
     settle();
+    // The verify reads the pins, not the box's own latch: with the data port
+    // released, an empty socket or a bit that did not program reads 1.
+    writePort(2, 0xFF);
     liftVpp(28, true);
     forcePin(26, 0);
     forcePin(28, 0);
@@ -625,6 +628,13 @@ void Box::execute(uint8_t c, std::span<const uint8_t> ops)
     switch (row.action) {
     case BoxAction::PowerDown:
     case BoxAction::NoOperation:
+        if (c == 31) {
+            // "Driver off" for pin 0: outside the box's table, which starts
+            // its driver-off commands at pin 1. Families send it for rows
+            // without such a pin; the box does nothing, but it is worth seeing.
+            record(Severity::Warning, ProblemKind::Protocol,
+                   "command 31 (driver off for pin 0) is not in the box's table; nothing done");
+        }
         break;
     case BoxAction::ReadPort: {
         static const int kPorts[5][8] = {{1, 2, 3, 4, 5, 6, 7, 8},

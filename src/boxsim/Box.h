@@ -195,6 +195,7 @@ private:
     PinLevel resolve(int p, bool withChip) const;
     void updateSwitchMasks();
     void checkMonitor();
+    const char* drivenHighBy(int socketPin) const;
     int chipWePin() const;
 
     BoxOptions options_;

@@ -5,7 +5,8 @@
 
 // The safety monitor: what would hurt the box or the chip on a real socket.
 // Errors fail a test run; warnings are things families do on purpose.
-//   errors:   a ground switch together with a Vcc or Vpp switch on one pin;
+//   errors:   a ground switch together with a Vcc or Vpp switch on one pin,
+//             or on a pin the box drives high itself;
 //             Vcc and Vpp switched onto one pin; Vpp above 5 V on a chip pin
 //             that does not take it, or above what that pin takes; Vcc taken
 //             from the chip while Vpp stays on it; a supply on the chip's GND.
@@ -15,6 +16,26 @@
 namespace pontvex::boxsim {
 
 namespace sm = socketmap;
+
+// What makes the box drive a pin high on its own, or null: a running firmware
+// command holding it at 1, or a port bit 1 let through by a pin latch 0 (pins
+// 7 and 8 whatever their latch). Against a closed ground switch either one is
+// a short through the box's output stage. A driver with pin latch 1 has let
+// go of the pin (the hardware probe grounds pin 31 that way on every connect).
+const char* Box::drivenHighBy(int p) const
+{
+    if (forced_[static_cast<size_t>(p)] == 1) {
+        return "a firmware command holds it at 1";
+    }
+    const sm::Bit lb = sm::pinLatchBit(p);
+    const int latch = lb.reg >= 0 ? (pinLatch_[static_cast<size_t>(lb.reg)] >> lb.bit) & 1 : 1;
+    const sm::Bit pb = sm::portBit(p);
+    if (mode_[static_cast<size_t>(p)] == PinMode::Port && pb.reg >= 0 && (latch == 0 || p == 7 || p == 8) &&
+        ((portLatch_[static_cast<size_t>(pb.reg)] >> pb.bit) & 1)) {
+        return "its port bit is 1";
+    }
+    return nullptr;
+}
 
 void Box::checkMonitor()
 {
@@ -34,6 +55,12 @@ void Box::checkMonitor()
         }
         if (vcc && vpp) {
             record(Severity::Error, ProblemKind::Monitor, pin + ": Vcc and Vpp switched together");
+        }
+        if (gnd && !vpp && !vcc) {
+            if (const char* by = drivenHighBy(p)) {
+                record(Severity::Error, ProblemKind::Monitor,
+                       pin + ": ground switched onto a pin the box drives high (" + by + ")");
+            }
         }
         if ((vcc || vpp) && !gnd && mode_[p] == PinMode::Drive) {
             sm::Bit lb = sm::pinLatchBit(p);

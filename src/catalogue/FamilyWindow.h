@@ -304,6 +304,9 @@ public:
     // Whether a VariantIndex names a real row (row 0 is the placeholder). A family
     // whose index means something else (a series number) says so here.
     virtual bool variantValid(int index) const { return index >= 1 && index <= rowCount(); }
+    // Socket pin of the chosen chip's Vcc, for the type dialog's ID reader to
+    // power that package; 0 when the family does not say.
+    virtual int packageVccPin() const { return 0; }
     // Takes the chosen chip before SelectChip: stores it, fills the table and
     // refuses a variant that is no real row (message, ErrorFlag = 1, false).
     bool acceptChip(const ChipSelection& chip);

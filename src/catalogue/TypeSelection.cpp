@@ -298,6 +298,12 @@ void TypeSelection::ReadIdCode()
         return;
     if (categorySelection > 1)
         return; // only 27/28/29-series memories answer this way
+    // Power the chosen chip's package: 24-, 28- and 32-pin memories take Vcc
+    // on 32, 34 and 36 and all put A9 on 30 and A0 on 16. Without a family
+    // that names its package, the 32-pin pin.
+    int vccPin = current_ ? current_->packageVccPin() : 0;
+    if (vccPin != 32 && vccPin != 34)
+        vccPin = 36;
     try {
         link_.RouteGnd(20);
         link_.SetVppVoltage(12500);
@@ -306,7 +312,7 @@ void TypeSelection::ReadIdCode()
         link_.FloatPin(5);
         link_.FloatPin(7);
         link_.FloatPin(36);
-        link_.RouteVcc(36);
+        link_.RouteVcc(vccPin);
         link_.SetBusMode(12);
         link_.WriteLatch(2, 0xFF);
         link_.RouteVpp(30);

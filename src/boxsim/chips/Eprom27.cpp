@@ -22,45 +22,62 @@ constexpr int kData24[] = {9, 10, 11, 13, 14, 15, 16, 17};
 constexpr int kData28[] = {11, 12, 13, 15, 16, 17, 18, 19};
 constexpr int kData32[] = {13, 14, 15, 17, 18, 19, 20, 21};
 
-// The Part's erase strobe lengths: 2000 and 5000 byte times.
+// Erase strobes the windows hold: 2000 and 5000 byte times (191 and 477 ms,
+// where the parts' sheets give a 100 ms chip erase). Three quarters of that
+// still erase, half does not; four times as long over-stresses the array.
 constexpr SimTime kWinbondEraseUnits = 2000;
 constexpr SimTime kSstEraseUnits = 5000;
 
-const EpromType T2716_25{"2716", 2 * K, 24, 21, 0, EpromStrobe::CeHigh, {k25V}, 26000};
-const EpromType T2716_21{"2716", 2 * K, 24, 21, 0, EpromStrobe::CeHigh, {k21V}, 22000};
-const EpromType T2716_12{"2716", 2 * K, 24, 21, 0, EpromStrobe::CeHigh, {k12V5}, 14000};
-const EpromType T2732_25{"2732", 4 * K, 24, 20, 0, EpromStrobe::CeLow, {k25V}, 26000};
-const EpromType T2732_21{"2732", 4 * K, 24, 20, 0, EpromStrobe::CeLow, {k21V}, 22000};
-const EpromType T2732_12{"2732", 4 * K, 24, 20, 0, EpromStrobe::CeLow, {k12V5}, 14000};
-const EpromType T2764_25{"2764", 8 * K, 28, 1, 27, EpromStrobe::PgmLow, {k25V}, 26000};
-const EpromType T2764_21{"2764", 8 * K, 28, 1, 27, EpromStrobe::PgmLow, {k21V}, 22000};
-const EpromType T2764_12{"2764", 8 * K, 28, 1, 27, EpromStrobe::PgmLow, {k12V5}, 14000};
-const EpromType T27128_25{"27128", 16 * K, 28, 1, 27, EpromStrobe::PgmLow, {k25V}, 26000};
-const EpromType T27128_21{"27128", 16 * K, 28, 1, 27, EpromStrobe::PgmLow, {k21V}, 22000};
-const EpromType T27128_12{"27128", 16 * K, 28, 1, 27, EpromStrobe::PgmLow, {k12V5}, 14000};
+// The rows send these pulse parameters: 10..50 for the NMOS parts (factor 10,
+// five speeds), 1..5 for the CMOS parts, 244..255 for the ST NMOS 256/512 rows
+// and 1 for the electrically erasable parts.
+EpromType pulsed(EpromType type, int shortest, int longest)
+{
+    type.pulseShortest = shortest;
+    type.pulseLongest = longest;
+    return type;
+}
+
+const EpromType T2716_25 = pulsed({"2716", 2 * K, 24, 21, 0, EpromStrobe::CeHigh, {k25V}, 26000}, 10, 50);
+const EpromType T2716_21 = pulsed({"2716", 2 * K, 24, 21, 0, EpromStrobe::CeHigh, {k21V}, 22000}, 10, 50);
+const EpromType T2716_12 = pulsed({"2716", 2 * K, 24, 21, 0, EpromStrobe::CeHigh, {k12V5}, 14000}, 10, 50);
+const EpromType T2732_25 = pulsed({"2732", 4 * K, 24, 20, 0, EpromStrobe::CeLow, {k25V}, 26000}, 10, 50);
+const EpromType T2732_21 = pulsed({"2732", 4 * K, 24, 20, 0, EpromStrobe::CeLow, {k21V}, 22000}, 10, 50);
+const EpromType T2732_12 = pulsed({"2732", 4 * K, 24, 20, 0, EpromStrobe::CeLow, {k12V5}, 14000}, 10, 50);
+const EpromType T2764_25 = pulsed({"2764", 8 * K, 28, 1, 27, EpromStrobe::PgmLow, {k25V}, 26000}, 10, 50);
+const EpromType T2764_21 = pulsed({"2764", 8 * K, 28, 1, 27, EpromStrobe::PgmLow, {k21V}, 22000}, 10, 50);
+const EpromType T2764_12 = pulsed({"2764", 8 * K, 28, 1, 27, EpromStrobe::PgmLow, {k12V5}, 14000}, 10, 50);
+const EpromType T27128_25 = pulsed({"27128", 16 * K, 28, 1, 27, EpromStrobe::PgmLow, {k25V}, 26000}, 10, 50);
+const EpromType T27128_21 = pulsed({"27128", 16 * K, 28, 1, 27, EpromStrobe::PgmLow, {k21V}, 22000}, 10, 50);
+const EpromType T27128_12 = pulsed({"27128", 16 * K, 28, 1, 27, EpromStrobe::PgmLow, {k12V5}, 14000}, 10, 50);
 const EpromType T27256{"27256", 32 * K, 28, 1, 0, EpromStrobe::CeLow, {k12V5}, 14000};
 const EpromType T27512{"27512", 64 * K, 28, 22, 0, EpromStrobe::CeLow, {k12V5}, 14000};
+const EpromType TM27256 = pulsed(T27256, 244, 255);
+const EpromType TM27512 = pulsed(T27512, 244, 255);
 const EpromType T27010{"27010", 128 * K, 32, 1, 31, EpromStrobe::PgmLow, {k12V5}, 14000};
 const EpromType T27020{"27020", 256 * K, 32, 1, 31, EpromStrobe::PgmLow, {k12V5}, 14000};
 const EpromType T27040{"27040", 512 * K, 32, 1, 0, EpromStrobe::CeLow, {k12V5}, 14000};
 const EpromType T27080{"27080", 1024 * K, 32, 24, 0, EpromStrobe::CeLow, {k12V5}, 14000};
-const EpromType TW27E512{"W27E512",           64 * K, 28, 22, 0, EpromStrobe::CeLow, {k12V}, 14500,
-                         EpromErase::Winbond, 20};
-const EpromType TW27E010{"W27E010",           128 * K, 32, 1, 31, EpromStrobe::PgmLow, {k12V}, 14500,
-                         EpromErase::Winbond, 31};
-const EpromType TW27E020{"W27E020",           256 * K, 32, 1, 31, EpromStrobe::PgmLow, {k12V}, 14500,
-                         EpromErase::Winbond, 31};
-const EpromType TW27E040{"W27E040",           512 * K, 32, 1, 0, EpromStrobe::CeLow, {k12V}, 14500,
-                         EpromErase::Winbond, 24};
-const EpromType TW27E257{"W27E257",           32 * K, 28, 1, 0, EpromStrobe::CeLow, {k12V}, 14500,
-                         EpromErase::Winbond, 22};
-const EpromType TSst256{"SST27SF256", 32 * K, 28, 1, 0, EpromStrobe::CeLow, {k12V}, 14000, EpromErase::Sst};
-const EpromType TSst512{"SST27SF512", 64 * K, 28, 22, 0, EpromStrobe::CeLow, {k12V}, 14000, EpromErase::Sst};
-const EpromType TSst010{"SST27SF010", 128 * K,        32, 1, 31, EpromStrobe::PgmLow, {k12V},
-                        14000,        EpromErase::Sst};
-const EpromType TSst020{"SST27SF020", 256 * K,        32, 1, 31, EpromStrobe::PgmLow, {k12V},
-                        14000,        EpromErase::Sst};
-const EpromType TSst040{"SST27SF040", 512 * K, 32, 24, 0, EpromStrobe::CeLow, {k12V}, 14000, EpromErase::Sst};
+const EpromType TW27E512 =
+    pulsed({"W27E512", 64 * K, 28, 22, 0, EpromStrobe::CeLow, {k12V}, 14500, EpromErase::Winbond, 20}, 1, 1);
+const EpromType TW27E010 = pulsed(
+    {"W27E010", 128 * K, 32, 1, 31, EpromStrobe::PgmLow, {k12V}, 14500, EpromErase::Winbond, 31}, 1, 1);
+const EpromType TW27E020 = pulsed(
+    {"W27E020", 256 * K, 32, 1, 31, EpromStrobe::PgmLow, {k12V}, 14500, EpromErase::Winbond, 31}, 1, 1);
+const EpromType TW27E040 =
+    pulsed({"W27E040", 512 * K, 32, 1, 0, EpromStrobe::CeLow, {k12V}, 14500, EpromErase::Winbond, 24}, 1, 1);
+const EpromType TW27E257 =
+    pulsed({"W27E257", 32 * K, 28, 1, 0, EpromStrobe::CeLow, {k12V}, 14500, EpromErase::Winbond, 22}, 1, 1);
+const EpromType TSst256 =
+    pulsed({"SST27SF256", 32 * K, 28, 1, 0, EpromStrobe::CeLow, {k12V}, 14000, EpromErase::Sst}, 1, 1);
+const EpromType TSst512 =
+    pulsed({"SST27SF512", 64 * K, 28, 22, 0, EpromStrobe::CeLow, {k12V}, 14000, EpromErase::Sst}, 1, 1);
+const EpromType TSst010 =
+    pulsed({"SST27SF010", 128 * K, 32, 1, 31, EpromStrobe::PgmLow, {k12V}, 14000, EpromErase::Sst}, 1, 1);
+const EpromType TSst020 =
+    pulsed({"SST27SF020", 256 * K, 32, 1, 31, EpromStrobe::PgmLow, {k12V}, 14000, EpromErase::Sst}, 1, 1);
+const EpromType TSst040 =
+    pulsed({"SST27SF040", 512 * K, 32, 24, 0, EpromStrobe::CeLow, {k12V}, 14000, EpromErase::Sst}, 1, 1);
 
 struct Part {
     const char* name;
@@ -111,8 +128,8 @@ const Part kParts[] = {
     {"M2732A", &T2732_21, 0, 0, "P27", 5},
     {"M2764A", &T2764_12, 0, 0, "P27", 7},
     {"M27128A", &T27128_12, 0, 0, "P27", 10},
-    {"M27256", &T27256, 0, 0, "P27", 20},
-    {"M27512", &T27512, 0, 0, "P27", 21},
+    {"M27256", &TM27256, 0, 0, "P27", 20},
+    {"M27512", &TM27512, 0, 0, "P27", 21},
     {"M27C256B", &T27256, 0x20, 0x8D, "P27", 13},
     {"M27C512", &T27512, 0x20, 0x3D, "P27", 14},
     {"M27C1001", &T27010, 0x20, 0x05, "P27", 16},
@@ -246,16 +263,65 @@ void Eprom27::handleErase(ChipIo& io, bool a9High)
     } else if (!erasing && eraseSince_ >= 0) {
         const SimTime held = io.now() - eraseSince_;
         eraseSince_ = -1;
-        const SimTime needed = type_.erase == EpromErase::Winbond ? kWinbondEraseUnits : kSstEraseUnits;
-        if (held >= needed) {
+        const SimTime nominal = type_.erase == EpromErase::Winbond ? kWinbondEraseUnits : kSstEraseUnits;
+        if (held * 4 >= nominal * 3) {
             std::fill(memory_.begin(), memory_.end(), 0xFF);
             ++erases_;
             io.note(name_ + ": erased");
+            if (held > nominal * 4) {
+                char text[96];
+                std::snprintf(text, sizeof text, "erase strobe of %.0f units over-stresses %s", held,
+                              name_.c_str());
+                io.damage(text);
+            }
         } else {
             char text[96];
             std::snprintf(text, sizeof text, "erase strobe of %.0f units is too short, nothing erased", held);
             io.warn(text);
         }
+    }
+}
+
+void Eprom27::endPulse(ChipIo& io, bool completed)
+{
+    char text[128];
+    bool accepted = false;
+    for (int c : type_.programCodes)
+        accepted = accepted || c == pulseCode_;
+    if (!accepted) {
+        if (pulseData_ != 0xFF) {
+            ++refused_;
+            std::snprintf(text, sizeof text, "program pulse at Vpp code %d ignored, cell %05x unchanged",
+                          pulseCode_, pulseAddress_);
+            io.warn(text);
+        }
+        return;
+    }
+    if (!completed) {
+        // Supplies or OE went away under the strobe.
+        std::snprintf(text, sizeof text, "program pulse at %05x broken off, cell unchanged", pulseAddress_);
+        io.warn(text);
+        return;
+    }
+    const SimTime width = io.now() - pulseSince_;
+    if (pulseData_ == 0xFF) {
+        ++pulses_; // nothing to program: no charge moves, whatever the width
+        return;
+    }
+    if (width * 2 < type_.pulseShortest) {
+        ++refused_;
+        std::snprintf(text, sizeof text,
+                      "program pulse of %.0f units is too short for %s, cell %05x unchanged", width,
+                      name_.c_str(), pulseAddress_);
+        io.warn(text);
+        return;
+    }
+    memory_[pulseAddress_] &= pulseData_;
+    ++pulses_;
+    if (width > 2.0 * type_.pulseLongest) {
+        std::snprintf(text, sizeof text, "program pulse of %.0f units over-stresses %s at %05x", width,
+                      name_.c_str(), pulseAddress_);
+        io.damage(text);
     }
 }
 
@@ -288,24 +354,18 @@ void Eprom27::onPins(ChipIo& io)
         strobe = ce == 0 && io.pin(type_.pgmPin).level == 0;
         break;
     }
-    // A9 at high voltage selects signature or erase, never programming.
-    const bool program = io.supplied() && vppHigh && !a9High && oe == 1 && strobe;
+    // A9 at high voltage selects signature or erase, never programming. The
+    // cell takes its data at the leading edge and programs when the pulse ends
+    // with the conditions still held.
+    const bool conditions = io.supplied() && vppHigh && !a9High && oe == 1;
+    const bool program = conditions && strobe;
     if (program && !programArmed_) {
-        const uint32_t a = address(io);
-        const uint8_t data = dataBus(io);
-        bool accepted = false;
-        for (int c : type_.programCodes)
-            accepted = accepted || c == vpp.vppCode;
-        if (accepted) {
-            memory_[a] &= data;
-            ++pulses_;
-        } else if (data != 0xFF) {
-            ++refused_;
-            char text[96];
-            std::snprintf(text, sizeof text, "program pulse at Vpp code %d ignored, cell %05x unchanged",
-                          vpp.vppCode, a);
-            io.warn(text);
-        }
+        pulseSince_ = io.now();
+        pulseAddress_ = address(io);
+        pulseData_ = dataBus(io);
+        pulseCode_ = vpp.vppCode;
+    } else if (!program && programArmed_) {
+        endPulse(io, conditions);
     }
     programArmed_ = program;
 

@@ -32,6 +32,10 @@ struct EpromType {
     int vppMaxMillivolts;
     EpromErase erase = EpromErase::Uv;
     int eraseStrobePin = 0; // held low for the erase time; 0: CE
+    // Program pulse the part is driven with, in byte times (the box's pulse
+    // parameter): the range the family's rows send for it. Half the shortest
+    // does not program; twice the longest over-stresses the cell.
+    int pulseShortest = 1, pulseLongest = 5;
 };
 
 // A UV or electrically erasable 27-series EPROM: erased cells read 0xFF, a
@@ -39,7 +43,9 @@ struct EpromType {
 // an accepted level on its Vpp pin and the strobe its type takes. With 12 V on
 // A9 and CE, OE low it answers its electronic signature (A0 = 0: maker, 1: device).
 // W27E parts erase with 14 V on Vpp and A9 and a 2000-unit strobe; SST27SF parts
-// with 12 V and a 5000-unit CE pulse.
+// with 12 V and a 5000-unit CE pulse. Pulses are timed from the strobe's leading
+// to its trailing edge: one too short leaves the cell as it was, one far too
+// long (program or erase) is recorded as damage.
 class Eprom27 : public ChipModel {
 public:
     Eprom27(std::string name, const EpromType& type, uint8_t maker, uint8_t device);
@@ -63,7 +69,8 @@ public:
     // Program pulses that changed or confirmed a cell, and erases done.
     int programPulses() const { return pulses_; }
     int erases() const { return erases_; }
-    // Pulses refused for a Vpp level the part does not program at.
+    // Pulses refused for a Vpp level the part does not program at, or too
+    // short to program.
     int refusedPulses() const { return refused_; }
 
     // Chip pins of the package.
@@ -79,12 +86,18 @@ private:
     uint8_t dataBus(ChipIo& io) const;
     bool highVoltage(const PinLevel& level) const;
     void handleErase(ChipIo& io, bool a9High);
+    void endPulse(ChipIo& io, bool completed);
 
     std::string name_;
     EpromType type_;
     uint8_t maker_, device_;
     std::vector<uint8_t> memory_;
     bool programArmed_ = false;
+    // The pulse under way: when it began, and what it programs.
+    SimTime pulseSince_ = 0;
+    uint32_t pulseAddress_ = 0;
+    uint8_t pulseData_ = 0xFF;
+    int pulseCode_ = 0;
     SimTime eraseSince_ = -1;
     int pulses_ = 0, erases_ = 0, refused_ = 0;
 };

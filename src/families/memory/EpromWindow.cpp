@@ -104,6 +104,13 @@ std::string EpromWindow::rowName(int index) const
     return rowAt(index).name;
 }
 
+int EpromWindow::packageVccPin() const
+{
+    // The stored choice, not the row in use: a refused choice leaves no package.
+    const int index = chip().VariantIndex;
+    return variantValid(index) ? rowAt(index).VccPin : 0;
+}
+
 void EpromWindow::SelectChip(const ChipSelection& chip)
 {
     if (!acceptChip(chip)) {

@@ -69,8 +69,9 @@ TEST(EpromTrace, AddressLayoutsByPackage)
     EXPECT_EQ(p, (std::array<uint8_t, 5>{0xFF, 0xFF, 0xFF, 0xFB, 0x33}));
 }
 
-// The chip's electronic signature through the window's ID button and the
-// type dialog's reader: only the 32-pin parts are powered by it.
+// The chip's electronic signature through the window's ID button and a type
+// dialog that never dispatched the chip: knowing no package, it powers pin 36
+// only, so the 28-pin part is not powered and reads ff,ff.
 TEST(EpromTrace, IdButtonShowsTheSignatureAndLeavesTheSocketAtRest)
 {
     for (const auto& [variant, name, id] :
