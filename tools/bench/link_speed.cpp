@@ -1,5 +1,5 @@
-// Speed of the chip commands over the simulated line: Blank, Write, Verify,
-// Read and CheckSum of three EPROMs behind a USB-serial adapter whose latency
+// Speed of the chip commands over the simulated line: the loops of one chip
+// per family (kParts: one line each) behind a USB-serial adapter whose latency
 // timer is 0 (a native UART), 1 (low-latency mode) and 16 ms (the default of
 // common adapters). The line limit of a row is what the line cannot beat: every
 // byte to the box takes one frame (95.49 us), and the box is busy on its own
@@ -9,9 +9,10 @@
 #include "boxsim/Box.h"
 #include "boxsim/SimTransport.h"
 #include "boxsim/chips/Registry.h"
+#include "catalogue/FamilyRegistry.h"
 #include "catalogue/HeadlessHost.h"
 #include "core/DeviceBuffer.h"
-#include "families/memory/TP27x.h"
+#include "families/Families.h"
 #include "link/ProgrammerLink.h"
 
 #include <cstdio>
@@ -26,13 +27,21 @@ using namespace pontvex;
 
 namespace {
 
+// A device-list entry and the window's commands to time, in order: the chip
+// starts erased, and the buffer holds an image with every bit pattern.
 struct Part {
-    const char* chip; // box simulator's model
-    int variant;      // row of the EPROM window
+    const char* chip; // list name (the simulator's model of its row)
+    const char* key;
+    int variant;
+    std::vector<const char*> commands;
 };
 
-const Part kParts[] = {{"27C256", 13}, {"27C512", 14}, {"27C040", 18}};
-const char* const kCommands[] = {"blank", "write", "verify", "read", "checksum"};
+const std::vector<const char*> kMemoryCommands{"blank", "write", "verify", "read", "checksum"};
+const Part kParts[] = {
+    {"27C256", "P27", 13, kMemoryCommands},
+    {"27C512", "P27", 14, kMemoryCommands},
+    {"27C040", "P27", 18, kMemoryCommands},
+};
 
 struct Row {
     uint64_t toBox = 0;
@@ -52,10 +61,15 @@ void printRow(const char* chip, double latency, const char* command, const Row& 
                 message.c_str());
 }
 
-bool run(const Part& part, double latencyMs, int window)
+bool run(const Part& part, double latencyMs, int replyWindow)
 {
     auto box = std::make_shared<boxsim::Box>();
-    box->insertChip(boxsim::makeChipModel(part.chip));
+    auto chip = boxsim::makeChipForRow(part.key, part.variant, part.chip);
+    if (!chip) {
+        std::fprintf(stderr, "no simulated model of %s (%s %d)\n", part.chip, part.key, part.variant);
+        return false;
+    }
+    box->insertChip(std::move(chip));
     boxsim::LineOptions line;
     line.latencyMs = latencyMs;
     auto owned = std::make_unique<boxsim::SimTransport>(box, line);
@@ -69,13 +83,21 @@ bool run(const Part& part, double latencyMs, int window)
         std::fprintf(stderr, "the simulated box did not answer\n");
         return false;
     }
-    link.setReplyWindow(window);
-    TP27x eprom(link, host);
+    link.setReplyWindow(replyWindow);
+    FamilyRegistry families;
+    registerFamilies(families);
+    const FamilyFactory* factory = families.factory(part.key);
+    if (!factory) {
+        std::fprintf(stderr, "no family window for %s\n", part.key);
+        return false;
+    }
+    const std::unique_ptr<FamilyWindow> window = (*factory)(link, host);
+    FamilyWindow& family = *window;
     ChipSelection selection;
-    selection.AlgorithmKey = "P27";
+    selection.AlgorithmKey = part.key;
     selection.VariantIndex = part.variant;
     selection.ChipName = part.chip;
-    eprom.SelectChip(selection);
+    family.SelectChip(selection);
 
     // A blank chip first, then an image with every bit pattern.
     DeviceBuffer& buffer = host.buffer();
@@ -84,11 +106,11 @@ bool run(const Part& part, double latencyMs, int window)
         buffer[static_cast<uint32_t>(a)] = static_cast<uint8_t>(random());
 
     bool clean = true;
-    for (const char* command : kCommands) {
+    for (const char* command : part.commands) {
         link.Flush();
         const auto before = sim->stats();
         const double busyBefore = box->stats().busy;
-        eprom.press(command);
+        family.press(command);
         link.Flush();
         const auto after = sim->stats();
         Row r;
@@ -97,8 +119,8 @@ bool run(const Part& part, double latencyMs, int window)
         r.waits = after.hostWaits - before.hostWaits;
         r.units = after.hostTime - before.hostTime;
         r.busy = box->stats().busy - busyBefore;
-        printRow(part.chip, latencyMs, command, r, eprom.ErrorFlag() ? "FAILED: " + eprom.message() : "");
-        clean = clean && eprom.ErrorFlag() == 0;
+        printRow(part.chip, latencyMs, command, r, family.ErrorFlag() ? "FAILED: " + family.message() : "");
+        clean = clean && family.ErrorFlag() == 0;
     }
     const std::string problems = box->errorReport();
     if (!problems.empty()) {
