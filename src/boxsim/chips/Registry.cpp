@@ -15,6 +15,7 @@ void addI2cEepromOffers(std::vector<ChipOffer>& offers);
 void addMicrowireOffers(std::vector<ChipOffer>& offers);
 void addLpc76xOffers(std::vector<ChipOffer>& offers);
 void addSramOffers(std::vector<ChipOffer>& offers);
+void addTestBoardOffers(std::vector<ChipOffer>& offers);
 
 const std::vector<ChipOffer>& chipOffers()
 {
@@ -28,6 +29,7 @@ const std::vector<ChipOffer>& chipOffers()
         addMicrowireOffers(offers);
         addLpc76xOffers(offers);
         addSramOffers(offers);
+        addTestBoardOffers(offers);
         return offers;
     }();
     return all;
