@@ -263,3 +263,56 @@ TEST(DsRamWindow, SelectionShowsTheRowAndOfflineCommandsAreRefused)
 
 } // namespace
 } // namespace pontvex::ram_test
+
+namespace pontvex::ram_test {
+namespace {
+
+// Every listed part: the NV-RAMs keep an image written over their low 16 KiB
+// and their last block (the top address lines); the plain SRAMs, which lose
+// it when Vcc goes off between commands, pass the pattern test.
+TEST(DsRamRows, EveryListedPartRoundTripsOrPassesTheTest)
+{
+    const Package nv[] = {{"DSRAM", 1, "DS1220AB"}, {"DSRAM", 2, "DS1225AB"}, {"DSRAM", 4, "DS1230Y"},
+                          {"DSRAM", 6, "DS1245Y"},  {"DSRAM", 7, "DS1249Y"},  {"DSRAM", 8, "DS1250Y"}};
+    for (const Package& p : nv) {
+        SCOPED_TRACE(p.name);
+        FamilyBench bench(p.key, p.variant, p.name);
+        const uint32_t size = bench.size();
+        ASSERT_EQ(bench.host.endAddress(), size - 1);
+        const auto image = randomBytes(size, size);
+        std::copy(image.begin(), image.end(), bench.buffer().data());
+        for (const uint32_t start : {0u, size - 0x100}) {
+            const uint32_t last = std::min<uint32_t>(size - start, 0x4000) - 1;
+            bench.fields(start, start, last);
+            bench.press("write");
+            EXPECT_EQ(bench.w().message(), "OK");
+            bench.press("verify");
+            EXPECT_EQ(bench.w().message(), "Срав.ОК!");
+        }
+        const auto chip = bench.chipImage();
+        EXPECT_TRUE(
+            std::equal(image.begin(), image.begin() + std::min<uint32_t>(size, 0x4000), chip.begin()));
+        EXPECT_TRUE(std::equal(image.end() - 0x100, image.end(), chip.end() - 0x100));
+        std::fill(bench.buffer().data(), bench.buffer().data() + size, 0);
+        bench.fields(0, 0, std::min<uint32_t>(size, 0x4000) - 1);
+        bench.press("read");
+        EXPECT_TRUE(std::equal(image.begin(), image.begin() + std::min<uint32_t>(size, 0x4000),
+                               bench.buffer().data()));
+        EXPECT_EQ(bench.box->errorReport(), "");
+    }
+    const Package plain[] = {{"TESTRAM", 1, "HM6116"},
+                             {"TESTRAM", 2, "HM6264"},
+                             {"TESTRAM", 3, "W24129A"},
+                             {"TESTRAM", 6, "HM628128"},
+                             {"TESTRAM", 8, "HM628512"}};
+    for (const Package& p : plain) {
+        SCOPED_TRACE(p.name);
+        FamilyBench bench(p.key, p.variant, p.name);
+        bench.press("test");
+        EXPECT_EQ(bench.w().message(), "测试结果正确！");
+        EXPECT_EQ(bench.box->errorReport(), "");
+    }
+}
+
+} // namespace
+} // namespace pontvex::ram_test
