@@ -316,3 +316,36 @@ TEST(DsRamRows, EveryListedPartRoundTripsOrPassesTheTest)
 
 } // namespace
 } // namespace pontvex::ram_test
+
+namespace pontvex::ram_test {
+namespace {
+
+// One byte at 0x100 of the 2 KB row: the full address with A11..A18 at 1,
+// /OE released and /CE pulled low, the data on port 2, one /WE pulse on pin
+// 29, and since 0x100 starts a block, a read-back of the data bus.
+TEST(DsRamTrace, OneByteAtABlockStartIsWrittenAndReadBack)
+{
+    FamilyBench bench("DSRAM", 1, "DS1220AB");
+    bench.buffer()[0] = 0xA5;
+    bench.fields(0, 0x100, 0);
+    bench.take();
+    bench.press("write");
+    EXPECT_EQ(bench.w().message(), "OK");
+    const std::vector<uint8_t> sent = bench.take();
+    const std::vector<uint8_t> write = {17, 0x00, 19, 0xE9, 16, 0xFF, 20, 0xFF, 59, 105, 18, 0xA5, 108, 60};
+    const auto at = std::search(sent.begin(), sent.end(), write.begin(), write.end());
+    ASSERT_NE(at, sent.end());
+    // Then the read-back (bus mode, /OE low, port 2) and the address step; the
+    // data bus is read once and nothing else is written.
+    const std::vector<uint8_t> rest(at + static_cast<long>(write.size()), sent.end());
+    const auto oe = std::find(rest.begin(), rest.end(), uint8_t{107});
+    ASSERT_NE(oe, rest.end());
+    ASSERT_NE(oe + 1, rest.end());
+    EXPECT_EQ(*(oe + 1), 3);
+    EXPECT_EQ(std::count(sent.begin(), sent.end(), uint8_t{18}), 1);
+    EXPECT_EQ(std::count(rest.begin(), rest.end(), uint8_t{147}), 1);
+    EXPECT_EQ(bench.chipImage()[0x100], 0xA5);
+}
+
+} // namespace
+} // namespace pontvex::ram_test
