@@ -233,3 +233,31 @@ TEST(TestKelmWindow, ReopenCutsThePortNameAndReportsTheBox)
 
 } // namespace
 } // namespace pontvex::testkelm_test
+
+namespace pontvex::testkelm_test {
+namespace {
+
+// Offline the window acts all the same and the link sends nothing; the
+// ground test gives no verdict on a board it cannot see, and the reopen
+// finds no box.
+TEST(TestKelmWindow, OfflineEveryButtonRunsAndReopenFindsNoBox)
+{
+    HeadlessHost host;
+    ProgrammerLink link;
+    link.setSettingsPath("");
+    link.setPrompt(&host.script());
+    TTestKelm1 window(link);
+    for (auto& button : window.buttons()) {
+        if (button.name != "Button12")
+            button.run();
+    }
+    EXPECT_EQ(window.edit1(), "复位");
+    window.press("Button9");
+    EXPECT_EQ(window.edit1(), "Нет устройства");
+    window.press("Button12");
+    EXPECT_EQ(window.edit1(), "Нет устройства");
+    EXPECT_FALSE(link.Connected());
+}
+
+} // namespace
+} // namespace pontvex::testkelm_test
