@@ -41,6 +41,8 @@ const Part kParts[] = {
     {"27C256", "P27", 13, kMemoryCommands},
     {"27C512", "P27", 14, kMemoryCommands},
     {"27C040", "P27", 18, kMemoryCommands},
+    {"HM62256", "TESTRAM", 4, {"read", "checksum", "test"}},
+    {"DS1230Y", "DSRAM", 4, {"write", "verify", "read"}},
 };
 
 struct Row {

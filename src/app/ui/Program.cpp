@@ -5,6 +5,7 @@
 #include "boxsim/SimTransport.h"
 #include "boxsim/chips/Registry.h"
 #include "families/Families.h"
+#include "families/ramtest/ui/TestKelmWidget.h"
 #include "link/SerialPort.h"
 #include "link/ui/Ep3.h"
 
@@ -335,6 +336,22 @@ int runProgram(int argc, char** argv)
             simulator->finish(link);
     };
     main.createTypeSelection();
+    // The service test window: created on first use, kept for the run.
+    std::unique_ptr<TTestKelm1> testKelm;
+    std::unique_ptr<TestKelmWidget> testKelmWidget;
+    main.openTestWindow = [&] {
+        if (!testKelmWidget) {
+            testKelm = std::make_unique<TTestKelm1>(link);
+            if (simulator)
+                testKelm->reopenPort = [&](const std::string&) {
+                    link.Disconnect();
+                    return simulator->attach(link);
+                };
+            testKelmWidget = std::make_unique<TestKelmWidget>(*testKelm);
+        }
+        testKelmWidget->show();
+        testKelmWidget->raise();
+    };
 
     startup.close();
     main.showMaximizedOnScreen();

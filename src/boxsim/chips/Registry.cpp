@@ -14,6 +14,8 @@ void addPicOffers(std::vector<ChipOffer>& offers);
 void addI2cEepromOffers(std::vector<ChipOffer>& offers);
 void addMicrowireOffers(std::vector<ChipOffer>& offers);
 void addLpc76xOffers(std::vector<ChipOffer>& offers);
+void addSramOffers(std::vector<ChipOffer>& offers);
+void addTestBoardOffers(std::vector<ChipOffer>& offers);
 
 const std::vector<ChipOffer>& chipOffers()
 {
@@ -26,6 +28,8 @@ const std::vector<ChipOffer>& chipOffers()
         addI2cEepromOffers(offers);
         addMicrowireOffers(offers);
         addLpc76xOffers(offers);
+        addSramOffers(offers);
+        addTestBoardOffers(offers);
         return offers;
     }();
     return all;
