@@ -7,6 +7,7 @@ void registerFamilies(FamilyRegistry& registry)
     registerMemoryFamilies(registry);
     registerMcu51Families(registry);
     registerRamTestFamilies(registry);
+    registerPicFamilies(registry);
 }
 
 } // namespace pontvex

@@ -12,5 +12,6 @@ void registerFamilies(FamilyRegistry& registry);
 void registerMemoryFamilies(FamilyRegistry& registry);
 void registerMcu51Families(FamilyRegistry& registry);
 void registerRamTestFamilies(FamilyRegistry& registry);
+void registerPicFamilies(FamilyRegistry& registry);
 
 } // namespace pontvex

@@ -148,7 +148,13 @@ TEST_P(ShippedEntry, BlankWriteVerifyReadOnTheSimulatedChip)
     };
     commandSucceeds("blank");
 
-    const auto image = randomBytes(length, static_cast<uint32_t>(std::hash<std::string>{}(e.name)));
+    auto image = randomBytes(length, static_cast<uint32_t>(std::hash<std::string>{}(e.name)));
+    // Words narrower than their bytes (14-bit PIC words, low byte first) hold
+    // only their own bits; the image is what such a chip can keep.
+    const int wordBits = model->memories().front().wordBits;
+    if (wordBits > 8 && wordBits < 16)
+        for (size_t a = 1; a < image.size(); a += 2)
+            image[a] &= static_cast<uint8_t>((1u << (wordBits - 8)) - 1);
     std::copy(image.begin(), image.end(), bench.buffer().data());
     commandSucceeds("write");
     const auto chip = bench.chipImage();

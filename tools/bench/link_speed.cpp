@@ -37,12 +37,14 @@ struct Part {
 };
 
 const std::vector<const char*> kMemoryCommands{"blank", "write", "verify", "read", "checksum"};
+const std::vector<const char*> kPicCommands{"blank", "write", "verify", "read"};
 const Part kParts[] = {
     {"27C256", "P27", 13, kMemoryCommands},
     {"27C512", "P27", 14, kMemoryCommands},
     {"27C040", "P27", 18, kMemoryCommands},
     {"HM62256", "TESTRAM", 4, {"read", "checksum", "test"}},
     {"DS1230Y", "DSRAM", 4, {"write", "verify", "read"}},
+    {"PIC16F877", "P16C84", 10, kPicCommands},
 };
 
 struct Row {

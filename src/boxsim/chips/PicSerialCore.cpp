@@ -31,6 +31,28 @@ const std::vector<PicCommand>& pic16F8xCommands()
     return table;
 }
 
+const std::vector<PicCommand>& pic16C84Commands()
+{
+    static const std::vector<PicCommand> table = [] {
+        std::vector<PicCommand> t = pic16F8xCommands();
+        std::erase_if(t, [](const PicCommand& c) { return c.op == PicOp::BeginProgramOnly; });
+        return t;
+    }();
+    return table;
+}
+
+const std::vector<PicCommand>& pic16F87xCommands()
+{
+    static const std::vector<PicCommand> table = [] {
+        std::vector<PicCommand> t = pic16F8xCommands();
+        std::erase_if(t, [](const PicCommand& c) {
+            return c.op == PicOp::BulkEraseProgram || c.op == PicOp::BulkEraseData;
+        });
+        return t;
+    }();
+    return table;
+}
+
 PicSerialCore::PicSerialCore(PicDevice device)
     : device_(std::move(device)), code_(device_.programWords, kWordMask), data_(device_.eepromBytes, 0xFF)
 {
@@ -301,6 +323,8 @@ void PicSerialCore::writeCell(ChipIo& io, bool erase)
     if (pc_ < kConfigSpace) {
         if (codeProtected()) {
             io.note(device_.name + ": program memory is code-protected, write ignored");
+        } else if (stuck_ && *stuck_ == pc_) {
+            io.note(device_.name + ": the cell at " + std::to_string(pc_) + " does not program");
         } else if (!code_.empty()) {
             put(code_[pc_ % code_.size()], kWordMask);
         }

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -38,6 +39,10 @@ struct PicCommand {
 // The command table of the flash 16F8x parts (PIC16F83/84/84A programming
 // specification).
 const std::vector<PicCommand>& pic16F8xCommands();
+// The EEPROM PIC16C84: no program-only cycle, every begin erases first.
+const std::vector<PicCommand>& pic16C84Commands();
+// The flash 16F87x: no bulk-erase commands; the clearing pair does it.
+const std::vector<PicCommand>& pic16F87xCommands();
 
 // Chip pins of the programming interface.
 struct PicPins {
@@ -106,6 +111,11 @@ public:
     int cycles() const { return cycles_; }
     int refused() const { return refused_; }
 
+    // Test knobs: a program-memory word whose cell keeps what it holds
+    // whatever is written; a self-timed write that takes longer.
+    void stickWord(uint16_t address) { stuck_ = address; }
+    void setProgramMicros(int micros) { device_.programMicros = micros; }
+
 private:
     enum class Phase : uint8_t { Command, Load, Read };
     enum class Armed : uint8_t { None, BulkProgram, BulkData, ClearHalf, Clear };
@@ -141,6 +151,7 @@ private:
     SimTime busyUntil_ = 0;
     int cycles_ = 0;
     int refused_ = 0;
+    std::optional<uint16_t> stuck_;
 };
 
 } // namespace pontvex::boxsim
