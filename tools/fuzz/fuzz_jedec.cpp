@@ -28,7 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     // What was read, written again, reads back to the same fuses.
     std::string again;
-    WriteJedecFuses(again, map, {"GAL16V8", 32, report.MapSize});
+    WriteJedecFuses(again, map, {"GAL16V8", report.MapSize, 32});
     static std::vector<uint8_t> copy(8192);
     const JedecReadReport back =
         ReadJedecFuses({reinterpret_cast<const uint8_t*>(again.data()), again.size()}, copy);
