@@ -515,8 +515,8 @@ void TMainForm::showJedecMap(int64_t mapSize)
 
 bool TMainForm::openPldView(int rowLength, int rowCount)
 {
-    if (ensurePldView())
-        std::fill_n(buffer_.data(), 6000, '0'); // a fresh map holds no stale image bytes
+    // The map's contents are the family's business, as for HeadlessHost.
+    ensurePldView();
     pldWin_->page().setGeometry(rowLength, rowCount);
     pldWin_->ShowMap();
     pldWinFrame_->show();
