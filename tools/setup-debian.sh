@@ -9,7 +9,7 @@ packages=(
   libgtest-dev googletest
   clang libclang-rt-14-dev clang-format
   # real tools whose output files the file-format tests load
-  sdcc gputils srecord gcc-avr avr-libc binutils-avr binutils
+  sdcc gputils srecord gcc-avr avr-libc binutils-avr binutils mame-tools
   # looking at real windows
   xvfb xauth imagemagick fonts-dejavu-core fonts-wqy-microhei
 )

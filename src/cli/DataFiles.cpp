@@ -2,8 +2,11 @@
 
 #include "cli/FileIo.h"
 #include "files/DataFormats.h"
+#include "files/Jedec.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <iostream>
 
 namespace pontvex::cli {
 
@@ -19,6 +22,42 @@ std::string hex(int64_t value)
 std::string shownName(const std::string& path)
 {
     return path == "-" ? std::string("standard input") : path;
+}
+
+// Fuses per line of a written file: the chosen GAL's row length.
+int jedecRowLength(int64_t standardFuses)
+{
+    return standardFuses == 2706 ? 40 : standardFuses == 5892 ? 44 : 32;
+}
+
+// A JEDEC file's faults are told, but the map read stays loaded: a user may
+// still want to look at or program a file whose checksum alone is wrong.
+int64_t loadJedec(const Options& options, const std::string& name, const std::vector<uint8_t>& bytes,
+                  std::span<uint8_t> image)
+{
+    const int64_t device = JedecStandardFuses(options.chip);
+    const JedecReadReport report = ReadJedecFuses(bytes, image, std::max(device, kJedecDefaultFuses));
+    const auto warn = [&](const std::string& what) {
+        std::cerr << "pontvex-cli: warning: " << name << ": " << what << "\n";
+    };
+    if (report.noHeader)
+        warn("no \"*\" ends the design header; no fuses were read");
+    if (report.unterminated)
+        warn("the last field has no closing \"*\"");
+    if (report.badField)
+        warn("a fuse, count or checksum field holds something else");
+    if (report.outside)
+        warn("fuses beyond the 8 MiB buffer were left out");
+    if (report.checksumWrong()) {
+        char text[80];
+        std::snprintf(text, sizeof text, "fuse checksum %04X in the file, %04X of the fuses read",
+                      report.checksum, report.computed);
+        warn(text);
+    }
+    if (device > 0 && report.fuseCount >= 0 && report.fuseCount != device)
+        warn(std::to_string(report.fuseCount) + " fuses in the file, " + std::to_string(device) + " in " +
+             options.chip);
+    return report.MapSize - 1;
 }
 
 } // namespace
@@ -37,9 +76,7 @@ FileFormat formatFor(const std::string& path, const std::string& named, bool for
         format = FileFormat::Jed;
     else if (!named.empty() && name != "bin")
         throw usageError(std::string(forSaving ? "--out-format" : "--in-format") + ": unknown format '" +
-                         named + "' (bin, hex, cds)");
-    if (format == FileFormat::Jed)
-        throw usageError(shownName(path) + ": JEDEC files are not supported by this program yet");
+                         named + "' (bin, hex, cds, jed)");
     if (format == FileFormat::Cds && forSaving)
         throw usageError(path + ": CDS files can be loaded, not saved");
     return format;
@@ -56,6 +93,9 @@ int64_t loadImage(const Options& options, const std::string& path, DeviceBuffer&
     const std::vector<uint8_t> bytes = readWholeFile(path);
     const std::string name = shownName(path);
     std::span<uint8_t> image = imageOf(buffer);
+
+    if (format == FileFormat::Jed)
+        return loadJedec(options, name, bytes, image);
 
     if (format == FileFormat::Hex) {
         HexReadReport report = ReadHexRecords(bytes, image);
@@ -95,7 +135,15 @@ void saveImage(const Options& options, const std::string& path, const DeviceBuff
         throw usageError("--end " + hex(end) + " is outside the 8 MiB buffer");
 
     std::vector<uint8_t> bytes;
-    if (format == FileFormat::Hex) {
+    if (format == FileFormat::Jed) {
+        // The fuses from 0: the chosen GAL's standard count, else through --end.
+        std::string text;
+        const int64_t standard = JedecStandardFuses(options.chip);
+        WriteJedecFuses(
+            text, imageOf(buffer),
+            JedecLayoutFor(options.chip, jedecRowLength(standard), std::max<int64_t>(0, end + 1)));
+        bytes.assign(text.begin(), text.end());
+    } else if (format == FileFormat::Hex) {
         // A HEX file always starts at address 0; --start only placed the binary load.
         std::string text;
         WriteHexRecords(text, imageOf(buffer), end);

@@ -299,7 +299,7 @@ Chip:
   --yes | --no         answer every question of the family; otherwise questions are
                        asked on the terminal and refused when there is none
 
-Files (formats by extension or --in-format/--out-format: bin, hex, cds (load only);
+Files (formats by extension or --in-format/--out-format: bin, hex, cds (load only), jed;
 '-' is standard input or output):
   -o, --output FILE    output file of read and press
   --lane MODE          binary load mode: 0..7, all, word16-1, word16-2, word32-1 .. word32-4

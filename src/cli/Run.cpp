@@ -542,8 +542,11 @@ private:
     void loadFile(const std::string& path)
     {
         const int64_t loadEnd = loadImage(o_, path, buffer_);
-        // A loaded file opens the hex view, as the load command does.
-        host_.hexView = true;
+        // A loaded file opens the hex view, as the load command does; a
+        // JEDEC file the PLD view instead.
+        const bool fuseMap = formatFor(path, o_.inFormat, false) == FileFormat::Jed;
+        host_.hexView = !fuseMap;
+        host_.pldView = fuseMap;
         const int64_t chipEnd = host_.endAddress();
         if (loadEnd > chipEnd)
             std::cerr << "pontvex-cli: note: " << path << " ends at " << hexText(loadEnd) << ", the chip at "

@@ -6,6 +6,7 @@
 #include "files/DataFormats.h"
 #include "files/FileDialogs.h"
 #include "files/FileTexts.h"
+#include "files/Jedec.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -91,7 +92,7 @@ void FileCommands::LoadFileClick()
     if (format == ".HEX")
         LoadHexFile();
     else if (format == ".JED")
-        prompt_.showMessage(files_text::kJedNotAvailable);
+        LoadJedFile();
     else if (format == ".BIN")
         LoadBinFile(format_.LaneMask, format_.LaneValue);
     else if (format == ".CDS")
@@ -124,7 +125,7 @@ void FileCommands::SaveBufClick()
         else
             SaveHexFile();
     } else if (format == ".JED") {
-        prompt_.showMessage(files_text::kJedNotAvailable);
+        SaveJedFile();
     } else if (format == ".BIN") {
         const auto start = format_.startAddress();
         const auto end = format_.endAddress();
@@ -148,8 +149,9 @@ void FileCommands::ReloadDataFile()
     } else if (ext == ".BIN") {
         session_.LoadStart = 0;
         LoadBinFile(0, 0);
+    } else if (ext == ".JED") {
+        LoadJedFile();
     }
-    // ".JED" is read by the PLD view, which this program does not have yet.
 }
 
 void FileCommands::tellDataLeft(int64_t lastStored)
@@ -210,6 +212,62 @@ bool FileCommands::LoadHexFile()
     else if (report.dataLeft)
         tellDataLeft(report.last);
     return report.fault == HexFault::None;
+}
+
+bool FileCommands::LoadJedFile()
+{
+    FileBytes file;
+    if (!file.open(session_.FileName, UINT64_MAX)) {
+        prompt_.showBox(files_text::kOpenFileFailed + session_.FileName);
+        return false;
+    }
+    if (!views_.openJedecView(session_.FileName)) {
+        prompt_.showMessage(files_text::kJedNotAvailable);
+        return false;
+    }
+    // Unnamed fuses are cleared over the whole view and the chosen chip, so
+    // nothing of an earlier map shows through.
+    const std::string device = views_.chosenDevice();
+    const int64_t standard = JedecStandardFuses(device);
+    const int64_t view = (int64_t{views_.jedecRowCount()} + 6) * views_.jedecRowLength();
+    const JedecReadReport report =
+        ReadJedecFuses(file.bytes(), imageOf(buffer_), std::max({kJedecDefaultFuses, view, standard}));
+    views_.showJedecMap(report.MapSize);
+
+    std::string told;
+    const auto tell = [&](const std::string& line) { told += (told.empty() ? "" : "\n") + line; };
+    if (report.noHeader)
+        tell(files_text::kJedNoHeader);
+    if (report.unterminated)
+        tell(files_text::kJedUnterminated);
+    if (report.badField)
+        tell(files_text::kJedBadField);
+    if (report.outside)
+        tell(files_text::kJedOutside);
+    if (report.checksumWrong())
+        tell(format(files_text::kJedChecksum, report.checksum, report.computed));
+    if (standard > 0 && report.fuseCount >= 0 && report.fuseCount != standard)
+        tell(format(files_text::kJedFuseCount, static_cast<long long>(report.fuseCount), device.c_str(),
+                    static_cast<long long>(standard)));
+    if (!told.empty())
+        prompt_.showBox(told);
+    return told.empty();
+}
+
+bool FileCommands::SaveJedFile()
+{
+    const std::string& name = session_.FileName;
+    const size_t slash = name.find_last_of('/');
+    const size_t dot = name.find_last_of('.');
+    session_.FileName = (dot != std::string::npos && (slash == std::string::npos || dot > slash))
+                            ? name.substr(0, dot) + ".JED"
+                            : name + ".JED";
+    const int rowLength = views_.jedecViewExists() ? views_.jedecRowLength() : 32;
+    const int rowCount = views_.jedecViewExists() ? views_.jedecRowCount() : 64;
+    std::string text;
+    WriteJedecFuses(text, imageOf(buffer_),
+                    JedecLayoutFor(views_.chosenDevice(), rowLength, (int64_t{rowCount} + 6) * rowLength));
+    return writeFile(text.data(), text.size());
 }
 
 bool FileCommands::writeFile(const char* data, size_t size)

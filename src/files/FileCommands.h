@@ -32,6 +32,16 @@ public:
     // PageStart = 0 and ShowPage.
     virtual void showLoadedImage(const std::string& caption, int64_t endAddress) = 0;
     virtual bool jedecViewExists() const { return false; }
+    // A .JED load: destroy the hex view, create the PLD view if needed and
+    // caption it. False when this program shows no PLD view.
+    virtual bool openJedecView(const std::string& /*caption*/) { return false; }
+    // The PLD view's map geometry (only asked while it exists).
+    virtual int jedecRowLength() const { return 32; }
+    virtual int jedecRowCount() const { return 64; }
+    // After a .JED load: MapSize is the count the reader reached; shows the map.
+    virtual void showJedecMap(int64_t /*mapSize*/) {}
+    // The chosen chip's name, for its standard fuse count ("" when none).
+    virtual std::string chosenDevice() const { return {}; }
 };
 
 // The load and save commands of the main window and the file routines they
@@ -61,6 +71,10 @@ public:
     bool SaveHexFile();
     // The image behind the two-byte header, from address 0.
     bool LoadCdsFile();
+    // The fuse map of a JEDEC file into the PLD view; faults are told, the map stays.
+    bool LoadJedFile();
+    // The PLD view's map as a JEDEC file; the name's extension becomes ".JED".
+    bool SaveJedFile();
 
     FileFormatModel& formatDialog() { return format_; }
 

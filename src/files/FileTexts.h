@@ -30,7 +30,17 @@ inline constexpr const char* kLineBefore = "第";
 inline constexpr const char* kLineAfter = "行";
 // An address field that is no hexadecimal number inside the buffer: the text follows.
 inline constexpr const char* kBadAddress = "Неверный адрес (0..7fffff): ";
-// JEDEC files are handled by the PLD view, which is not built yet.
+// Said when the program has no PLD view to show a JEDEC file in.
 inline constexpr const char* kJedNotAvailable = "Формат .JED пока не поддерживается";
+
+// What a JEDEC load tells; the map read stays loaded in every case.
+inline constexpr const char* kJedNoHeader = "JED: нет \"*\" после заголовка, перемычки не прочитаны";
+inline constexpr const char* kJedUnterminated = "JED: последнее поле без \"*\"";
+inline constexpr const char* kJedBadField = "JED: испорченное поле L, K, F, QF или C";
+inline constexpr const char* kJedOutside = "JED: перемычки за пределами буфера пропущены";
+// "%04X" of the file's C field and of the fuses read follow, in this order.
+inline constexpr const char* kJedChecksum = "JED: контрольная сумма в файле %04X, по перемычкам %04X";
+// The file's QF count, the chip's name and its fuse count.
+inline constexpr const char* kJedFuseCount = "JED: в файле %lld перемычек, у %s их %lld";
 
 } // namespace pontvex::files_text

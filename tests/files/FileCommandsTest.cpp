@@ -3,6 +3,7 @@
 #include "files/DataFormats.h"
 #include "files/FileDialogs.h"
 #include "files/FileTexts.h"
+#include "files/Jedec.h"
 
 #include <gtest/gtest.h>
 
@@ -38,7 +39,28 @@ struct FakeViews : ImageViews {
         caption = c;
         end = e;
         ++shown;
+        pld = false;
     }
+    // A PLD view, when offered, replaces the hex view as the GUI's does.
+    bool offersPld = false;
+    bool pld = false;
+    int rowLength = 32, rowCount = 64;
+    int64_t mapSize = -1;
+    std::string device;
+    bool jedecViewExists() const override { return pld; }
+    bool openJedecView(const std::string& c) override
+    {
+        if (!offersPld)
+            return false;
+        hex = false;
+        pld = true;
+        caption = c;
+        return true;
+    }
+    int jedecRowLength() const override { return rowLength; }
+    int jedecRowCount() const override { return rowCount; }
+    void showJedecMap(int64_t size) override { mapSize = size; }
+    std::string chosenDevice() const override { return device; }
 };
 
 struct ScriptedDialogs : FileDialogs {
@@ -399,3 +421,72 @@ TEST_F(FileCommandsTest, EmptyFilesGiveEmptyImages)
 }
 
 } // namespace
+
+TEST_F(FileCommandsTest, JedecLoadReplacesTheHexViewAndClearsUnnamedFuses)
+{
+    views.offersPld = true;
+    views.hex = true;
+    views.rowLength = 40; // a 20V8 map: 70 rows of 40
+    std::fill_n(buffer.data(), 8000, '1');
+    dialogs.file = writeText("logic.jed", "\x02"
+                                          "design*\r\nQF8*\r\nL0002 11*\r\nC000C*\r\n\x03"
+                                          "0000");
+    commands.LoadFileClick();
+    EXPECT_TRUE(prompt.said.empty());
+    EXPECT_TRUE(views.pld);
+    EXPECT_FALSE(views.hex);
+    EXPECT_EQ(views.caption, *dialogs.file);
+    EXPECT_EQ(views.mapSize, 8);
+    EXPECT_EQ(std::string(buffer.data(), buffer.data() + 8), "00110000");
+    EXPECT_EQ(buffer[6000 - 1], '0');
+    EXPECT_EQ(buffer[6000], '1'); // past the default 6000 and the 2800 of the view
+}
+
+TEST_F(FileCommandsTest, JedecFaultsAreToldAndTheMapStays)
+{
+    views.offersPld = true;
+    views.device = "GAL16V8";
+    dialogs.file = writeText("bad.jed", "*QF16*L0 1111*C0000*L0010 1");
+    commands.LoadFileClick();
+    ASSERT_EQ(prompt.said.size(), 1u);
+    EXPECT_EQ(prompt.said[0], std::string(files_text::kJedUnterminated) + "\n" +
+                                  "JED: контрольная сумма в файле 0000, по перемычкам 0013\n" +
+                                  "JED: в файле 16 перемычек, у GAL16V8 их 2194");
+    EXPECT_EQ(std::string(buffer.data(), buffer.data() + 12), "111100000010");
+    // The GAL's whole count is cleared, not only the file's 16.
+    EXPECT_EQ(buffer[2193], '0');
+}
+
+TEST_F(FileCommandsTest, JedecSaveRenamesToJedAndReadsBack)
+{
+    views.offersPld = true;
+    views.device = "GAL16V8";
+    views.pld = true;
+    for (int i = 0; i < 2240; ++i)
+        buffer[i] = static_cast<uint8_t>((i % 3) ? '0' : '1');
+    dialogs.file = (dir / "design.txt").string();
+    dialogs.user = [this](FileFormatModel& m) {
+        m.OnRadioClick(2); // ".JED"
+        EXPECT_TRUE(m.OKBtnClick(prompt));
+    };
+    commands.SaveBufClick();
+    EXPECT_TRUE(prompt.said.empty());
+    EXPECT_EQ(session.FileName, (dir / "design.JED").string());
+    const std::vector<uint8_t> text = readFile(session.FileName);
+    ASSERT_FALSE(text.empty());
+    EXPECT_EQ(std::string(text.begin(), text.begin() + 9), "\x02GAL16V8\n");
+
+    std::vector<uint8_t> back(3000, 'x');
+    const JedecReadReport report = ReadJedecFuses(text, back);
+    EXPECT_EQ(report.MapSize, 2194);
+    EXPECT_FALSE(report.checksumWrong());
+    EXPECT_TRUE(std::equal(back.begin(), back.begin() + 2194, buffer.data()));
+
+    // The start-up reload reads it into the PLD view again.
+    std::fill_n(buffer.data(), 2240, '1');
+    views.pld = false;
+    commands.ReloadDataFile();
+    EXPECT_TRUE(views.pld);
+    EXPECT_EQ(views.mapSize, 2194);
+    EXPECT_TRUE(std::equal(back.begin(), back.begin() + 2194, buffer.data()));
+}

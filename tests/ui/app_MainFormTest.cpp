@@ -11,6 +11,7 @@
 #include "families/Families.h"
 #include "link/ui/Ep3.h"
 
+#include "hexview/ui/PldFileW.h"
 #include <QAction>
 #include <QComboBox>
 #include <QLabel>
@@ -676,3 +677,45 @@ TEST(ProgramOptionsTest, SharedConnectionOptions)
 }
 
 } // namespace
+
+TEST_F(AppWindow, JedecLoadShowsThePldViewTypedFusesAndItComesBackAfterRestart)
+{
+    start();
+    hexView();
+    const fs::path jed = dir / "logic.jed";
+    std::ofstream(jed, std::ios::binary)
+        << "\x02 made here*\nQF2194*\nF0*\nL0032 1111*\nL2190 1*\nC004F*\n\x03"
+        << "0000";
+    dialogs->openName = jed.string();
+    main->action("tb:LoadFileClick")->trigger();
+    EXPECT_TRUE(shown.empty()) << (shown.empty() ? "" : shown[0]);
+    ASSERT_NE(main->pldFileW(), nullptr);
+    EXPECT_EQ(main->fileWin(), nullptr); // the two views exclude each other
+    TPldFileW& view = *main->pldFileW();
+    EXPECT_EQ(view.RichEdit1->document()->blockCount(), 69);
+    EXPECT_EQ(view.RichEdit1->document()->findBlockByNumber(1).text(), "L0032 1111" + QString(28, '0'));
+    EXPECT_EQ(view.Edit2->text(), "000f");
+    EXPECT_EQ(view.page().MapSize, 2194);
+
+    // A typed 1 over fuse 3 goes to the buffer in red.
+    view.RichEdit1->setFocus();
+    QTextCursor cursor = view.RichEdit1->textCursor();
+    cursor.setPosition(PldPage::kFuseColumn + 3);
+    view.RichEdit1->setTextCursor(cursor);
+    EXPECT_EQ(view.Edit1->text(), "3 ");
+    QTest::keyClicks(view.RichEdit1, "1");
+    EXPECT_EQ(buffer[3], '1');
+    QTextCursor probe(view.RichEdit1->document());
+    probe.setPosition(PldPage::kFuseColumn + 4);
+    EXPECT_EQ(probe.charFormat().foreground().color(), QColor(Qt::red));
+
+    // The hex view's return closes the PLD view; the start-up reload of a
+    // .JED data file opens it again.
+    restart();
+    ASSERT_NE(main->pldFileW(), nullptr);
+    EXPECT_EQ(buffer[32], '1');
+    EXPECT_EQ(buffer[3], '0'); // the file, not the edit
+    main->FileNew();
+    EXPECT_EQ(main->pldFileW(), nullptr);
+    EXPECT_NE(main->fileWin(), nullptr);
+}

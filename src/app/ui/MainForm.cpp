@@ -451,6 +451,7 @@ HexPage* TMainForm::hexPage() const
 
 bool TMainForm::ensureHexView()
 {
+    closePldView();
     if (closeJedecView)
         closeJedecView();
     if (fileWin_)
@@ -464,6 +465,67 @@ bool TMainForm::ensureHexView()
     connect(view, &TFileWin::MaxAddrClick, this, &TMainForm::N11Click);
     fileWinFrame_->resize(fileWinFrame_->sizeHint());
     return true;
+}
+
+void TMainForm::closePldView()
+{
+    if (pldWinFrame_)
+        delete pldWinFrame_.data();
+    pldWin_ = nullptr;
+}
+
+bool TMainForm::ensurePldView()
+{
+    if (fileWinFrame_)
+        delete fileWinFrame_.data();
+    fileWin_ = nullptr;
+    if (closeJedecView)
+        closeJedecView();
+    if (pldWin_)
+        return false;
+    auto* view = new TPldFileW(buffer_);
+    pldWin_ = view;
+    pldWinFrame_ = mdiArea_->addSubWindow(view);
+    pldWinFrame_->setAttribute(Qt::WA_DeleteOnClose);
+    pldWinFrame_->setWindowIcon(toolIcon(ToolPicture::Fill));
+    pldWinFrame_->setWindowTitle(view->windowTitle());
+    connect(view, &TPldFileW::FillClick, this, &TMainForm::MainFillClick);
+    connect(view, &TPldFileW::MaxAddrClick, this, &TMainForm::N11Click);
+    pldWinFrame_->resize(pldWinFrame_->sizeHint());
+    return true;
+}
+
+bool TMainForm::openJedecView(const std::string& caption)
+{
+    ensurePldView();
+    pldWinFrame_->setWindowTitle(QString::fromStdString(caption));
+    return true;
+}
+
+void TMainForm::showJedecMap(int64_t mapSize)
+{
+    if (!pldWin_)
+        return;
+    setFileName(session.FileName);
+    pldWin_->ShowMap();
+    pldWin_->page().MapSize = mapSize;
+    pldWinFrame_->show();
+    mdiArea_->setActiveSubWindow(pldWinFrame_);
+}
+
+bool TMainForm::openPldView(int rowLength, int rowCount)
+{
+    // The map's contents are the family's business, as for HeadlessHost.
+    ensurePldView();
+    pldWin_->page().setGeometry(rowLength, rowCount);
+    pldWin_->ShowMap();
+    pldWinFrame_->show();
+    return true;
+}
+
+std::string TMainForm::chosenDevice() const
+{
+    return typeSelection_ ? typeSelection_->chip.ChipName : std::string();
 }
 
 void TMainForm::FileNew()

@@ -7,6 +7,7 @@
 #include "files/FileCommands.h"
 #include "files/FileDialogs.h"
 #include "hexview/ui/FileWin.h"
+#include "hexview/ui/PldFileW.h"
 
 #include <QMainWindow>
 #include <QMdiSubWindow>
@@ -57,6 +58,7 @@ public:
     QtPrompt& qtPrompt() { return prompt_; }
     TypeSelection* typeSelection() { return typeSelection_.get(); }
     TFileWin* fileWin() const { return fileWin_; }
+    TPldFileW* pldFileW() const { return pldWin_; }
     QMdiSubWindow* fileWinFrame() const { return fileWinFrame_; }
     QMdiArea* mdiArea() const { return mdiArea_; }
     TInputHexDlg* inputHexDlg() const { return inputHexDlg_; }
@@ -133,8 +135,7 @@ public:
     void fileNew() override { FileNew(); }
     bool hexViewExists() const override { return fileWin_ != nullptr; }
     bool pldViewExists() const override { return jedecViewExists(); }
-    // There is no PLD view to open yet.
-    bool openPldView(int, int) override { return false; }
+    bool openPldView(int rowLength, int rowCount) override;
     std::string dataFileName() const override { return FileName(); }
     int64_t endAddress() const override;
     void setEndAddress(int64_t address) override;
@@ -146,7 +147,12 @@ public:
     // --- ImageViews ---------------------------------------------------------------------
     int64_t EndAddress() const override { return endAddress(); }
     void showLoadedImage(const std::string& caption, int64_t endAddress) override;
-    bool jedecViewExists() const override { return jedecViewShown && jedecViewShown(); }
+    bool jedecViewExists() const override { return pldWin_ || (jedecViewShown && jedecViewShown()); }
+    bool openJedecView(const std::string& caption) override;
+    int jedecRowLength() const override { return pldWin_ ? pldWin_->page().RowLength : 32; }
+    int jedecRowCount() const override { return pldWin_ ? pldWin_->page().RowCount : 64; }
+    void showJedecMap(int64_t mapSize) override;
+    std::string chosenDevice() const override;
 
     // --- pieces other windows plug in ------------------------------------------------
     // Closes a JEDEC view that takes the hex view's place; tells whether one is shown.
@@ -188,6 +194,11 @@ private:
     QMdiArea* mdiArea_ = nullptr;
     QPointer<TFileWin> fileWin_;
     QPointer<QMdiSubWindow> fileWinFrame_;
+    // The PLD view; it and the hex view exclude each other.
+    QPointer<TPldFileW> pldWin_;
+    QPointer<QMdiSubWindow> pldWinFrame_;
+    bool ensurePldView();
+    void closePldView();
     QToolBar* toolBar_ = nullptr;
     QToolBar* typeBar_ = nullptr;
     TInputHexDlg* inputHexDlg_ = nullptr;
