@@ -19,6 +19,7 @@ enum ExitCode : int {
     kExitUsage = 2,         // bad command line, unknown chip, option, step or format
     kExitNoBox = 3,         // no box answered, offline, or the link was lost
     kExitFile = 4,          // a file could not be read or written
+    kExitWrongChip = 5,     // the chip in the socket is not the chip chosen (its ID differs)
     kExitInterrupted = 130, // Ctrl-C or SIGTERM ended a chip command (supplies switched off)
 };
 
@@ -63,6 +64,8 @@ struct Options {
     std::string group;
     std::vector<std::pair<std::string, std::string>> settings; // --set NAME=VALUE, in order
     Answer answer = Answer::Ask;
+    bool ignoreId = false;          // --ignore-id: go on when the chip's ID differs
+    bool allowSizeMismatch = false; // a file larger than the chip is a note, not an error
 
     // Command and its arguments.
     std::string command;

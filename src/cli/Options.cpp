@@ -198,6 +198,10 @@ Options parseOptions(const std::vector<std::string>& args)
             if (o.answer == Answer::Yes)
                 throw usageError("--yes and --no exclude each other");
             o.answer = Answer::No;
+        } else if (name == "--ignore-id") {
+            o.ignoreId = true;
+        } else if (name == "--allow-size-mismatch") {
+            o.allowSizeMismatch = true;
         } else if (name == "--no-verify") {
             o.verifyAfterWrite = false;
         } else if (name == "--help" || name == "-h") {
@@ -233,9 +237,9 @@ Options parseOptions(const std::vector<std::string>& args)
         throw usageError("--key needs --variant N");
     bool socketOptions = !o.socketChip.empty() || !o.socketFiles.empty() || o.socketEmpty ||
                          !o.firmwareId.empty() || !o.traceFile.empty() || !o.faults.empty();
-    if (socketOptions && (o.connection == Connection::Port || o.connection == Connection::Offline))
-        throw usageError(
-            "the --socket-*, --firmware-id, --trace and --fault options belong to the simulator");
+    if (socketOptions && o.connection != Connection::Simulator)
+        throw usageError("the --socket-*, --firmware-id, --trace and --fault options belong to the simulator "
+                         "(give --simulator)");
     if (o.socketEmpty && (!o.socketChip.empty() || !o.socketFiles.images().empty()))
         throw usageError("--socket-empty excludes --socket-chip and --socket-image");
     if (o.firmwareId.size() > 8)
@@ -266,9 +270,10 @@ Commands:
                                      loaded before, OUT saved after
   convert IN OUT                     load IN and save OUT through Pontvex's own file formats
 
-Connection (default: the simulator when no --port is given):
+Connection (default: the box is looked for on the port that answered last,
+COM1..COM4 and USB serial adapters; exit 3 when none answers):
   --port PATH          the box on this serial device (COM1..COM4 or a device path)
-  --simulator          the built-in box simulator
+  --simulator          the built-in box simulator (said on standard error)
   --offline            no box: chip commands are refused
 Simulated socket:
   --socket-chip NAME   chip model in the socket (default: the model of the chosen chip's
@@ -298,14 +303,20 @@ Chip:
                        number) or an address field (hexadecimal); repeatable
   --yes | --no         answer every question of the family; otherwise questions are
                        asked on the terminal and refused when there is none
+  --ignore-id          go on when the chip's ID is not the chosen chip's (that question
+                       only; refused or answered No it ends the run with exit code 5)
 
-Files (formats by extension or --in-format/--out-format: bin, hex, cds (load only);
-'-' is standard input or output):
+Files (--in-format/--out-format: bin, hex, srec, cds (load only); without
+--in-format a load reads Intel HEX or S-record text by its content, whatever
+the name; saves go by --out-format or the extension: .hex .ihx, .s19 .s28 .s37
+.srec .mot, else binary; '-' is standard input or output):
   -o, --output FILE    output file of read and press
   --lane MODE          binary load mode: 0..7, all, word16-1, word16-2, word32-1 .. word32-4
   --start ADDR         hexadecimal: where a binary load starts in the buffer, and the first
                        address of a binary save
   --end ADDR           hexadecimal: the last address saved
+  --allow-size-mismatch
+                       load a file larger than the chip (a note instead of exit 4)
 
 Other:
   -h, --help           this text
@@ -319,7 +330,8 @@ Exit codes:
   1  the operation failed (the family's message says why)
   2  usage: bad command line, unknown chip, option, step or format, question not answered
   3  no box, offline, or the link was lost
-  4  file error: a file could not be read or written
+  4  file error: a file could not be read or written, or is larger than the chip
+  5  the chip in the socket is not the chip chosen: its ID differs (see --ignore-id)
   130  interrupted (Ctrl-C): the command stopped with the socket supplies off
 )";
 }

@@ -8,6 +8,7 @@
 #include "cli/Catalogue.h"
 #include "cli/DataFiles.h"
 #include "cli/FileIo.h"
+#include "cli/Ports.h"
 #include "cli/Terminal.h"
 
 #include <csignal>
@@ -101,7 +102,7 @@ bool matchesName(const std::string& wanted, std::initializer_list<const std::str
 class Session {
 public:
     Session(const Options& options, const Resources& resources)
-        : o_(options), prompt_(options.answer), host_(prompt_, status_, resources.buffer),
+        : o_(options), prompt_(options.answer, options.ignoreId), host_(prompt_, status_, resources.buffer),
           link_(resources.link), buffer_(resources.buffer), families_(resources.families)
     {
         link_.setPrompt(&prompt_);
@@ -178,25 +179,43 @@ private:
         switch (o_.connection) {
         case Connection::Offline:
             return;
-        case Connection::Port: {
-            // The link's own texts end up in the one error line.
-            prompt_.holdEverything(true);
-            const bool connected = link_.ConnectTo(o_.port);
-            const std::string told = prompt_.heldText();
-            if (!connected) {
-                prompt_.holdEverything(false);
-                throw CliError(kExitNoBox, "no box answered on " + o_.port +
-                                               (told.empty() ? std::string() : " (" + told + ")"));
+        case Connection::Port:
+            if (!connectTo(o_.port)) {
+                const std::string problem = portProblem(o_.port);
+                throw CliError(kExitNoBox, problem.empty() ? "no box answered on " + o_.port + told()
+                                                           : "cannot open " + o_.port + ": " + problem);
             }
-            prompt_.releaseBoxes();
             return;
-        }
         case Connection::Default:
+            // Listing chips and controls needs no box; nothing is probed for them.
+            if (o_.command == "list" || o_.command == "controls")
+                return;
+            for (const std::string& name : probedPorts(link_.settingsPath()))
+                if (portProblem(name).empty() && connectTo(name))
+                    return;
+            throw CliError(kExitNoBox, "no box answered on the last used port, COM1..COM4 or a USB serial "
+                                       "adapter; give --port PATH, or --simulator for the simulated box");
         case Connection::Simulator:
             startSimulator();
             return;
         }
     }
+
+    // One port, its link texts held back for the one error line.
+    bool connectTo(const std::string& name)
+    {
+        prompt_.holdEverything(true);
+        const bool connected = link_.ConnectTo(name);
+        held_ = prompt_.heldText();
+        if (!connected) {
+            prompt_.holdEverything(false);
+            return false;
+        }
+        prompt_.releaseBoxes();
+        return true;
+    }
+
+    std::string told() const { return held_.empty() ? std::string() : " (" + held_ + ")"; }
 
     void startSimulator()
     {
@@ -224,6 +243,8 @@ private:
         // The chip goes in once it is known; the identity and the list probe need none.
         if (!link_.AttachTransport(std::move(transport), "simulator"))
             throw CliError(kExitNoBox, "the simulated box did not answer");
+        // A run against no real chip must never pass for one.
+        std::cerr << kSimulatorNotice << "\n";
     }
 
     std::unique_ptr<boxsim::ChipModel> socketModel()
@@ -523,8 +544,10 @@ private:
             if (c != name)
                 continue;
             int code = press(role, c);
-            if (role == Role::Id && !window_->idText().empty())
-                status_.result(window_->idText());
+            // A family that shows the ID in its message line has printed it already.
+            const std::string& id = window_->idText();
+            if (role == Role::Id && !id.empty() && window_->message().find(id) == std::string::npos)
+                status_.result(id);
             return code;
         }
         throw usageError("unknown command '" + c + "'");
@@ -545,9 +568,14 @@ private:
         // A loaded file opens the hex view, as the load command does.
         host_.hexView = true;
         const int64_t chipEnd = host_.endAddress();
-        if (loadEnd > chipEnd)
-            std::cerr << "pontvex-cli: note: " << path << " ends at " << hexText(loadEnd) << ", the chip at "
-                      << hexText(chipEnd) << "; the rest is not used\n";
+        if (loadEnd <= chipEnd)
+            return;
+        const std::string what = (path == "-" ? std::string("standard input") : path) + " ends at " +
+                                 hexText(loadEnd) + "; " + chip_.ChipName + " takes " +
+                                 std::to_string(chipEnd + 1) + " bytes (0.." + hexText(chipEnd) + ")";
+        if (!o_.allowSizeMismatch)
+            throw fileError(what + "; --allow-size-mismatch uses the first " + std::to_string(chipEnd + 1));
+        std::cerr << "pontvex-cli: note: " << what << "; the rest is not used\n";
     }
 
     static std::string hexText(int64_t value)
@@ -652,6 +680,9 @@ private:
 
     int outcome()
     {
+        if (prompt_.idDeclined())
+            throw CliError(kExitWrongChip, "the chip in the socket is not " + chip_.ChipName + " (" +
+                                               prompt_.idQuestion() + "); --ignore-id goes on all the same");
         if (prompt_.refused())
             throw usageError("question not answered (no terminal; give --yes or --no): " +
                              prompt_.refusedQuestion());
@@ -764,6 +795,7 @@ private:
     std::shared_ptr<boxsim::Box> box_;
     boxsim::FaultPlan faults_;
     std::string traceTemporary_;
+    std::string held_;
     std::unique_ptr<TypeSelection> selection_;
     FamilyWindow* window_ = nullptr;
     ChipSelection chip_;
