@@ -114,7 +114,8 @@ int64_t loadImage(const Options& options, const std::string& path, DeviceBuffer&
             throw fileError(name + ": data from address " + hex(report.firstLeft) +
                             " on lies beyond what a " + (srec ? "S-record" : "HEX") + " load fills (" +
                             hex(kHexLastAddress) + ")");
-        if (report.stop == HexStop::EndOfText)
+        // S-record writers commonly end without S7/S8/S9; a HEX file without its end record is rarer.
+        if (!srec && report.stop == HexStop::EndOfText)
             note(name + " has no end record; loaded the " + std::to_string(report.records) +
                  " records it holds");
         return report.last;
