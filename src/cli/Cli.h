@@ -66,6 +66,9 @@ struct Options {
     Answer answer = Answer::Ask;
     bool ignoreId = false;          // --ignore-id: go on when the chip's ID differs
     bool allowSizeMismatch = false; // a file larger than the chip is a note, not an error
+    bool checkId = false;           // memories: read the ID before write and Auto, refuse a different one
+    bool quiet = false;             // errors (and asked-for results) only
+    bool verbose = false;           // port, box identity, each command with its time
 
     // Command and its arguments.
     std::string command;
@@ -84,6 +87,10 @@ struct Options {
     bool help = false;
     bool version = false;
 };
+
+// Notes on standard error ("pontvex-cli: note: ..."), unless --quiet has silenced them.
+void note(const std::string& text);
+void silenceNotes(bool silent);
 
 // Parses argv (without argv[0]); throws a usage CliError.
 Options parseOptions(const std::vector<std::string>& args);

@@ -53,11 +53,6 @@ void checkSupported(FileFormat format, const std::string& path, bool forSaving)
         throw usageError(path + ": CDS files can be loaded, not saved");
 }
 
-void note(const std::string& text)
-{
-    std::cerr << "pontvex-cli: note: " << text << "\n";
-}
-
 } // namespace
 
 FileFormat formatFor(const std::string& path, const std::string& named, bool forSaving)

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cctype>
+#include <iostream>
 #include <map>
 
 namespace pontvex::cli {
@@ -87,7 +88,20 @@ const std::array<const char*, 8> kLaneTexts = {"All",
 const std::array<const char*, 8> kLaneNames = {"all",      "default",  "word16-1", "word16-2",
                                                "word32-1", "word32-2", "word32-3", "word32-4"};
 
+bool gNotesSilenced = false;
+
 } // namespace
+
+void note(const std::string& text)
+{
+    if (!gNotesSilenced)
+        std::cerr << "pontvex-cli: note: " << text << "\n";
+}
+
+void silenceNotes(bool silent)
+{
+    gNotesSilenced = silent;
+}
 
 std::string trim(const std::string& text)
 {
@@ -198,6 +212,12 @@ Options parseOptions(const std::vector<std::string>& args)
             if (o.answer == Answer::Yes)
                 throw usageError("--yes and --no exclude each other");
             o.answer = Answer::No;
+        } else if (name == "--check-id") {
+            o.checkId = true;
+        } else if (name == "--quiet" || name == "-q") {
+            o.quiet = true;
+        } else if (name == "--verbose" || name == "-v") {
+            o.verbose = true;
         } else if (name == "--ignore-id") {
             o.ignoreId = true;
         } else if (name == "--allow-size-mismatch") {
@@ -242,6 +262,10 @@ Options parseOptions(const std::vector<std::string>& args)
                          "(give --simulator)");
     if (o.socketEmpty && (!o.socketChip.empty() || !o.socketFiles.images().empty()))
         throw usageError("--socket-empty excludes --socket-chip and --socket-image");
+    if (o.quiet && o.verbose)
+        throw usageError("--quiet and --verbose exclude each other");
+    if (o.checkId && o.command != "write" && o.command != "auto")
+        throw usageError("--check-id belongs to 'write' and 'auto'");
     if (o.firmwareId.size() > 8)
         throw usageError("--firmware-id: at most 8 characters");
     bool formatOptions = !o.inFormat.empty() || !o.outFormat.empty() || o.lane;
@@ -303,6 +327,9 @@ Chip:
                        number) or an address field (hexadecimal); repeatable
   --yes | --no         answer every question of the family; otherwise questions are
                        asked on the terminal and refused when there is none
+  --check-id           memories: read the chip's ID before write or auto and refuse
+                       (exit 5) one that differs from the device list's signature; off by
+                       default, as the ID read puts 12 V on A9
   --ignore-id          go on when the chip's ID is not the chosen chip's (that question
                        only; refused or answered No it ends the run with exit code 5)
 
@@ -319,6 +346,8 @@ the name; saves go by --out-format or the extension: .hex .ihx, .s19 .s28 .s37
                        load a file larger than the chip (a note instead of exit 4)
 
 Other:
+  -q, --quiet          errors only (and the results asked for: id, checksum)
+  -v, --verbose        also the port, the box identity and each command with its time
   -h, --help           this text
   --version            the program's version
 

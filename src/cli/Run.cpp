@@ -11,6 +11,7 @@
 #include "cli/Ports.h"
 #include "cli/Terminal.h"
 
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
@@ -108,8 +109,11 @@ public:
         link_.setPrompt(&prompt_);
         prompt_.setStatus(&status_);
         host_.dataFile = dataFileOf(options);
-        if (options.output == "-")
+        if (options.output == "-" || options.output == "/dev/stdout")
             status_.messagesToStandardError();
+        if (options.quiet)
+            status_.silence();
+        silenceNotes(options.quiet);
     }
 
     ~Session()
@@ -158,6 +162,10 @@ public:
 
         choose(category);
         applySettings();
+        if (o_.verbose && link_.Connected())
+            std::cerr << "pontvex-cli: box on " << link_.PortName() << ", identity \"" << link_.FirmwareId()
+                      << "\", round trip " << link_.RoundTripMs() << " ms; chip " << chip_.ChipName << " ("
+                      << window_->className() << ")\n";
         int code = kExitOk;
         try {
             stopIfInterrupted(kBeforeStart);
@@ -517,6 +525,7 @@ private:
         }
         if (c == "write") {
             loadFile(o_.arguments[0]);
+            checkId();
             int code = press(Role::Write, c);
             if (code == kExitOk && o_.verifyAfterWrite && window_->findButton(Role::Verify))
                 code = press(Role::Verify, "verify");
@@ -575,7 +584,7 @@ private:
                                  std::to_string(chipEnd + 1) + " bytes (0.." + hexText(chipEnd) + ")";
         if (!o_.allowSizeMismatch)
             throw fileError(what + "; --allow-size-mismatch uses the first " + std::to_string(chipEnd + 1));
-        std::cerr << "pontvex-cli: note: " << what << "; the rest is not used\n";
+        note(what + "; the rest is not used");
     }
 
     static std::string hexText(int64_t value)
@@ -629,15 +638,26 @@ private:
         window_->resetOutcome();
         status_.begin(window_->progressValue(), window_->addressText(), window_->message());
         host_.reporting = true;
+        const auto started = std::chrono::steady_clock::now();
         pressIt();
         host_.reporting = false;
+        if (o_.verbose) {
+            const std::chrono::duration<double> took = std::chrono::steady_clock::now() - started;
+            char text[32];
+            std::snprintf(text, sizeof text, "%.2f s", took.count());
+            std::cerr << "pontvex-cli: " << (button ? button->caption : window_->className() + " Auto")
+                      << ": " << text << "\n";
+        }
         if (gInterrupted) {
             // The command has returned, so its frame has switched the supplies off.
             status_.end(window_->message(), false);
             throw CliError(kExitInterrupted, "interrupted; the socket supplies are off");
         }
         status_.end(window_->message(), !link_.Connected());
-        return outcome();
+        const int code = outcome();
+        if (o_.quiet && code != kExitOk && !window_->message().empty())
+            std::cerr << oneLine(window_->message()) << "\n";
+        return code;
     }
 
     int autoSequence()
@@ -675,7 +695,35 @@ private:
         else if (needsImage)
             throw usageError(
                 "'auto' writes or verifies: give the image FILE (or --steps without write and verify)");
+        checkId();
         return press(Role::Auto, "auto");
+    }
+
+    // --check-id: the memory's ID against the device list's signature, before anything is programmed.
+    void checkId()
+    {
+        if (!o_.checkId)
+            return;
+        if (selection_->categorySelection > 1)
+            throw usageError("--check-id reads the ID of memories; the " + window_->className() +
+                             " family checks its chip's ID itself");
+        const auto& want = chip_.ExpectedSignature;
+        if (want[0] == 0 && want[1] == 0) {
+            note(chip_.ChipName + " has no signature in the device list; --check-id has nothing to compare");
+            return;
+        }
+        selection_->ReadIdCode();
+        if (!link_.Connected())
+            throw CliError(kExitNoBox, "no box to read the ID of " + chip_.ChipName + " from");
+        const auto& got = selection_->IdBytes;
+        char text[96];
+        std::snprintf(text, sizeof text, "ID %02x,%02x, the device list's %02x,%02x", got[0], got[1], want[0],
+                      want[1]);
+        if (got[0] != want[0] || got[1] != want[1])
+            throw CliError(kExitWrongChip, "the chip in the socket is not " + chip_.ChipName + " (" + text +
+                                               "); nothing was programmed");
+        if (o_.verbose)
+            std::cerr << "pontvex-cli: " << text << "\n";
     }
 
     int outcome()

@@ -187,6 +187,13 @@ void StatusOutput::messagesToStandardError()
     messagesLive_ = bar_;
 }
 
+void StatusOutput::silence()
+{
+    silent_ = true;
+    bar_ = false;
+    messagesLive_ = false;
+}
+
 void StatusOutput::begin(int64_t value, const std::string& address, const std::string& message)
 {
     beginMessage_ = message;
@@ -266,6 +273,10 @@ void StatusOutput::end(const std::string& message, bool force)
 {
     clearBar();
     const bool changed = message != beginMessage_;
+    if (silent_) {
+        lastMessage_ = message;
+        return;
+    }
     if (!messagesLive_) {
         if (!message.empty() && (changed || force))
             *out_ << oneLine(message) << std::endl;

@@ -73,6 +73,8 @@ public:
     StatusOutput();
     // Standard output carries data (-o -): messages and results go to standard error.
     void messagesToStandardError();
+    // --quiet: neither message lines nor the bar; the caller shows a failure's message.
+    void silence();
     // A command starts: progress counts from here; the bar appears once the
     // family reports an address other than the one it showed before.
     // The message shown before the command is no result of it.
@@ -94,6 +96,7 @@ private:
     bool messagesLive_;
     bool bar_;
     bool barShown_ = false;
+    bool silent_ = false;
     std::string lastMessage_;
     std::string beginMessage_;
     std::chrono::steady_clock::time_point started_, lastDrawn_;

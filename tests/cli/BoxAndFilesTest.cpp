@@ -289,4 +289,58 @@ TEST(CliFiles, OutputGoesThroughSymlinksPipesAndStandardOutput)
     EXPECT_TRUE(S_ISFIFO(fifo.st_mode));
 }
 
+TEST(CliBox, CheckIdRefusesAMemoryWithAnotherId)
+{
+    CliSandbox box;
+    box.writeFile("image.bin", randomBytes(0x100, 27));
+    // A simulated AM27C256 (ID 01,10) where an AT27C256 (1e,8c) was chosen: nothing is programmed.
+    CliResult r = box.run({"--simulator", "--chip", "AT27C256", "--socket-chip", "AM27C256", "--check-id",
+                           "--set", "length=ff", "--socket-dump", "chip.bin", "write", "image.bin"});
+    EXPECT_EQ(r.exitCode, 5) << r.err;
+    EXPECT_NE(r.err.find("ID 01,10, the device list's 1e,8c"), std::string::npos) << r.err;
+    const auto chip = box.readFile("chip.bin");
+    EXPECT_TRUE(std::all_of(chip.begin(), chip.end(), [](uint8_t b) { return b == 0xFF; }));
+
+    // The right chip passes and is programmed; without --check-id the ID is not read at all.
+    r = box.run({"--simulator", "--chip", "AT27C256", "--check-id", "--set", "length=ff", "--socket-dump",
+                 "chip.bin", "--trace", "with.txt", "write", "image.bin"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    const auto image = box.readFile("image.bin");
+    const auto written = box.readFile("chip.bin");
+    EXPECT_TRUE(std::equal(image.begin(), image.end(), written.begin()));
+
+    r = box.run({"--simulator", "--chip", "AT89C51", "--check-id", "--no-verify", "write", "image.bin"});
+    EXPECT_EQ(r.exitCode, 2) << "the 8051 families check the ID themselves";
+    r = box.run({"--simulator", "--chip", "AT27C256", "--check-id", "blank"});
+    EXPECT_EQ(r.exitCode, 2);
+}
+
+TEST(CliBox, QuietSaysOnlyErrorsAndVerboseNamesBoxAndSteps)
+{
+    CliSandbox box;
+    box.writeFile("image.bin", randomBytes(0x100, 2));
+    CliResult r =
+        box.run({"--simulator", "--quiet", "--chip", "27C256", "--set", "length=ff", "write", "image.bin"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.simulatorNotices, 1) << "the simulated box is said even then";
+
+    // A failure still says why, on standard error.
+    r = box.run({"--simulator", "-q", "--chip", "27C256", "--socket-image", "image.bin", "blank"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(lines(r.err), 1) << r.err;
+
+    r = box.run({"--simulator", "--verbose", "--chip", "27C256", "--set", "length=ff", "write", "image.bin"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.err.find("box on simulator, identity \""), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("; chip 27C256 (TP27x)"), std::string::npos) << r.err;
+    // The write and the verify after it, each with its time.
+    EXPECT_EQ(lines(r.err), 3) << r.err;
+    EXPECT_NE(r.err.find(" s\n"), std::string::npos) << r.err;
+
+    EXPECT_EQ(box.run({"--quiet", "--verbose", "list"}).exitCode, 2);
+}
+
 } // namespace
