@@ -256,10 +256,12 @@ Options parseOptions(const std::vector<std::string>& args)
     if (!o.key.empty() && !o.variant)
         throw usageError("--key needs --variant N");
     bool socketOptions = !o.socketChip.empty() || !o.socketFiles.empty() || o.socketEmpty ||
-                         !o.firmwareId.empty() || !o.traceFile.empty() || !o.faults.empty();
+                         !o.firmwareId.empty() || !o.faults.empty();
     if (socketOptions && o.connection != Connection::Simulator)
-        throw usageError("the --socket-*, --firmware-id, --trace and --fault options belong to the simulator "
+        throw usageError("the --socket-*, --firmware-id and --fault options belong to the simulator "
                          "(give --simulator)");
+    if (!o.traceFile.empty() && o.connection == Connection::Offline)
+        throw usageError("--trace needs a box: --port, --simulator, or none of them to look for one");
     if (o.socketEmpty && (!o.socketChip.empty() || !o.socketFiles.images().empty()))
         throw usageError("--socket-empty excludes --socket-chip and --socket-image");
     if (o.quiet && o.verbose)
@@ -299,6 +301,8 @@ COM1..COM4 and USB serial adapters; exit 3 when none answers):
   --port PATH          the box on this serial device (COM1..COM4 or a device path)
   --simulator          the built-in box simulator (said on standard error)
   --offline            no box: chip commands are refused
+  --trace FILE         write every byte to and from the box to FILE, with its time
+                       (simulated time, or ms since the port opened) and meaning
 Simulated socket:
   --socket-chip NAME   chip model in the socket (default: the model of the chosen chip's
                        device-list row; an unknown name lists the models)
@@ -312,7 +316,6 @@ Simulated socket:
                        than 8 bits take two or more bytes, least significant first
   --socket-empty       no chip in the socket
   --firmware-id ID     identity the simulated box answers (8 characters)
-  --trace FILE         write the byte traffic to FILE
   --fault FAULT        inject a fault, repeatable: vanish-after=N, drop-reply=N, drop-rate=P,
                        short-identity, mute, stuck-pin=P:L, short-pins=P:Q,
                        stuck-cell=ADDR:MASK:BITS (hex), seed=N

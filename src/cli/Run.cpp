@@ -8,6 +8,7 @@
 #include "cli/Catalogue.h"
 #include "cli/DataFiles.h"
 #include "cli/FileIo.h"
+#include "cli/PortTrace.h"
 #include "cli/Ports.h"
 #include "cli/Terminal.h"
 
@@ -184,6 +185,14 @@ private:
 
     void connect()
     {
+        if (!o_.traceFile.empty() && o_.connection != Connection::Simulator &&
+            o_.connection != Connection::Offline) {
+            portTrace_ = std::make_unique<TracingPortOpener>();
+            traceTemporary_ = o_.traceFile + ".partial";
+            if (!portTrace_->open(traceTemporary_))
+                throw fileError("cannot write " + o_.traceFile);
+            link_.setPortOpener(portTrace_.get());
+        }
         switch (o_.connection) {
         case Connection::Offline:
             return;
@@ -796,10 +805,29 @@ private:
 
     // --- end of the run -------------------------------------------------------------
 
+    // The trace file takes its name once the run is over (it stays open for the last bytes).
+    int keepTrace(int code)
+    {
+        if (traceTemporary_.empty())
+            return code;
+        if (portTrace_)
+            portTrace_->flush();
+        else
+            box_->trace().flush();
+        std::error_code ec;
+        std::filesystem::rename(traceTemporary_, o_.traceFile, ec);
+        if (ec) {
+            std::cerr << "pontvex-cli: cannot write " << o_.traceFile << ": " << ec.message() << "\n";
+            return code != kExitOk ? code : kExitFile;
+        }
+        traceTemporary_.clear();
+        return code;
+    }
+
     int finish(int code)
     {
         if (!box_)
-            return code;
+            return keepTrace(code);
         // Whatever the command left queued reaches the simulated box before the dump.
         try {
             if (link_.Connected())
@@ -812,17 +840,8 @@ private:
             if (fileCode == kExitOk)
                 fileCode = error.kind == boxsim::SocketFileError::Kind::Usage ? kExitUsage : kExitFile;
         }
-        if (!traceTemporary_.empty()) {
-            box_->trace().flush();
-            std::error_code ec;
-            std::filesystem::rename(traceTemporary_, o_.traceFile, ec);
-            if (!ec)
-                traceTemporary_.clear();
-            if (ec) {
-                std::cerr << "pontvex-cli: cannot write " << o_.traceFile << ": " << ec.message() << "\n";
-                fileCode = kExitFile;
-            }
-        }
+        if (keepTrace(kExitOk) != kExitOk)
+            fileCode = kExitFile;
         const std::string problems = box_->errorReport();
         if (!problems.empty()) {
             std::istringstream lines(problems);
@@ -844,6 +863,7 @@ private:
     boxsim::FaultPlan faults_;
     std::string traceTemporary_;
     std::string held_;
+    std::unique_ptr<TracingPortOpener> portTrace_;
     std::unique_ptr<TypeSelection> selection_;
     FamilyWindow* window_ = nullptr;
     ChipSelection chip_;

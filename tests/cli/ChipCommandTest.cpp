@@ -214,11 +214,22 @@ TEST(CliChip, ReadsThroughASerialPortServedByTheBoxSimulator)
     }
     ASSERT_FALSE(port.empty()) << "the simulator printed no device path";
 
-    CliResult r =
-        box.run({"--port", port, "--chip", "27C256", "--set", "length=fff", "read", "-o", "head.bin"});
+    CliResult r = box.run({"--port", port, "--chip", "27C256", "--set", "length=fff", "--trace", "port.txt",
+                           "read", "-o", "head.bin"});
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out, "Счт.ОК!\n");
+    EXPECT_EQ(r.simulatorNotices, 0) << "a box on a port is a real box to the program";
     EXPECT_EQ(box.readFile("head.bin"), std::vector<uint8_t>(image.begin(), image.begin() + 0x1000));
+    // The trace of a real port: what was sent, command by command with its meaning, and what came back.
+    const auto traceBytes = box.readFile("port.txt");
+    const std::string trace(traceBytes.begin(), traceBytes.end());
+    EXPECT_EQ(trace.rfind("t=00000000 ! port " + port + " opened", 0), 0u) << trace.substr(0, 200);
+    EXPECT_NE(trace.find(" > 0F"), std::string::npos);
+    EXPECT_NE(trace.find("identity\n"), std::string::npos);
+    EXPECT_NE(trace.find(" < 6B 65 6C 75"), std::string::npos) << "the identity answer";
+    EXPECT_NE(trace.find("no-op\n"), std::string::npos);
+    EXPECT_NE(trace.find(" > 00 "), std::string::npos) << "the power-down at the end";
+    EXPECT_FALSE(box.exists("port.txt.partial"));
     shell("kill $(cat " + box.path("sim.pid") + ") 2>/dev/null; sleep 0.2");
 }
 
