@@ -19,6 +19,7 @@ enum ExitCode : int {
     kExitUsage = 2,         // bad command line, unknown chip, option, step or format
     kExitNoBox = 3,         // no box answered, offline, or the link was lost
     kExitFile = 4,          // a file could not be read or written
+    kExitWrongChip = 5,     // the chip in the socket is not the chip chosen (its ID differs)
     kExitInterrupted = 130, // Ctrl-C or SIGTERM ended a chip command (supplies switched off)
 };
 
@@ -63,6 +64,11 @@ struct Options {
     std::string group;
     std::vector<std::pair<std::string, std::string>> settings; // --set NAME=VALUE, in order
     Answer answer = Answer::Ask;
+    bool ignoreId = false;          // --ignore-id: go on when the chip's ID differs
+    bool allowSizeMismatch = false; // a file larger than the chip is a note, not an error
+    bool checkId = false;           // memories: read the ID before write and Auto, refuse a different one
+    bool quiet = false;             // errors (and asked-for results) only
+    bool verbose = false;           // port, box identity, each command with its time
 
     // Command and its arguments.
     std::string command;
@@ -81,6 +87,10 @@ struct Options {
     bool help = false;
     bool version = false;
 };
+
+// Notes on standard error ("pontvex-cli: note: ..."), unless --quiet has silenced them.
+void note(const std::string& text);
+void silenceNotes(bool silent);
 
 // Parses argv (without argv[0]); throws a usage CliError.
 Options parseOptions(const std::vector<std::string>& args);

@@ -62,53 +62,106 @@ int64_t loadJedec(const Options& options, const std::string& name, const std::ve
 
 } // namespace
 
-FileFormat formatFor(const std::string& path, const std::string& named, bool forSaving)
+namespace {
+
+FileFormat byName(const std::string& path, const std::string& named, bool forSaving)
 {
     std::string name = named.empty() ? extensionOf(path == "-" ? std::string() : path) : named;
     for (char& c : name)
         c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    FileFormat format = FileFormat::Bin;
-    if (name == "hex")
-        format = FileFormat::Hex;
-    else if (name == "cds")
-        format = FileFormat::Cds;
-    else if (name == "jed")
-        format = FileFormat::Jed;
-    else if (!named.empty() && name != "bin")
+    if (name == "hex" || name == "ihx")
+        return FileFormat::Hex;
+    if (name == "srec" || name == "s19" || name == "s28" || name == "s37" || name == "mot")
+        return FileFormat::Srec;
+    if (name == "cds")
+        return FileFormat::Cds;
+    if (name == "jed")
+        return FileFormat::Jed;
+    if (!named.empty() && name != "bin")
         throw usageError(std::string(forSaving ? "--out-format" : "--in-format") + ": unknown format '" +
-                         named + "' (bin, hex, cds, jed)");
+                         named + "' (bin, hex, srec, jed" + (forSaving ? ")" : ", cds)"));
+    return FileFormat::Bin;
+}
+
+void checkSupported(FileFormat format, const std::string& path, bool forSaving)
+{
     if (format == FileFormat::Cds && forSaving)
         throw usageError(path + ": CDS files can be loaded, not saved");
+}
+
+} // namespace
+
+FileFormat formatFor(const std::string& path, const std::string& named, bool forSaving)
+{
+    const FileFormat format = byName(path, named, forSaving);
+    checkSupported(format, path, forSaving);
     return format;
+}
+
+FileFormat loadFormatFor(const std::string& path, const std::string& named, std::span<const uint8_t> bytes)
+{
+    if (!named.empty())
+        return formatFor(path, named, false);
+    switch (DetectContentFormat(bytes)) {
+    case ContentFormat::IntelHex:
+        return FileFormat::Hex;
+    case ContentFormat::SRecords:
+        return FileFormat::Srec;
+    case ContentFormat::Binary:
+        break;
+    }
+    // Neither kind of text. A name that promises records still reads as such,
+    // so a damaged first line is reported rather than its text programmed.
+    return formatFor(path, named, false);
 }
 
 int64_t loadImage(const Options& options, const std::string& path, DeviceBuffer& buffer)
 {
-    const FileFormat format = formatFor(path, options.inFormat, false);
-    if (format != FileFormat::Bin && (options.lane || options.start))
-        throw usageError("--lane and --start apply to binary loads only");
+    // The named format is checked before anything is read.
+    if (!options.inFormat.empty())
+        formatFor(path, options.inFormat, false);
     if (options.start && !DeviceBuffer::contains(*options.start))
         throw usageError("--start " + hex(*options.start) + " is outside the 8 MiB buffer");
 
     const std::vector<uint8_t> bytes = readWholeFile(path);
+    const FileFormat format = loadFormatFor(path, options.inFormat, bytes);
     const std::string name = shownName(path);
+    if (format != FileFormat::Bin && (options.lane || options.start))
+        throw usageError("--lane and --start apply to binary loads only (" + name + " reads as " +
+                         (format == FileFormat::Hex    ? "Intel HEX"
+                          : format == FileFormat::Srec ? "S-records"
+                          : format == FileFormat::Jed  ? "JEDEC"
+                                                       : "CDS") +
+                         "; --in-format bin loads it as binary)");
     std::span<uint8_t> image = imageOf(buffer);
 
     if (format == FileFormat::Jed)
         return loadJedec(options, name, bytes, image);
 
-    if (format == FileFormat::Hex) {
-        HexReadReport report = ReadHexRecords(bytes, image);
+    if (format == FileFormat::Hex || format == FileFormat::Srec) {
+        const bool srec = format == FileFormat::Srec;
+        HexReadReport report = srec ? ReadSRecords(bytes, image) : ReadHexRecords(bytes, image);
         if (report.fault != HexFault::None) {
             std::string where = report.line > 0 ? ": line " + std::to_string(report.line) : std::string();
             throw fileError(name + where + ": " + describe(report.fault));
         }
         if (report.dataLeft)
             throw fileError(name + ": data from address " + hex(report.firstLeft) +
-                            " on lies beyond what a HEX load fills (" + hex(kHexLastAddress) + ")");
+                            " on lies beyond what a " + (srec ? "S-record" : "HEX") + " load fills (" +
+                            hex(kHexLastAddress) + ")");
+        // S-record writers commonly end without S7/S8/S9; a HEX file without its end record is rarer.
+        if (!srec && report.stop == HexStop::EndOfText)
+            note(name + " has no end record; loaded the " + std::to_string(report.records) +
+                 " records it holds");
         return report.last;
     }
 
+    if (format == FileFormat::Bin && !options.inFormat.empty()) {
+        const ContentFormat looks = DetectContentFormat(bytes);
+        if (looks != ContentFormat::Binary)
+            note(name + " looks like " + (looks == ContentFormat::IntelHex ? "Intel HEX" : "S-record") +
+                 " text; loaded as binary, as --in-format bin asks");
+    }
     BinLoadReport report;
     if (format == FileFormat::Cds) {
         report = StoreCdsBytes(bytes, image);
@@ -143,11 +196,18 @@ void saveImage(const Options& options, const std::string& path, const DeviceBuff
             text, imageOf(buffer),
             JedecLayoutFor(options.chip, jedecRowLength(standard), std::max<int64_t>(0, end + 1)));
         bytes.assign(text.begin(), text.end());
-    } else if (format == FileFormat::Hex) {
-        // A HEX file always starts at address 0; --start only placed the binary load.
+    } else if (format == FileFormat::Hex || format == FileFormat::Srec) {
+        // Text records always start at address 0; --start only placed the binary load.
         std::string text;
-        WriteHexRecords(text, imageOf(buffer), end);
+        if (format == FileFormat::Hex)
+            WriteHexRecords(text, imageOf(buffer), end);
+        else
+            WriteSRecords(text, imageOf(buffer), end);
         bytes.assign(text.begin(), text.end());
+        if (end > kHexLastAddress)
+            note(path + ": written up to " + hex(end) + ", but this program reads " +
+                 (format == FileFormat::Hex ? "HEX" : "S-record") +
+                 " files only up to 1 MiB (fffff); a binary file keeps it all");
     } else {
         const int64_t start = options.start.value_or(0);
         if (!DeviceBuffer::contains(start))

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -80,24 +81,50 @@ std::vector<uint8_t> readWholeFile(const std::string& path)
 
 void writeFileAtomically(const std::string& path, const std::vector<uint8_t>& bytes)
 {
-    if (path == "-") {
+    if (path == "-" || path == "/dev/stdout") {
         if (!writeAll(STDOUT_FILENO, bytes.data(), bytes.size()))
             throw fileError("cannot write standard output: " + systemReason());
         return;
     }
+    // Through a symlink the file it names is written, and the link stays.
+    std::string target = path;
+    std::error_code ec;
+    if (std::filesystem::is_symlink(path, ec)) {
+        const auto resolved = std::filesystem::weakly_canonical(path, ec);
+        if (!ec)
+            target = resolved.string();
+    }
     struct stat info {};
-    if (::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode))
+    const bool exists = ::stat(target.c_str(), &info) == 0;
+    if (exists && S_ISDIR(info.st_mode))
         throw fileError("cannot write " + path + ": it is a directory");
+    if (exists && !S_ISREG(info.st_mode)) {
+        // A pipe or a device cannot be renamed over: it is written as it is.
+        const int fd = ::open(target.c_str(), O_WRONLY | O_CLOEXEC);
+        if (fd < 0)
+            throw fileError("cannot write " + path + ": " + systemReason());
+        const bool ok = writeAll(fd, bytes.data(), bytes.size());
+        const int saved = errno;
+        ::close(fd);
+        if (!ok) {
+            errno = saved;
+            throw fileError("cannot write " + path + ": " + systemReason());
+        }
+        return;
+    }
 
     std::string reason;
-    if (!pontvex::writeFileAtomically(path, bytes, reason))
+    if (!pontvex::writeFileAtomically(target, bytes, reason))
         throw fileError("cannot write " + path + ": " + reason);
 }
 
 void checkWritable(const std::string& path)
 {
-    if (path == "-")
+    if (path == "-" || path == "/dev/stdout")
         return;
+    struct stat target {};
+    if (::stat(path.c_str(), &target) == 0 && !S_ISDIR(target.st_mode) && !S_ISREG(target.st_mode))
+        return; // a pipe or a device, written in place
     struct stat info {};
     if (::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode))
         throw fileError("cannot write " + path + ": it is a directory");

@@ -9,9 +9,11 @@ namespace pontvex::cli {
 // Whole file, or standard input for "-"; throws a file CliError naming the file.
 std::vector<uint8_t> readWholeFile(const std::string& path);
 
-// Writes through a temporary beside the target and renames it into place, so a
-// failed write never leaves a half-written file where a good one was. "-" is
-// standard output. Throws a file CliError naming the file.
+// Writes a regular file (or a new one) through a temporary beside it and
+// renames it into place, keeping an existing file's mode, so a failed write
+// never leaves a half-written file where a good one was. A symlink is
+// followed and stays; a pipe or a device is written in place; "-" and
+// /dev/stdout are standard output. Throws a file CliError naming the file.
 void writeFileAtomically(const std::string& path, const std::vector<uint8_t>& bytes);
 
 // Throws the file error a later write would meet when the folder of path is

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cctype>
+#include <iostream>
 #include <map>
 
 namespace pontvex::cli {
@@ -87,7 +88,20 @@ const std::array<const char*, 8> kLaneTexts = {"All",
 const std::array<const char*, 8> kLaneNames = {"all",      "default",  "word16-1", "word16-2",
                                                "word32-1", "word32-2", "word32-3", "word32-4"};
 
+bool gNotesSilenced = false;
+
 } // namespace
+
+void note(const std::string& text)
+{
+    if (!gNotesSilenced)
+        std::cerr << "pontvex-cli: note: " << text << "\n";
+}
+
+void silenceNotes(bool silent)
+{
+    gNotesSilenced = silent;
+}
 
 std::string trim(const std::string& text)
 {
@@ -198,6 +212,16 @@ Options parseOptions(const std::vector<std::string>& args)
             if (o.answer == Answer::Yes)
                 throw usageError("--yes and --no exclude each other");
             o.answer = Answer::No;
+        } else if (name == "--check-id") {
+            o.checkId = true;
+        } else if (name == "--quiet" || name == "-q") {
+            o.quiet = true;
+        } else if (name == "--verbose" || name == "-v") {
+            o.verbose = true;
+        } else if (name == "--ignore-id") {
+            o.ignoreId = true;
+        } else if (name == "--allow-size-mismatch") {
+            o.allowSizeMismatch = true;
         } else if (name == "--no-verify") {
             o.verifyAfterWrite = false;
         } else if (name == "--help" || name == "-h") {
@@ -232,12 +256,18 @@ Options parseOptions(const std::vector<std::string>& args)
     if (!o.key.empty() && !o.variant)
         throw usageError("--key needs --variant N");
     bool socketOptions = !o.socketChip.empty() || !o.socketFiles.empty() || o.socketEmpty ||
-                         !o.firmwareId.empty() || !o.traceFile.empty() || !o.faults.empty();
-    if (socketOptions && (o.connection == Connection::Port || o.connection == Connection::Offline))
-        throw usageError(
-            "the --socket-*, --firmware-id, --trace and --fault options belong to the simulator");
+                         !o.firmwareId.empty() || !o.faults.empty();
+    if (socketOptions && o.connection != Connection::Simulator)
+        throw usageError("the --socket-*, --firmware-id and --fault options belong to the simulator "
+                         "(give --simulator)");
+    if (!o.traceFile.empty() && o.connection == Connection::Offline)
+        throw usageError("--trace needs a box: --port, --simulator, or none of them to look for one");
     if (o.socketEmpty && (!o.socketChip.empty() || !o.socketFiles.images().empty()))
         throw usageError("--socket-empty excludes --socket-chip and --socket-image");
+    if (o.quiet && o.verbose)
+        throw usageError("--quiet and --verbose exclude each other");
+    if (o.checkId && o.command != "write" && o.command != "auto")
+        throw usageError("--check-id belongs to 'write' and 'auto'");
     if (o.firmwareId.size() > 8)
         throw usageError("--firmware-id: at most 8 characters");
     bool formatOptions = !o.inFormat.empty() || !o.outFormat.empty() || o.lane;
@@ -266,10 +296,13 @@ Commands:
                                      loaded before, OUT saved after
   convert IN OUT                     load IN and save OUT through Pontvex's own file formats
 
-Connection (default: the simulator when no --port is given):
+Connection (default: the box is looked for on the port that answered last,
+COM1..COM4 and USB serial adapters; exit 3 when none answers):
   --port PATH          the box on this serial device (COM1..COM4 or a device path)
-  --simulator          the built-in box simulator
+  --simulator          the built-in box simulator (said on standard error)
   --offline            no box: chip commands are refused
+  --trace FILE         write every byte to and from the box to FILE, with its time
+                       (simulated time, or ms since the port opened) and meaning
 Simulated socket:
   --socket-chip NAME   chip model in the socket (default: the model of the chosen chip's
                        device-list row; an unknown name lists the models)
@@ -283,7 +316,6 @@ Simulated socket:
                        than 8 bits take two or more bytes, least significant first
   --socket-empty       no chip in the socket
   --firmware-id ID     identity the simulated box answers (8 characters)
-  --trace FILE         write the byte traffic to FILE
   --fault FAULT        inject a fault, repeatable: vanish-after=N, drop-reply=N, drop-rate=P,
                        short-identity, mute, stuck-pin=P:L, short-pins=P:Q,
                        stuck-cell=ADDR:MASK:BITS (hex), seed=N
@@ -298,16 +330,27 @@ Chip:
                        number) or an address field (hexadecimal); repeatable
   --yes | --no         answer every question of the family; otherwise questions are
                        asked on the terminal and refused when there is none
+  --check-id           memories: read the chip's ID before write or auto and refuse
+                       (exit 5) one that differs from the device list's signature; off by
+                       default, as the ID read puts 12 V on A9
+  --ignore-id          go on when the chip's ID is not the chosen chip's (that question
+                       only; refused or answered No it ends the run with exit code 5)
 
-Files (formats by extension or --in-format/--out-format: bin, hex, cds (load only), jed;
-'-' is standard input or output):
+Files (--in-format/--out-format: bin, hex, srec, cds (load only), jed; without
+--in-format a load reads Intel HEX or S-record text by its content, whatever
+the name; saves go by --out-format or the extension: .hex .ihx, .s19 .s28 .s37
+.srec .mot, .jed, else binary; '-' is standard input or output):
   -o, --output FILE    output file of read and press
   --lane MODE          binary load mode: 0..7, all, word16-1, word16-2, word32-1 .. word32-4
   --start ADDR         hexadecimal: where a binary load starts in the buffer, and the first
                        address of a binary save
   --end ADDR           hexadecimal: the last address saved
+  --allow-size-mismatch
+                       load a file larger than the chip (a note instead of exit 4)
 
 Other:
+  -q, --quiet          errors only (and the results asked for: id, checksum)
+  -v, --verbose        also the port, the box identity and each command with its time
   -h, --help           this text
   --version            the program's version
 
@@ -319,7 +362,8 @@ Exit codes:
   1  the operation failed (the family's message says why)
   2  usage: bad command line, unknown chip, option, step or format, question not answered
   3  no box, offline, or the link was lost
-  4  file error: a file could not be read or written
+  4  file error: a file could not be read or written, or is larger than the chip
+  5  the chip in the socket is not the chip chosen: its ID differs (see --ignore-id)
   130  interrupted (Ctrl-C): the command stopped with the socket supplies off
 )";
 }

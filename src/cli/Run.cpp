@@ -8,8 +8,11 @@
 #include "cli/Catalogue.h"
 #include "cli/DataFiles.h"
 #include "cli/FileIo.h"
+#include "cli/PortTrace.h"
+#include "cli/Ports.h"
 #include "cli/Terminal.h"
 
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
@@ -101,14 +104,17 @@ bool matchesName(const std::string& wanted, std::initializer_list<const std::str
 class Session {
 public:
     Session(const Options& options, const Resources& resources)
-        : o_(options), prompt_(options.answer), host_(prompt_, status_, resources.buffer),
+        : o_(options), prompt_(options.answer, options.ignoreId), host_(prompt_, status_, resources.buffer),
           link_(resources.link), buffer_(resources.buffer), families_(resources.families)
     {
         link_.setPrompt(&prompt_);
         prompt_.setStatus(&status_);
         host_.dataFile = dataFileOf(options);
-        if (options.output == "-")
+        if (options.output == "-" || options.output == "/dev/stdout")
             status_.messagesToStandardError();
+        if (options.quiet)
+            status_.silence();
+        silenceNotes(options.quiet);
     }
 
     ~Session()
@@ -157,6 +163,10 @@ public:
 
         choose(category);
         applySettings();
+        if (o_.verbose && link_.Connected())
+            std::cerr << "pontvex-cli: box on " << link_.PortName() << ", identity \"" << link_.FirmwareId()
+                      << "\", round trip " << link_.RoundTripMs() << " ms; chip " << chip_.ChipName << " ("
+                      << window_->className() << ")\n";
         int code = kExitOk;
         try {
             stopIfInterrupted(kBeforeStart);
@@ -175,28 +185,54 @@ private:
 
     void connect()
     {
+        if (!o_.traceFile.empty() && o_.connection != Connection::Simulator &&
+            o_.connection != Connection::Offline) {
+            portTrace_ = std::make_unique<TracingPortOpener>();
+            traceTemporary_ = o_.traceFile + ".partial";
+            if (!portTrace_->open(traceTemporary_))
+                throw fileError("cannot write " + o_.traceFile);
+            link_.setPortOpener(portTrace_.get());
+        }
         switch (o_.connection) {
         case Connection::Offline:
             return;
-        case Connection::Port: {
-            // The link's own texts end up in the one error line.
-            prompt_.holdEverything(true);
-            const bool connected = link_.ConnectTo(o_.port);
-            const std::string told = prompt_.heldText();
-            if (!connected) {
-                prompt_.holdEverything(false);
-                throw CliError(kExitNoBox, "no box answered on " + o_.port +
-                                               (told.empty() ? std::string() : " (" + told + ")"));
+        case Connection::Port:
+            if (!connectTo(o_.port)) {
+                const std::string problem = portProblem(o_.port);
+                throw CliError(kExitNoBox, problem.empty() ? "no box answered on " + o_.port + told()
+                                                           : "cannot open " + o_.port + ": " + problem);
             }
-            prompt_.releaseBoxes();
             return;
-        }
         case Connection::Default:
+            // Listing chips and controls needs no box; nothing is probed for them.
+            if (o_.command == "list" || o_.command == "controls")
+                return;
+            for (const std::string& name : probedPorts(link_.settingsPath()))
+                if (portProblem(name).empty() && connectTo(name))
+                    return;
+            throw CliError(kExitNoBox, "no box answered on the last used port, COM1..COM4 or a USB serial "
+                                       "adapter; give --port PATH, or --simulator for the simulated box");
         case Connection::Simulator:
             startSimulator();
             return;
         }
     }
+
+    // One port, its link texts held back for the one error line.
+    bool connectTo(const std::string& name)
+    {
+        prompt_.holdEverything(true);
+        const bool connected = link_.ConnectTo(name);
+        held_ = prompt_.heldText();
+        if (!connected) {
+            prompt_.holdEverything(false);
+            return false;
+        }
+        prompt_.releaseBoxes();
+        return true;
+    }
+
+    std::string told() const { return held_.empty() ? std::string() : " (" + held_ + ")"; }
 
     void startSimulator()
     {
@@ -224,6 +260,8 @@ private:
         // The chip goes in once it is known; the identity and the list probe need none.
         if (!link_.AttachTransport(std::move(transport), "simulator"))
             throw CliError(kExitNoBox, "the simulated box did not answer");
+        // A run against no real chip must never pass for one.
+        std::cerr << kSimulatorNotice << "\n";
     }
 
     std::unique_ptr<boxsim::ChipModel> socketModel()
@@ -496,6 +534,7 @@ private:
         }
         if (c == "write") {
             loadFile(o_.arguments[0]);
+            checkId();
             int code = press(Role::Write, c);
             if (code == kExitOk && o_.verifyAfterWrite && window_->findButton(Role::Verify))
                 code = press(Role::Verify, "verify");
@@ -523,8 +562,10 @@ private:
             if (c != name)
                 continue;
             int code = press(role, c);
-            if (role == Role::Id && !window_->idText().empty())
-                status_.result(window_->idText());
+            // A family that shows the ID in its message line has printed it already.
+            const std::string& id = window_->idText();
+            if (role == Role::Id && !id.empty() && window_->message().find(id) == std::string::npos)
+                status_.result(id);
             return code;
         }
         throw usageError("unknown command '" + c + "'");
@@ -548,9 +589,14 @@ private:
         host_.hexView = !fuseMap;
         host_.pldView = fuseMap;
         const int64_t chipEnd = host_.endAddress();
-        if (loadEnd > chipEnd)
-            std::cerr << "pontvex-cli: note: " << path << " ends at " << hexText(loadEnd) << ", the chip at "
-                      << hexText(chipEnd) << "; the rest is not used\n";
+        if (loadEnd <= chipEnd)
+            return;
+        const std::string what = (path == "-" ? std::string("standard input") : path) + " ends at " +
+                                 hexText(loadEnd) + "; " + chip_.ChipName + " takes " +
+                                 std::to_string(chipEnd + 1) + " bytes (0.." + hexText(chipEnd) + ")";
+        if (!o_.allowSizeMismatch)
+            throw fileError(what + "; --allow-size-mismatch uses the first " + std::to_string(chipEnd + 1));
+        note(what + "; the rest is not used");
     }
 
     static std::string hexText(int64_t value)
@@ -604,15 +650,26 @@ private:
         window_->resetOutcome();
         status_.begin(window_->progressValue(), window_->addressText(), window_->message());
         host_.reporting = true;
+        const auto started = std::chrono::steady_clock::now();
         pressIt();
         host_.reporting = false;
+        if (o_.verbose) {
+            const std::chrono::duration<double> took = std::chrono::steady_clock::now() - started;
+            char text[32];
+            std::snprintf(text, sizeof text, "%.2f s", took.count());
+            std::cerr << "pontvex-cli: " << (button ? button->caption : window_->className() + " Auto")
+                      << ": " << text << "\n";
+        }
         if (gInterrupted) {
             // The command has returned, so its frame has switched the supplies off.
             status_.end(window_->message(), false);
             throw CliError(kExitInterrupted, "interrupted; the socket supplies are off");
         }
         status_.end(window_->message(), !link_.Connected());
-        return outcome();
+        const int code = outcome();
+        if (o_.quiet && code != kExitOk && !window_->message().empty())
+            std::cerr << oneLine(window_->message()) << "\n";
+        return code;
     }
 
     int autoSequence()
@@ -650,11 +707,42 @@ private:
         else if (needsImage)
             throw usageError(
                 "'auto' writes or verifies: give the image FILE (or --steps without write and verify)");
+        checkId();
         return press(Role::Auto, "auto");
+    }
+
+    // --check-id: the memory's ID against the device list's signature, before anything is programmed.
+    void checkId()
+    {
+        if (!o_.checkId)
+            return;
+        if (selection_->categorySelection > 1)
+            throw usageError("--check-id reads the ID of memories; the " + window_->className() +
+                             " family checks its chip's ID itself");
+        const auto& want = chip_.ExpectedSignature;
+        if (want[0] == 0 && want[1] == 0) {
+            note(chip_.ChipName + " has no signature in the device list; --check-id has nothing to compare");
+            return;
+        }
+        selection_->ReadIdCode();
+        if (!link_.Connected())
+            throw CliError(kExitNoBox, "no box to read the ID of " + chip_.ChipName + " from");
+        const auto& got = selection_->IdBytes;
+        char text[96];
+        std::snprintf(text, sizeof text, "ID %02x,%02x, the device list's %02x,%02x", got[0], got[1], want[0],
+                      want[1]);
+        if (got[0] != want[0] || got[1] != want[1])
+            throw CliError(kExitWrongChip, "the chip in the socket is not " + chip_.ChipName + " (" + text +
+                                               "); nothing was programmed");
+        if (o_.verbose)
+            std::cerr << "pontvex-cli: " << text << "\n";
     }
 
     int outcome()
     {
+        if (prompt_.idDeclined())
+            throw CliError(kExitWrongChip, "the chip in the socket is not " + chip_.ChipName + " (" +
+                                               prompt_.idQuestion() + "); --ignore-id goes on all the same");
         if (prompt_.refused())
             throw usageError("question not answered (no terminal; give --yes or --no): " +
                              prompt_.refusedQuestion());
@@ -720,10 +808,29 @@ private:
 
     // --- end of the run -------------------------------------------------------------
 
+    // The trace file takes its name once the run is over (it stays open for the last bytes).
+    int keepTrace(int code)
+    {
+        if (traceTemporary_.empty())
+            return code;
+        if (portTrace_)
+            portTrace_->flush();
+        else
+            box_->trace().flush();
+        std::error_code ec;
+        std::filesystem::rename(traceTemporary_, o_.traceFile, ec);
+        if (ec) {
+            std::cerr << "pontvex-cli: cannot write " << o_.traceFile << ": " << ec.message() << "\n";
+            return code != kExitOk ? code : kExitFile;
+        }
+        traceTemporary_.clear();
+        return code;
+    }
+
     int finish(int code)
     {
         if (!box_)
-            return code;
+            return keepTrace(code);
         // Whatever the command left queued reaches the simulated box before the dump.
         try {
             if (link_.Connected())
@@ -736,17 +843,8 @@ private:
             if (fileCode == kExitOk)
                 fileCode = error.kind == boxsim::SocketFileError::Kind::Usage ? kExitUsage : kExitFile;
         }
-        if (!traceTemporary_.empty()) {
-            box_->trace().flush();
-            std::error_code ec;
-            std::filesystem::rename(traceTemporary_, o_.traceFile, ec);
-            if (!ec)
-                traceTemporary_.clear();
-            if (ec) {
-                std::cerr << "pontvex-cli: cannot write " << o_.traceFile << ": " << ec.message() << "\n";
-                fileCode = kExitFile;
-            }
-        }
+        if (keepTrace(kExitOk) != kExitOk)
+            fileCode = kExitFile;
         const std::string problems = box_->errorReport();
         if (!problems.empty()) {
             std::istringstream lines(problems);
@@ -767,6 +865,8 @@ private:
     std::shared_ptr<boxsim::Box> box_;
     boxsim::FaultPlan faults_;
     std::string traceTemporary_;
+    std::string held_;
+    std::unique_ptr<TracingPortOpener> portTrace_;
     std::unique_ptr<TypeSelection> selection_;
     FamilyWindow* window_ = nullptr;
     ChipSelection chip_;

@@ -31,8 +31,20 @@ std::string oneLine(const std::string& text)
     return trim(line);
 }
 
+bool CliPrompt::isIdQuestion(const std::string& text)
+{
+    // The families ask these when the ID read differs from the device list's.
+    return text.find("Код ИД") != std::string::npos || text.find("Нет микр") != std::string::npos;
+}
+
 void CliPrompt::refuse(const std::string& text)
 {
+    if (isIdQuestion(text)) {
+        if (!idDeclined_)
+            idQuestion_ = oneLine(text);
+        idDeclined_ = true;
+        return;
+    }
     if (!refused_)
         refusedQuestion_ = oneLine(text);
     refused_ = true;
@@ -42,9 +54,15 @@ bool CliPrompt::ask(const std::string& text, const char* choices)
 {
     if (status_)
         status_->clearBar();
+    if (ignoreId_ && isIdQuestion(text)) {
+        std::cerr << oneLine(text) << " -> yes (--ignore-id)\n";
+        return true;
+    }
     if (answer_ != Answer::Ask) {
         std::cerr << oneLine(text) << " -> " << (answer_ == Answer::Yes ? "yes" : "no") << " ("
                   << (answer_ == Answer::Yes ? "--yes" : "--no") << ")\n";
+        if (answer_ == Answer::No && isIdQuestion(text))
+            refuse(text);
         return answer_ == Answer::Yes;
     }
     if (!stdinIsTerminal() || !stderrIsTerminal()) {
@@ -63,8 +81,11 @@ bool CliPrompt::ask(const std::string& text, const char* choices)
         reply = trim(reply);
         if (equalsIgnoreCase(reply, "y") || equalsIgnoreCase(reply, "yes") || reply == "д" || reply == "Д")
             return true;
-        if (equalsIgnoreCase(reply, "n") || equalsIgnoreCase(reply, "no") || reply == "н" || reply == "Н")
+        if (equalsIgnoreCase(reply, "n") || equalsIgnoreCase(reply, "no") || reply == "н" || reply == "Н") {
+            if (isIdQuestion(text))
+                refuse(text);
             return false;
+        }
     }
 }
 
@@ -166,6 +187,13 @@ void StatusOutput::messagesToStandardError()
     messagesLive_ = bar_;
 }
 
+void StatusOutput::silence()
+{
+    silent_ = true;
+    bar_ = false;
+    messagesLive_ = false;
+}
+
 void StatusOutput::begin(int64_t value, const std::string& address, const std::string& message)
 {
     beginMessage_ = message;
@@ -245,6 +273,10 @@ void StatusOutput::end(const std::string& message, bool force)
 {
     clearBar();
     const bool changed = message != beginMessage_;
+    if (silent_) {
+        lastMessage_ = message;
+        return;
+    }
     if (!messagesLive_) {
         if (!message.empty() && (changed || force))
             *out_ << oneLine(message) << std::endl;

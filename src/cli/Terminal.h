@@ -22,7 +22,9 @@ class StatusOutput;
 
 class CliPrompt : public UserPrompt {
 public:
-    explicit CliPrompt(Answer answer) : answer_(answer) {}
+    explicit CliPrompt(Answer answer, bool ignoreId = false) : answer_(answer), ignoreId_(ignoreId) {}
+    // A question asked because the chip's ID is not the chosen chip's (or it has none).
+    static bool isIdQuestion(const std::string& text);
     // The progress bar is taken off the terminal before anything is asked or shown.
     void setStatus(StatusOutput* status) { status_ = status; }
     bool askYesNo(const std::string& text) override;
@@ -42,6 +44,9 @@ public:
     void releaseBoxes();
 
     bool refused() const { return refused_; }
+    // An ID question was answered No, asked or not: the chip is not the one chosen.
+    bool idDeclined() const { return idDeclined_; }
+    const std::string& idQuestion() const { return idQuestion_; }
     const std::string& refusedQuestion() const { return refusedQuestion_; }
     const std::vector<std::string>& messages() const { return messages_; }
 
@@ -50,6 +55,9 @@ private:
     void refuse(const std::string& text);
 
     Answer answer_;
+    bool ignoreId_;
+    bool idDeclined_ = false;
+    std::string idQuestion_;
     StatusOutput* status_ = nullptr;
     bool holdBoxes_ = false;
     bool holdAll_ = false;
@@ -65,6 +73,8 @@ public:
     StatusOutput();
     // Standard output carries data (-o -): messages and results go to standard error.
     void messagesToStandardError();
+    // --quiet: neither message lines nor the bar; the caller shows a failure's message.
+    void silence();
     // A command starts: progress counts from here; the bar appears once the
     // family reports an address other than the one it showed before.
     // The message shown before the command is no result of it.
@@ -86,6 +96,7 @@ private:
     bool messagesLive_;
     bool bar_;
     bool barShown_ = false;
+    bool silent_ = false;
     std::string lastMessage_;
     std::string beginMessage_;
     std::chrono::steady_clock::time_point started_, lastDrawn_;

@@ -378,8 +378,309 @@ const char* describe(HexFault fault)
         return "address record too short";
     case HexFault::NoRecords:
         return "no records";
+    case HexFault::BadCount:
+        return "record count does not match";
     }
     return "?";
+}
+
+// ---------------------------------------------------------------------------
+// Motorola S-records
+
+namespace {
+
+// Address bytes of each record type S0..S9; 0 for the reserved S4.
+constexpr int kSrecAddressBytes[10] = {2, 2, 3, 4, 0, 2, 3, 4, 3, 2};
+
+// One record line as bytes: count, address, data, checksum.
+struct SRecord {
+    int type = 0;
+    uint8_t bytes[256];
+    int line = 0;
+    int count() const { return bytes[0]; }
+    int addressBytes() const { return kSrecAddressBytes[type]; }
+    uint64_t address() const
+    {
+        uint64_t a = 0;
+        for (int k = 0; k < addressBytes(); ++k)
+            a = (a << 8) | bytes[1 + k];
+        return a;
+    }
+    int dataCount() const { return count() - addressBytes() - 1; }
+    const uint8_t* data() const { return bytes + 1 + addressBytes(); }
+};
+
+// Walks the text record by record; anything that does not start a line with
+// "S" is passed over, as the HEX reader passes over text between records.
+class SrecScanner {
+public:
+    explicit SrecScanner(std::span<const uint8_t> text) : p_(text.data()), n_(text.size()) {}
+
+    bool next(SRecord& record)
+    {
+        while (pos_ < n_) {
+            const uint8_t c = p_[pos_++];
+            if ((c == 'S' || c == 's') && prev_ < 0x20)
+                return parse(record);
+            noteBreak(c);
+            if (c > 0x20 && contentLine_ == 0)
+                contentLine_ = line_;
+            prev_ = c;
+        }
+        return false;
+    }
+
+    HexFault fault() const { return fault_; }
+    int line() const { return line_; }
+    int contentLine() const { return contentLine_; }
+
+private:
+    void noteBreak(uint8_t c)
+    {
+        if (c == '\n' || (c == '\r' && (pos_ >= n_ || p_[pos_] != '\n')))
+            ++line_;
+    }
+
+    bool fail(HexFault fault)
+    {
+        fault_ = fault;
+        return false;
+    }
+
+    bool pair(uint8_t& out)
+    {
+        for (int k = 0; k < 2; ++k) {
+            if (pos_ + k >= n_)
+                return fail(HexFault::Truncated);
+            const uint8_t c = p_[pos_ + k];
+            if (kHexValue[c] == kNotHex)
+                return fail(c == '\r' || c == '\n' ? HexFault::Truncated : HexFault::BadDigit);
+        }
+        out = static_cast<uint8_t>((kHexValue[p_[pos_]] << 4) | kHexValue[p_[pos_ + 1]]);
+        pos_ += 2;
+        return true;
+    }
+
+    bool parse(SRecord& record)
+    {
+        record.line = line_;
+        if (pos_ >= n_)
+            return fail(HexFault::Truncated);
+        const uint8_t t = p_[pos_++];
+        if (t < '0' || t > '9')
+            return fail(t == '\r' || t == '\n' ? HexFault::Truncated : HexFault::BadDigit);
+        record.type = t - '0';
+        if (record.type == 4)
+            return fail(HexFault::UnknownType);
+        if (!pair(record.bytes[0]))
+            return false;
+        uint8_t sum = record.bytes[0];
+        for (int k = 1; k <= record.bytes[0]; ++k) {
+            if (!pair(record.bytes[k]))
+                return false;
+            sum = static_cast<uint8_t>(sum + record.bytes[k]);
+        }
+        // The count covers address, data and checksum.
+        if (record.count() < record.addressBytes() + 1)
+            return fail(HexFault::BadLength);
+        if (sum != 0xFF)
+            return fail(HexFault::BadChecksum);
+        if (pos_ < n_ && p_[pos_] > 0x20)
+            return fail(HexFault::ExtraText);
+        prev_ = p_[pos_ - 1];
+        return true;
+    }
+
+    const uint8_t* p_;
+    size_t n_;
+    size_t pos_ = 0;
+    uint8_t prev_ = 0;
+    int line_ = 1;
+    int contentLine_ = 0;
+    HexFault fault_ = HexFault::None;
+};
+
+bool isSrecData(int type)
+{
+    return type >= 1 && type <= 3;
+}
+
+} // namespace
+
+HexReadReport ReadSRecords(std::span<const uint8_t> text, std::span<uint8_t> image)
+{
+    HexReadReport report;
+    SrecScanner scanner(text);
+    const uint64_t imageEnd = std::min<uint64_t>(image.size(), DeviceBuffer::kSize);
+    uint64_t dataRecords = 0;
+    SRecord record;
+
+    const auto stop = [&](HexStop why) {
+        report.stop = why;
+        report.line = record.line;
+    };
+    // After an address stop: the first data address left unread, or -1.
+    const auto firstUnread = [&]() -> int64_t {
+        SRecord r;
+        while (scanner.next(r)) {
+            if (r.type >= 7)
+                break;
+            if (isSrecData(r.type) && r.dataCount() > 0)
+                return static_cast<int64_t>(r.address());
+        }
+        return -1;
+    };
+
+    for (;;) {
+        if (!scanner.next(record)) {
+            if (scanner.fault() != HexFault::None) {
+                report.stop = HexStop::BadRecord;
+                report.fault = scanner.fault();
+                report.line = scanner.line();
+            } else if (report.records == 0 && scanner.contentLine() != 0) {
+                report.stop = HexStop::BadRecord;
+                report.fault = HexFault::NoRecords;
+                report.line = scanner.contentLine();
+            }
+            return report;
+        }
+        ++report.records;
+        if (record.type >= 7) {
+            stop(HexStop::EndRecord);
+            return report;
+        }
+        if (record.type == 5 || record.type == 6) {
+            // The count holds as many low bits of the number as its address has room for.
+            const uint64_t mask = record.type == 5 ? 0xFFFF : 0xFFFFFF;
+            if (record.dataCount() != 0 || record.address() != (dataRecords & mask)) {
+                stop(HexStop::BadRecord);
+                report.fault = HexFault::BadCount;
+                return report;
+            }
+            continue;
+        }
+        if (!isSrecData(record.type))
+            continue; // S0: a header
+        ++dataRecords;
+        const uint64_t address = record.address();
+        for (int k = 0; k < record.dataCount(); ++k) {
+            const uint64_t a = address + static_cast<uint64_t>(k);
+            if (a >= imageEnd) {
+                stop(HexStop::AddressLimit);
+                report.dataLeft = true;
+                report.firstLeft = static_cast<int64_t>(a);
+                return report;
+            }
+            image[a] = record.data()[k];
+            ++report.stored;
+            report.last = std::max<int64_t>(report.last, static_cast<int64_t>(a));
+            if (static_cast<int64_t>(a) > kHexLastAddress) {
+                stop(HexStop::MemoryLimit);
+                report.firstLeft = k + 1 < record.dataCount() ? static_cast<int64_t>(a + 1) : firstUnread();
+                report.dataLeft = report.firstLeft >= 0;
+                return report;
+            }
+        }
+    }
+}
+
+void WriteSRecords(std::string& out, std::span<const uint8_t> image, int64_t end)
+{
+    end = std::min<int64_t>(end, static_cast<int64_t>(image.size()) - 1);
+    const uint64_t bytes = end >= 0 ? static_cast<uint64_t>(end) + 1 : 0;
+    out.reserve(out.size() + (bytes + 31) / 32 * 80 + 64);
+
+    // One record: type, address of addressBytes bytes, data.
+    const auto record = [&out](char type, int addressBytes, uint64_t address, const uint8_t* data, size_t n) {
+        char line[2 + 2 + 8 + 2 * 255 + 2];
+        char* w = line;
+        *w++ = 'S';
+        *w++ = type;
+        const auto count = static_cast<uint8_t>(addressBytes + n + 1);
+        uint8_t sum = count;
+        w = putByte(w, count);
+        for (int k = addressBytes - 1; k >= 0; --k) {
+            const auto b = static_cast<uint8_t>(address >> (8 * k));
+            sum = static_cast<uint8_t>(sum + b);
+            w = putByte(w, b);
+        }
+        for (size_t k = 0; k < n; ++k) {
+            sum = static_cast<uint8_t>(sum + data[k]);
+            w = putByte(w, data[k]);
+        }
+        w = putByte(w, static_cast<uint8_t>(~sum));
+        out.append(line, static_cast<size_t>(w - line));
+    };
+    static constexpr uint8_t kHeader[] = {'p', 'o', 'n', 't', 'v', 'e', 'x'};
+    record('0', 2, 0, kHeader, sizeof kHeader);
+
+    uint64_t records = 0;
+    bool wide = false;
+    for (uint64_t a = 0; a < bytes; a += 32) {
+        const size_t n = static_cast<size_t>(std::min<uint64_t>(32, bytes - a));
+        out += "\r\n";
+        if (a > 0xFFFF) {
+            wide = true;
+            record('2', 3, a, image.data() + a, n);
+        } else {
+            record('1', 2, a, image.data() + a, n);
+        }
+        ++records;
+    }
+    out += "\r\n";
+    if (records > 0xFFFF)
+        record('6', 3, records, nullptr, 0);
+    else
+        record('5', 2, records, nullptr, 0);
+    out += "\r\n";
+    if (wide)
+        record('8', 3, 0, nullptr, 0);
+    else
+        record('9', 2, 0, nullptr, 0);
+}
+
+// ---------------------------------------------------------------------------
+// Format from the content
+
+namespace {
+
+// Is line (without its line end, blanks after it allowed) one valid record?
+bool validHexLine(std::span<const uint8_t> line)
+{
+    // A record whose address lies past the scratch image is valid all the same.
+    uint8_t scratch[16];
+    const HexReadReport r = ReadHexRecords(line, scratch);
+    return r.fault == HexFault::None &&
+           (r.records == 1 || r.stop == HexStop::EndRecord || r.stop == HexStop::AddressLimit);
+}
+
+bool validSrecLine(std::span<const uint8_t> line)
+{
+    uint8_t scratch[16];
+    const HexReadReport r = ReadSRecords(line, scratch);
+    return r.fault == HexFault::None && (r.records == 1 || r.stop == HexStop::AddressLimit);
+}
+
+} // namespace
+
+ContentFormat DetectContentFormat(std::span<const uint8_t> file)
+{
+    size_t begin = 0;
+    while (begin < file.size() &&
+           (file[begin] == ' ' || file[begin] == '\t' || file[begin] == '\r' || file[begin] == '\n'))
+        ++begin;
+    // A record line is at most 11 + 2 * 255 characters; a longer first line is no record.
+    size_t stop = begin;
+    while (stop < file.size() && file[stop] != '\r' && file[stop] != '\n' && stop - begin < 600)
+        ++stop;
+    if (begin >= file.size())
+        return ContentFormat::Binary;
+    const std::span<const uint8_t> line = file.subspan(begin, stop - begin);
+    if (line[0] == ':' && validHexLine(line))
+        return ContentFormat::IntelHex;
+    if ((line[0] == 'S' || line[0] == 's') && validSrecLine(line))
+        return ContentFormat::SRecords;
+    return ContentFormat::Binary;
 }
 
 } // namespace pontvex

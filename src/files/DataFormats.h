@@ -80,6 +80,7 @@ enum class HexFault {
     ExtraText, // more digits on the line than the count says
     BadLength, // an address record with fewer than two data bytes
     NoRecords, // text that holds no record at all
+    BadCount,  // S-records: an S5/S6 count that differs from the data records read
 };
 
 struct HexReadReport {
@@ -107,5 +108,29 @@ void WriteHexRecords(std::string& out, std::span<const uint8_t> image, int64_t e
 
 // Short English name of a fault for the command line ("bad checksum").
 const char* describe(HexFault fault);
+
+// ---------------------------------------------------------------------------
+// Motorola S-records
+
+// Reads S-records into image with the HEX reader's report: S0 is skipped,
+// S1/S2/S3 store data, S5/S6 counts are checked, S7/S8/S9 end reading (stop
+// EndRecord), every checksum is checked, and the same 1 MiB and image stops
+// apply. A record starts with "S" at the start of a line.
+HexReadReport ReadSRecords(std::span<const uint8_t> text, std::span<uint8_t> image);
+
+// Appends an S0 header "pontvex", image bytes 0..end as 32-byte S1 records
+// (S2 from 64 KiB on), an S5 count (S6 above 65535 records) and an S9 end
+// (S8 when S2 records were written), upper case, CR LF between records and
+// none after the last, as the HEX writer ends its lines.
+void WriteSRecords(std::string& out, std::span<const uint8_t> image, int64_t end);
+
+// ---------------------------------------------------------------------------
+// Format from the content
+
+enum class ContentFormat { Binary, IntelHex, SRecords };
+
+// Intel HEX when the first non-blank line is a valid HEX record, S-records
+// when it is a valid S-record, binary otherwise; the name plays no part.
+ContentFormat DetectContentFormat(std::span<const uint8_t> file);
 
 } // namespace pontvex

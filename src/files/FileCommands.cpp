@@ -81,6 +81,8 @@ void FileCommands::LoadFileClick()
         return;
     session_.FileName = *chosen;
     PrepareFormatDialog();
+    const ContentFormat content = contentOfFile();
+    format_.preselectContent(content);
     format_.startText = "000000";
     format_.endText = "ffffff";
     format_.checkEnd = false;
@@ -89,14 +91,20 @@ void FileCommands::LoadFileClick()
     if (format.empty())
         return;
     session_.LoadStart = format_.LoadStart;
-    if (format == ".HEX")
+    if (format == ".HEX") {
         LoadHexFile();
-    else if (format == ".JED")
+    } else if (format == ".S19") {
+        LoadSrecFile();
+    } else if (format == ".JED") {
         LoadJedFile();
-    else if (format == ".BIN")
-        LoadBinFile(format_.LaneMask, format_.LaneValue);
-    else if (format == ".CDS")
+    } else if (format == ".BIN") {
+        // The user's choice holds; what the file looks like is said.
+        if (LoadBinFile(format_.LaneMask, format_.LaneValue) && content != ContentFormat::Binary)
+            prompt_.showMessage(std::string(files_text::kLooksLikeText) +
+                                (content == ContentFormat::IntelHex ? "Intel HEX" : "Motorola S-record"));
+    } else if (format == ".CDS") {
         LoadCdsFile();
+    }
 }
 
 void FileCommands::SaveBufClick()
@@ -124,6 +132,11 @@ void FileCommands::SaveBufClick()
             prompt_.showMessage(files_text::kCannotSaveInFormat);
         else
             SaveHexFile();
+    } else if (format == ".S19") {
+        if (!views_.hexViewExists())
+            prompt_.showMessage(files_text::kCannotSaveInFormat);
+        else
+            SaveSrecFile();
     } else if (format == ".JED") {
         SaveJedFile();
     } else if (format == ".BIN") {
@@ -144,8 +157,14 @@ void FileCommands::ReloadDataFile()
     if (!info.exists() || info.isDir())
         return;
     const std::string ext = upperAscii(fileExtension(session_.FileName));
-    if (ext == ".HEX") {
+    const ContentFormat content = contentOfFile();
+    FileFormatModel byName;
+    byName.PrepareFormatDialog(session_.FileName);
+    if (content == ContentFormat::IntelHex || (content == ContentFormat::Binary && ext == ".HEX")) {
         LoadHexFile();
+    } else if (content == ContentFormat::SRecords ||
+               (content == ContentFormat::Binary && byName.format() == ".S19")) {
+        LoadSrecFile();
     } else if (ext == ".BIN") {
         session_.LoadStart = 0;
         LoadBinFile(0, 0);
@@ -196,14 +215,34 @@ bool FileCommands::LoadCdsFile()
     return true;
 }
 
+ContentFormat FileCommands::contentOfFile() const
+{
+    // The first line decides; a record line is far shorter than this.
+    FileBytes file;
+    if (!file.open(session_.FileName, 4096))
+        return ContentFormat::Binary;
+    return DetectContentFormat(file.bytes().first(std::min<size_t>(file.bytes().size(), 4096)));
+}
+
 bool FileCommands::LoadHexFile()
+{
+    return loadRecords(false);
+}
+
+bool FileCommands::LoadSrecFile()
+{
+    return loadRecords(true);
+}
+
+bool FileCommands::loadRecords(bool srec)
 {
     FileBytes file;
     if (!file.open(session_.FileName, UINT64_MAX)) {
         prompt_.showBox(files_text::kOpenFileFailed + session_.FileName);
         return false;
     }
-    const HexReadReport report = ReadHexRecords(file.bytes(), imageOf(buffer_));
+    const HexReadReport report =
+        srec ? ReadSRecords(file.bytes(), imageOf(buffer_)) : ReadHexRecords(file.bytes(), imageOf(buffer_));
     session_.LoadEnd = report.last;
     views_.showLoadedImage(session_.FileName, session_.LoadEnd);
     if (report.fault != HexFault::None)
@@ -296,9 +335,27 @@ bool FileCommands::SaveBinFile(int64_t start, int64_t end)
 
 bool FileCommands::SaveHexFile()
 {
+    return saveRecords(false);
+}
+
+bool FileCommands::SaveSrecFile()
+{
+    return saveRecords(true);
+}
+
+bool FileCommands::saveRecords(bool srec)
+{
     std::string text;
-    WriteHexRecords(text, imageOf(buffer_), views_.EndAddress());
-    return writeFile(text.data(), text.size());
+    const int64_t end = views_.EndAddress();
+    if (srec)
+        WriteSRecords(text, imageOf(buffer_), end);
+    else
+        WriteHexRecords(text, imageOf(buffer_), end);
+    const bool ok = writeFile(text.data(), text.size());
+    // Every byte is written, but a load of this file stops at 1 MiB.
+    if (ok && end > kHexLastAddress)
+        prompt_.showMessage(files_text::kTextAbove1MiB);
+    return ok;
 }
 
 } // namespace pontvex

@@ -58,8 +58,9 @@ public:
     void SaveBufClick();
     // Caption and format of the dialog from FileName.
     void PrepareFormatDialog();
-    // Start-up: reloads FileName by its extension (.HEX, .BIN; .JED once the
-    // PLD view exists) when the file exists. Other extensions are left alone.
+    // Start-up: reloads FileName when the file exists: HEX or S-record text by
+    // its content whatever the name, else by its extension (.HEX, .BIN, the
+    // S-record ones; .JED once the PLD view exists). Other files are left alone.
     void ReloadDataFile();
 
     // Binary load of the chosen lane from LoadStart on.
@@ -75,11 +76,18 @@ public:
     bool LoadJedFile();
     // The PLD view's map as a JEDEC file; the name's extension becomes ".JED".
     bool SaveJedFile();
+    bool LoadSrecFile();
+    // Writes bytes 0..EndAddress of the hex view as S-records.
+    bool SaveSrecFile();
 
     FileFormatModel& formatDialog() { return format_; }
 
 private:
     bool writeFile(const char* data, size_t size);
+    // What the first part of FileName holds (binary when it cannot be read).
+    ContentFormat contentOfFile() const;
+    bool loadRecords(bool srec);
+    bool saveRecords(bool srec);
     void tellDataLeft(int64_t lastStored);
 
     FileSession& session_;

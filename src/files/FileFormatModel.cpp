@@ -8,8 +8,9 @@
 
 namespace pontvex {
 
-const std::array<const char*, 4> FileFormatModel::FormatItems = {
-    files_text::kFormatBin, files_text::kFormatHex, files_text::kFormatJed, files_text::kFormatCds};
+const std::array<const char*, 5> FileFormatModel::FormatItems = {
+    files_text::kFormatBin, files_text::kFormatHex, files_text::kFormatJed, files_text::kFormatCds,
+    files_text::kFormatS19};
 
 std::string FileFormatModel::format() const
 {
@@ -26,7 +27,18 @@ void FileFormatModel::PrepareFormatDialog(const std::string& fileName)
     for (int i = 0; i < static_cast<int>(FormatItems.size()); ++i)
         if (ext == upperAscii(std::string(FormatItems[i], 4)))
             chosen = i;
+    for (const char* srec : {".S28", ".S37", ".SRE", ".MOT"})
+        if (ext == srec)
+            chosen = 4;
     OnRadioClick(chosen);
+}
+
+void FileFormatModel::preselectContent(ContentFormat content)
+{
+    if (content == ContentFormat::IntelHex)
+        OnRadioClick(1);
+    else if (content == ContentFormat::SRecords)
+        OnRadioClick(4);
 }
 
 void FileFormatModel::OnRadioClick(int index)

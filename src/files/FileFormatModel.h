@@ -1,5 +1,7 @@
 #pragma once
 
+#include "files/DataFormats.h"
+
 #include <array>
 #include <cstdint>
 #include <optional>
@@ -16,7 +18,7 @@ class UserPrompt;
 class FileFormatModel {
 public:
     // RadioGroup1: the first four characters of an item name its format.
-    static const std::array<const char*, 4> FormatItems;
+    static const std::array<const char*, 5> FormatItems;
     static constexpr int kNoFormat = -1;
 
     std::string caption;            // the dialog's caption: FileName
@@ -32,11 +34,14 @@ public:
     // Set by the save command: OK then also checks the end field.
     bool checkEnd = false;
 
-    // ".BIN", ".HEX", ".JED", ".CDS", or "" when no format is selected.
+    // ".BIN", ".HEX", ".JED", ".CDS", ".S19", or "" when no format is selected.
     std::string format() const;
 
-    // Caption = fileName; selects the format named by its extension (".BIN" when none matches).
+    // Caption = fileName; selects the format named by its extension (".BIN"
+    // when none matches; ".S19" for every S-record extension).
     void PrepareFormatDialog(const std::string& fileName);
+    // Selects the format the file's content shows (HEX or S-record text); binary content changes nothing.
+    void preselectContent(ContentFormat content);
     // A format was chosen: ".BIN" enables the address fields and the load mode group, any other disables
     // them.
     void OnRadioClick(int index);

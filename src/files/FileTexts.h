@@ -13,6 +13,7 @@ inline constexpr const char* kFormatBin = ".BIN   Binarry";
 inline constexpr const char* kFormatHex = ".HEX   Intel HEX";
 inline constexpr const char* kFormatJed = ".JED   PLD format(jeced) ";
 inline constexpr const char* kFormatCds = ".CDS   EMC format";
+inline constexpr const char* kFormatS19 = ".S19   Motorola S-record";
 inline constexpr const char* kModeGroupTitle = "Режим загрузки";
 inline constexpr const char* kStartLabel = "Начальный адрес буфера:";
 inline constexpr const char* kEndLabel = "Конечный адрес буфера:";
@@ -30,6 +31,12 @@ inline constexpr const char* kLineBefore = "第";
 inline constexpr const char* kLineAfter = "行";
 // An address field that is no hexadecimal number inside the buffer: the text follows.
 inline constexpr const char* kBadAddress = "Неверный адрес (0..7fffff): ";
+// A HEX or S-record save that goes above the 1 MiB the loaders read.
+inline constexpr const char* kTextAbove1MiB =
+    "Файл записан целиком, но HEX и S-record эта программа читает только до 1 Мбайт (fffff); "
+    "двоичный файл сохраняет всё";
+// A file loaded as binary although its content is record text: the format's name follows.
+inline constexpr const char* kLooksLikeText = "Загружен как двоичный, хотя похож на ";
 // Said when the program has no PLD view to show a JEDEC file in.
 inline constexpr const char* kJedNotAvailable = "Формат .JED пока не поддерживается";
 

@@ -50,7 +50,7 @@ std::vector<uint8_t> decodeHex(const std::string& text, size_t size)
     return image;
 }
 
-const std::vector<std::string> k27C256 = {"--chip", "27C256"};
+const std::vector<std::string> k27C256 = {"--simulator", "--chip", "27C256"};
 
 std::vector<std::string> with(std::vector<std::string> a, const std::vector<std::string>& b)
 {
@@ -96,8 +96,8 @@ TEST(CliChip, AutoOfAMicrocontrollerFamilyWithChosenSteps)
     const auto image = randomBytes(0x1000, 8051);
     box.writeFile("code.bin", image);
     // The 8051 windows declare no Auto button; the frame's Auto runs all the same.
-    CliResult r = box.run({"--chip", "AT89C51", "--steps", "erase,blank,write,verify", "--socket-dump",
-                           "chip.bin", "auto", "code.bin"});
+    CliResult r = box.run({"--simulator", "--chip", "AT89C51", "--steps", "erase,blank,write,verify",
+                           "--socket-dump", "chip.bin", "auto", "code.bin"});
     ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
     EXPECT_EQ(r.out, "Авто ОК!\n");
     EXPECT_EQ(box.readFile("chip.bin"), image);
@@ -132,7 +132,7 @@ TEST(CliChip, BlankOnAProgrammedChipFailsWithTheFamilysMessage)
 TEST(CliChip, OfflineReadIsRefusedAndWritesNothing)
 {
     CliSandbox box;
-    CliResult r = box.run(with(k27C256, {"--offline", "read", "-o", "out.bin"}));
+    CliResult r = box.run(with({"--chip", "27C256"}, {"--offline", "read", "-o", "out.bin"}));
     EXPECT_EQ(r.exitCode, 3);
     EXPECT_EQ(r.out, "Ошб.соед!\n");
     EXPECT_EQ(lines(r.err), 1) << r.err;
@@ -180,7 +180,7 @@ TEST(CliChip, OnATerminalEveryMessageAndAProgressBarAreShown)
         GTEST_SKIP() << "script (util-linux) is not installed";
     CliSandbox box;
     // script gives the program a terminal and copies what it wrote into typescript.
-    const std::string command = cliBinary() + " --chip 27C256 --set length=fff read -o x.bin";
+    const std::string command = cliBinary() + " --simulator --chip 27C256 --set length=fff read -o x.bin";
     ASSERT_EQ(shell("cd " + box.dir() + " && script -q -e -c '" + command + "' typescript >/dev/null 2>&1"),
               0);
     const auto bytes = box.readFile("typescript");
@@ -214,11 +214,22 @@ TEST(CliChip, ReadsThroughASerialPortServedByTheBoxSimulator)
     }
     ASSERT_FALSE(port.empty()) << "the simulator printed no device path";
 
-    CliResult r =
-        box.run({"--port", port, "--chip", "27C256", "--set", "length=fff", "read", "-o", "head.bin"});
+    CliResult r = box.run({"--port", port, "--chip", "27C256", "--set", "length=fff", "--trace", "port.txt",
+                           "read", "-o", "head.bin"});
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out, "Счт.ОК!\n");
+    EXPECT_EQ(r.simulatorNotices, 0) << "a box on a port is a real box to the program";
     EXPECT_EQ(box.readFile("head.bin"), std::vector<uint8_t>(image.begin(), image.begin() + 0x1000));
+    // The trace of a real port: what was sent, command by command with its meaning, and what came back.
+    const auto traceBytes = box.readFile("port.txt");
+    const std::string trace(traceBytes.begin(), traceBytes.end());
+    EXPECT_EQ(trace.rfind("t=00000000 ! port " + port + " opened", 0), 0u) << trace.substr(0, 200);
+    EXPECT_NE(trace.find(" > 0F"), std::string::npos);
+    EXPECT_NE(trace.find("identity\n"), std::string::npos);
+    EXPECT_NE(trace.find(" < 6B 65 6C 75"), std::string::npos) << "the identity answer";
+    EXPECT_NE(trace.find("no-op\n"), std::string::npos);
+    EXPECT_NE(trace.find(" > 00 "), std::string::npos) << "the power-down at the end";
+    EXPECT_FALSE(box.exists("port.txt.partial"));
     shell("kill $(cat " + box.path("sim.pid") + ") 2>/dev/null; sleep 0.2");
 }
 
@@ -233,8 +244,8 @@ TEST(CliChip, InterruptStopsTheCommandWithTheSuppliesOff)
 {
     CliSandbox box;
     box.writeFile("image.bin", randomBytes(0x100000, 80));
-    auto cli = box.start(
-        {"--chip", "27C080", "--trace", "trace.txt", "--socket-dump", "chip.bin", "auto", "image.bin"});
+    auto cli = box.start({"--simulator", "--chip", "27C080", "--trace", "trace.txt", "--socket-dump",
+                          "chip.bin", "auto", "image.bin"});
     // Ctrl-C once the box has programmed a byte: the trace (written as it
     // goes) shows it. Programming 1 MiB outlasts any wait here.
     bool programming = false;
@@ -260,9 +271,9 @@ TEST(CliChip, AnInterruptBeforeTheCommandEndsTheRunCleanly)
 {
     CliSandbox box;
     box.writeFile("image.bin", randomBytes(0x8000, 81));
-    auto cli = box.start(
-        {"--chip", "27C256", "--trace", "trace.txt", "--socket-dump", "chip.bin", "write", "image.bin"},
-        true);
+    auto cli = box.start({"--simulator", "--chip", "27C256", "--trace", "trace.txt", "--socket-dump",
+                          "chip.bin", "write", "image.bin"},
+                         true);
     const CliResult r = cli->wait();
     EXPECT_EQ(r.exitCode, 130);
     EXPECT_EQ(r.err, "pontvex-cli: interrupted before the command started\n");
@@ -298,7 +309,7 @@ TEST(CliChip, QuestionsAreAnsweredByFlagsAndRefusedWithoutATerminal)
 {
     CliSandbox box;
     // An empty socket makes a microcontroller family ask whether to go on.
-    const std::vector<std::string> base = {"--chip", "AT89C51", "--socket-empty", "blank"};
+    const std::vector<std::string> base = {"--simulator", "--chip", "AT89C51", "--socket-empty", "blank"};
     CliResult r = box.run(base);
     EXPECT_EQ(r.exitCode, 2) << r.err;
     EXPECT_EQ(lines(r.err), 1) << r.err;
@@ -330,19 +341,19 @@ TEST(CliChip, UnknownNamesAreUsageErrorsOnOneLine)
 {
     CliSandbox box;
     const std::vector<std::vector<std::string>> bad = {
-        {"--chip", "NO-SUCH-CHIP", "blank"},
-        {"--chip", "AT27C", "blank"}, // several chips
-        {"--chip", "27C256", "--set", "nonsense=1", "blank"},
-        {"--chip", "27C256", "--set", "speed=9 мсек/байт", "blank"},
-        {"--chip", "27C256", "--set", "length=xyz", "blank"},
-        {"--chip", "27C256", "--steps", "blank,polish", "auto"},
-        {"--chip", "27C256", "press", "NoSuchButton"},
-        {"--chip", "27C256", "lock"}, // an EPROM has no lock command
-        {"--chip", "27C256", "--socket-chip", "NOPE", "blank"},
-        {"--chip", "27C256", "auto"}, // writes, but no image
-        {"--key", "P27", "--variant", "99", "blank"},
-        {"--key", "NOKEY", "--variant", "1", "blank"},
-        {"blank"}, // no chip
+        {"--simulator", "--chip", "NO-SUCH-CHIP", "blank"},
+        {"--simulator", "--chip", "AT27C", "blank"}, // several chips
+        {"--simulator", "--chip", "27C256", "--set", "nonsense=1", "blank"},
+        {"--simulator", "--chip", "27C256", "--set", "speed=9 мсек/байт", "blank"},
+        {"--simulator", "--chip", "27C256", "--set", "length=xyz", "blank"},
+        {"--simulator", "--chip", "27C256", "--steps", "blank,polish", "auto"},
+        {"--simulator", "--chip", "27C256", "press", "NoSuchButton"},
+        {"--simulator", "--chip", "27C256", "lock"}, // an EPROM has no lock command
+        {"--simulator", "--chip", "27C256", "--socket-chip", "NOPE", "blank"},
+        {"--simulator", "--chip", "27C256", "auto"}, // writes, but no image
+        {"--simulator", "--key", "P27", "--variant", "99", "blank"},
+        {"--simulator", "--key", "NOKEY", "--variant", "1", "blank"},
+        {"--simulator", "blank"}, // no chip
     };
     for (const auto& args : bad) {
         CliResult r = box.run(args);
@@ -352,7 +363,7 @@ TEST(CliChip, UnknownNamesAreUsageErrorsOnOneLine)
         EXPECT_EQ(r.exitCode, 2) << shown << r.err;
         EXPECT_EQ(lines(r.err), 1) << shown << r.err;
     }
-    CliResult r = box.run({"--chip", "AT27C", "blank"});
+    CliResult r = box.run({"--simulator", "--chip", "AT27C", "blank"});
     EXPECT_NE(r.err.find("AT27C256"), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("AT27C512"), std::string::npos) << r.err;
 }
@@ -368,7 +379,7 @@ TEST(CliChip, FileProblemsExitFourAndLeaveNothingBehind)
     EXPECT_NE(r.err.find("missing.bin"), std::string::npos);
     r = box.run(with(k27C256, {"--set", "length=f", "read", "-o", "no/such/dir/out.hex"}));
     EXPECT_EQ(r.exitCode, 4) << r.err;
-    r = box.run(with(k27C256, {"--port", "/dev/no-such-port", "blank"}));
+    r = box.run(with({"--chip", "27C256"}, {"--port", "/dev/no-such-port", "blank"}));
     EXPECT_EQ(r.exitCode, 3) << r.err;
     auto files = box.listFiles();
     EXPECT_EQ(files, std::vector<std::string>{"huge.bin"});

@@ -1,7 +1,10 @@
 #include "CliRunner.h"
 
+#include <cstring>
+
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <filesystem>
@@ -54,6 +57,8 @@ std::unique_ptr<CliProcess> CliSandbox::start(const std::vector<std::string>& ar
     if (child == 0) {
         if (chdir(dir_.c_str()) != 0)
             _exit(125);
+        // The port that answered last is remembered per user: not the tester's.
+        setenv("XDG_CONFIG_HOME", dir_.c_str(), 1);
         int in = open(stdinFile.empty() ? "/dev/null" : stdinFile.c_str(), O_RDONLY);
         int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -114,6 +119,11 @@ CliResult CliProcess::wait()
     const std::string outPath = dir_ + "/.stdout", errPath = dir_ + "/.stderr";
     result.out = slurp(outPath);
     result.err = slurp(errPath);
+    // The simulator's notice is counted apart, so tests of the error lines see only those.
+    for (size_t at; (at = result.err.find(kSimulatorNoticeLine)) != std::string::npos;) {
+        result.err.erase(at, std::strlen(kSimulatorNoticeLine));
+        ++result.simulatorNotices;
+    }
     std::filesystem::remove(outPath);
     std::filesystem::remove(errPath);
     return result;

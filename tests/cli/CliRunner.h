@@ -11,8 +11,13 @@
 struct CliResult {
     int exitCode = -1;
     std::string out;
-    std::string err;
+    std::string err;          // without the simulator's notice lines
+    int simulatorNotices = 0; // how often the run said it used the simulated box
 };
+
+// What the program says on standard error whenever it uses the simulated box.
+inline constexpr const char* kSimulatorNoticeLine =
+    "pontvex-cli: note: using the simulated box (--simulator), no real chip is touched\n";
 
 // A pontvex-cli started in the background, for tests that signal it.
 class CliProcess {

@@ -100,7 +100,7 @@ TEST(CliConvert, BrokenInputLeavesTheOldOutputAndNoTemporaryFile)
     EXPECT_EQ(r.exitCode, 4);
     EXPECT_NE(r.err.find("no-such-folder/out.bin"), std::string::npos);
 
-    r = box.run({"--out-format", "srec", "convert", "old.bin", "out.s"});
+    r = box.run({"--out-format", "ti-txt", "convert", "old.bin", "out.s"});
     EXPECT_EQ(r.exitCode, 2);
 
     auto files = box.listFiles();

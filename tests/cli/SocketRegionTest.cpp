@@ -37,21 +37,22 @@ TEST(CliSocketRegions, AnEightyFiftyOnesLockBitsGoInAndComeOut)
     box.writeFile("lock2.bin", {0x02});
 
     // Lock bit 2 in the socket stops the code from being read out: the chip answers FF.
-    CliResult r = box.run({"--chip", "AT89C51", "--socket-image", "code.bin", "--socket-image",
+    CliResult r = box.run({"--simulator", "--chip", "AT89C51", "--socket-image", "code.bin", "--socket-image",
                            "lock=lock2.bin", "read", "-o", "locked.bin"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(box.readFile("locked.bin"), std::vector<uint8_t>(0x1000, 0xFF));
-    r = box.run({"--chip", "AT89C51", "--socket-image", "code.bin", "read", "-o", "open.bin"});
+    r = box.run({"--simulator", "--chip", "AT89C51", "--socket-image", "code.bin", "read", "-o", "open.bin"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(box.readFile("open.bin"), code);
 
     // The lock command's bits, and the code beside them, saved by region.
-    r = box.run({"--chip", "AT89C51", "--yes", "--set", "lock=2", "--socket-image", "code.bin",
+    r = box.run({"--simulator", "--chip", "AT89C51", "--yes", "--set", "lock=2", "--socket-image", "code.bin",
                  "--socket-dump", "lock=lock.out", "--socket-dump=code=code.out", "lock"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(box.readFile("lock.out"), std::vector<uint8_t>{0x07});
     EXPECT_EQ(box.readFile("code.out"), code);
-    r = box.run({"--chip", "AT89C51", "--yes", "--set", "lock=0", "--socket-dump", "LOCK=lock.out", "lock"});
+    r = box.run({"--simulator", "--chip", "AT89C51", "--yes", "--set", "lock=0", "--socket-dump",
+                 "LOCK=lock.out", "lock"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(box.readFile("lock.out"), std::vector<uint8_t>{0x01});
 }
@@ -62,14 +63,14 @@ TEST(CliSocketRegions, WrongRegionsAreUsageErrorsAndMisfitsFileErrors)
     box.writeFile("x.bin", {0x00});
     box.writeFile("two.bin", {0x01, 0x01});
 
-    CliResult r = box.run({"--chip", "AT89C51", "--socket-image", "fuses=x.bin", "blank"});
+    CliResult r = box.run({"--simulator", "--chip", "AT89C51", "--socket-image", "fuses=x.bin", "blank"});
     EXPECT_EQ(r.exitCode, 2);
     EXPECT_EQ(lines(r.err), 1) << r.err;
     EXPECT_NE(r.err.find("no memory \"fuses\" (its memories: code, lock)"), std::string::npos) << r.err;
     EXPECT_TRUE(r.out.empty()) << r.out; // the chip was never touched
 
     // A dump's region is checked before the command runs, and nothing is written.
-    r = box.run({"--chip", "AT27C256", "--socket-dump", "lock=lock.out", "blank"});
+    r = box.run({"--simulator", "--chip", "AT27C256", "--socket-dump", "lock=lock.out", "blank"});
     EXPECT_EQ(r.exitCode, 2);
     EXPECT_NE(r.err.find("AT27C256 has no memory \"lock\" (its memories: array)"), std::string::npos)
         << r.err;
@@ -81,7 +82,7 @@ TEST(CliSocketRegions, WrongRegionsAreUsageErrorsAndMisfitsFileErrors)
          {std::vector<std::string>{"--socket-image", "lock=x.bin", "--socket-image", "lock=x.bin"},
           std::vector<std::string>{"--socket-dump", "a.out", "--socket-dump", "b.out"},
           std::vector<std::string>{"--socket-image", "x.bin", "--socket-image", "code=x.bin"}}) {
-        std::vector<std::string> args = {"--chip", "AT89C51"};
+        std::vector<std::string> args = {"--simulator", "--chip", "AT89C51"};
         args.insert(args.end(), twice.begin(), twice.end());
         args.push_back("blank");
         r = box.run(args);
@@ -89,14 +90,14 @@ TEST(CliSocketRegions, WrongRegionsAreUsageErrorsAndMisfitsFileErrors)
         EXPECT_NE(r.err.find("given twice"), std::string::npos) << r.err;
     }
 
-    r = box.run({"--chip", "AT89C51", "--socket-image", "lock=two.bin", "blank"});
+    r = box.run({"--simulator", "--chip", "AT89C51", "--socket-image", "lock=two.bin", "blank"});
     EXPECT_EQ(r.exitCode, 4);
     EXPECT_EQ(lines(r.err), 1) << r.err;
     EXPECT_NE(r.err.find(
                   "two.bin does not fit lock of the simulated AT89C51: lock holds 1 word of 3 bits (1 byte)"),
               std::string::npos)
         << r.err;
-    r = box.run({"--chip", "AT89C51", "--socket-image", "lock=missing.bin", "blank"});
+    r = box.run({"--simulator", "--chip", "AT89C51", "--socket-image", "lock=missing.bin", "blank"});
     EXPECT_EQ(r.exitCode, 4);
     EXPECT_NE(r.err.find("missing.bin: No such file or directory"), std::string::npos) << r.err;
     EXPECT_FALSE(box.exists("a.out"));

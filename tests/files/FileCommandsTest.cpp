@@ -420,6 +420,101 @@ TEST_F(FileCommandsTest, EmptyFilesGiveEmptyImages)
     EXPECT_TRUE(prompt.said.empty());
 }
 
+TEST_F(FileCommandsTest, SRecordsAreAFormatOfTheDialog)
+{
+    FileFormatModel& model = commands.formatDialog();
+    for (const char* name : {"x.s19", "x.S28", "x.s37", "x.srec", "x.mot"}) {
+        session.FileName = name;
+        commands.PrepareFormatDialog();
+        EXPECT_EQ(model.format(), ".S19") << name;
+        EXPECT_FALSE(model.addressEnabled) << name;
+    }
+
+    // Saved and loaded again through the dialog.
+    views.hex = true;
+    views.end = 0x10010;
+    buffer[0x10010] = 0x5A;
+    dialogs.file = (dir / "out.s19").string();
+    commands.SaveBufClick();
+    std::string expected;
+    WriteSRecords(expected, imageOf(buffer), 0x10010);
+    EXPECT_EQ(readFile(*dialogs.file), std::vector<uint8_t>(expected.begin(), expected.end()));
+    EXPECT_TRUE(prompt.said.empty());
+
+    buffer.reset();
+    commands.LoadFileClick();
+    EXPECT_EQ(dialogs.seen.format(), ".S19");
+    EXPECT_EQ(session.LoadEnd, 0x10010);
+    EXPECT_EQ(buffer[0x10010], 0x5A);
+
+    // A faulty record names its line, as for HEX.
+    session.FileName = writeText("bad.s19", "S1040000AA51\r\nS1040001AA00\r\n");
+    EXPECT_FALSE(commands.LoadSrecFile());
+    EXPECT_EQ(prompt.said, std::vector<std::string>{std::string(files_text::kBadFormat) + "第2行"});
+    EXPECT_EQ(buffer[0], 0xAA);
+}
+
+TEST_F(FileCommandsTest, TheContentPreselectsTheFormatAndTheUsersChoiceHolds)
+{
+    const std::string hex = ":0100000042BD\r\n:00000001FF";
+    dialogs.file = writeText("firmware.bin", hex);
+    commands.LoadFileClick();
+    EXPECT_EQ(dialogs.seen.format(), ".HEX");
+    EXPECT_EQ(buffer[0], 0x42);
+    EXPECT_TRUE(prompt.said.empty());
+
+    dialogs.file = writeText("firmware", "S1040000AA51\r\n");
+    commands.LoadFileClick();
+    EXPECT_EQ(dialogs.seen.format(), ".S19");
+    EXPECT_EQ(buffer[0], 0xAA);
+
+    // Binary chosen for HEX text: loaded as asked, with a note saying what it looks like.
+    dialogs.file = writeText("fw.ihx", hex);
+    dialogs.user = [this](FileFormatModel& m) {
+        m.OnRadioClick(0);
+        EXPECT_TRUE(m.OKBtnClick(prompt));
+    };
+    commands.LoadFileClick();
+    EXPECT_EQ(buffer[0], ':');
+    EXPECT_EQ(session.LoadEnd, static_cast<int64_t>(hex.size()) - 1);
+    EXPECT_EQ(prompt.said, std::vector<std::string>{std::string(files_text::kLooksLikeText) + "Intel HEX"});
+
+    // At start-up the content decides as well.
+    buffer.reset();
+    session.FileName = writeText("last.dat", hex);
+    commands.ReloadDataFile();
+    EXPECT_EQ(buffer[0], 0x42);
+    session.FileName = writeText("last.hex", "S1040000AA51\r\n");
+    commands.ReloadDataFile();
+    EXPECT_EQ(buffer[0], 0xAA);
+}
+
+TEST_F(FileCommandsTest, TextSavesAbove1MiBWriteEverythingAndSaySo)
+{
+    views.hex = true;
+    views.end = 0x10000F;
+    buffer[0x10000F] = 0x77;
+    for (const char* name : {"big.hex", "big.s19"}) {
+        prompt.said.clear();
+        dialogs.file = (dir / name).string();
+        commands.SaveBufClick();
+        EXPECT_EQ(prompt.said, std::vector<std::string>{files_text::kTextAbove1MiB}) << name;
+        const auto text = readFile(*dialogs.file);
+        std::string expected;
+        if (std::string(name) == "big.hex")
+            WriteHexRecords(expected, imageOf(buffer), 0x10000F);
+        else
+            WriteSRecords(expected, imageOf(buffer), 0x10000F);
+        EXPECT_EQ(text, std::vector<uint8_t>(expected.begin(), expected.end())) << name;
+    }
+    // Up to fffff nothing is said.
+    prompt.said.clear();
+    views.end = 0xFFFFF;
+    dialogs.file = (dir / "fits.hex").string();
+    commands.SaveBufClick();
+    EXPECT_TRUE(prompt.said.empty());
+}
+
 } // namespace
 
 TEST_F(FileCommandsTest, JedecLoadReplacesTheHexViewAndClearsUnnamedFuses)

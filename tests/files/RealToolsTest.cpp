@@ -91,6 +91,30 @@ protected:
         EXPECT_TRUE(std::equal(image.begin(), image.end(), buffer.data()));
     }
 
+    // The same for S-records: srec_cat's binary of the file, then our own
+    // S-records of that image read back by srec_cat to the same bytes.
+    void srecLoadsLikeSrecCat(const std::string& srec)
+    {
+        run("srec_cat " + srec + " -motorola -o expected.bin -binary");
+        const std::vector<uint8_t> expected = readFile(dir / "expected.bin");
+        ASSERT_FALSE(expected.empty());
+        const std::vector<uint8_t> text = readFile(dir / srec);
+        EXPECT_EQ(DetectContentFormat(text), ContentFormat::SRecords);
+
+        DeviceBuffer buffer;
+        std::fill_n(buffer.data(), DeviceBuffer::kSize, 0);
+        const HexReadReport report = ReadSRecords(text, imageOf(buffer));
+        EXPECT_EQ(report.fault, HexFault::None) << "line " << report.line;
+        EXPECT_EQ(report.last, static_cast<int64_t>(expected.size()) - 1);
+        EXPECT_TRUE(std::equal(expected.begin(), expected.end(), buffer.data()));
+
+        std::string ours;
+        WriteSRecords(ours, imageOf(buffer), report.last);
+        writeFile(dir / "ours.s19", ours);
+        run("srec_cat ours.s19 -motorola -o back.bin -binary");
+        EXPECT_EQ(readFile(dir / "back.bin"), expected);
+    }
+
     void randomFile(const std::string& name, size_t size, unsigned seed)
     {
         std::mt19937 random(seed);
@@ -179,6 +203,32 @@ TEST_F(RealTools, ObjcopyRandomImages)
     // Segment and start segment address records.
     run("objcopy -I binary -O ihex --change-addresses 0x20000 r.bin seg.hex");
     loadsLikeSrecCat("seg.hex");
+}
+
+TEST_F(RealTools, SrecCatSRecordsOfEveryAddressWidth)
+{
+    NEED("srec_cat");
+    randomFile("r.bin", 70000, 7);
+    // S1 below 64 KiB and S2 above, with the S0 header and the S5 count.
+    run("srec_cat r.bin -binary -o s1.s19 -motorola -enable=data-count");
+    srecLoadsLikeSrecCat("s1.s19");
+    // S2 only, without S0 and S5.
+    run("srec_cat r.bin -binary -o s2.s28 -motorola -address-length=3 -disable=header -disable=data-count");
+    srecLoadsLikeSrecCat("s2.s28");
+    // S3 above 128 KiB with a start address (S7) and CR LF line ends.
+    run("srec_cat r.bin -binary -offset 0x20000 -execution-start-address=0x20000 -o s3.s37 -motorola "
+        "-address-length=4 -crlf");
+    srecLoadsLikeSrecCat("s3.s37");
+}
+
+TEST_F(RealTools, ObjcopySRecords)
+{
+    NEED("objcopy", "srec_cat");
+    randomFile("r.bin", 100000, 9);
+    run("objcopy -I binary -O srec r.bin plain.srec");
+    srecLoadsLikeSrecCat("plain.srec");
+    run("objcopy -I binary -O srec --srec-forceS3 --change-addresses 0x30000 r.bin s3.mot");
+    srecLoadsLikeSrecCat("s3.mot");
 }
 
 } // namespace

@@ -37,7 +37,7 @@ public:
 
     QGroupBox* RadioGroup1 = nullptr; // "Формат файла"
     QGroupBox* RadioGroup2 = nullptr; // "Режим загрузки"
-    std::array<QRadioButton*, 4> formatButtons{};
+    std::array<QRadioButton*, 5> formatButtons{};
     std::array<QRadioButton*, 8> modeButtons{};
     QLineEdit* Edit1 = nullptr; // start address
     QLineEdit* Edit2 = nullptr; // end address
