@@ -265,19 +265,27 @@ bool I2cEeprom::takeByte(ChipIo& io, uint8_t byte)
 
 void addI2cEepromOffers(std::vector<ChipOffer>& offers)
 {
+    offers.push_back({"24C02", {{"P24", 2}}, "two-wire EEPROM 256 x 8, 8-byte pages, 5 ms write cycle", [] {
+                          return std::make_unique<I2cEeprom>(T24C02);
+                      }});
+    // The makers' parts, by their list names.
     struct Row {
+        const char* name;
         const I2cEepromType* type;
         int variant;
     };
-    static const Row rows[] = {{&T24C01A, 1}, {&T24C02, 2},   {&T24C04, 3},  {&T24C08, 4},
-                               {&T24C16, 5},  {&T24C32, 6},   {&T24C64, 7},  {&T24C128, 8},
-                               {&T24C256, 9}, {&T24C512, 10}, {&TX24C01, 11}};
+    static const Row rows[] = {
+        {"AT24C01A", &T24C01A, 1},  {"AT24C02", &T24C02, 2},   {"AT24C04", &T24C04, 3},
+        {"AT24C08", &T24C08, 4},    {"AT24C16", &T24C16, 5},   {"AT24C32", &T24C32, 6},
+        {"AT24C64", &T24C64, 7},    {"AT24C128", &T24C128, 8}, {"AT24C256", &T24C256, 9},
+        {"AT24C512", &T24C512, 10}, {"X24C01", &TX24C01, 11}};
     for (const Row& r : rows) {
-        const I2cEepromType* type = r.type;
-        const std::string description = "two-wire EEPROM " + std::to_string(type->size) + " x 8, " +
-                                        std::to_string(type->pageSize) + "-byte pages, 5 ms write cycle";
-        offers.push_back({type->name, {{"P24", r.variant}}, description, [type] {
-                              return std::make_unique<I2cEeprom>(*type);
+        I2cEepromType type = *r.type;
+        type.name = r.name;
+        const std::string description = "two-wire EEPROM " + std::to_string(type.size) + " x 8, " +
+                                        std::to_string(type.pageSize) + "-byte pages, 5 ms write cycle";
+        offers.push_back({r.name, {{"P24", r.variant}}, description, [type] {
+                              return std::make_unique<I2cEeprom>(type);
                           }});
     }
 }

@@ -336,21 +336,33 @@ void addMicrowireOffers(std::vector<ChipOffer>& offers)
                       {{"P93", 1}, {"P93", 4}, {"P93X16", 1}, {"P93X16", 4}},
                       "Microwire EEPROM 128 x 8 (ORG low) or 64 x 16 (ORG high)",
                       [] { return std::make_unique<MicrowireEeprom>(T93C46); }});
+    // The list carries each part once per organisation: the x8 rows under one
+    // maker's name, the x16 rows under another's; the chips are the same.
     struct Part {
+        const char* name;
         const MicrowireType* type;
         std::vector<ChipRow> rows;
         const char* description;
     };
-    static const Part parts[] = {
-        {&T93C56, {{"P93", 2}, {"P93", 5}, {"P93X16", 2}, {"P93X16", 5}}, "256 x 8 (ORG low) or 128 x 16"},
-        {&T93C66, {{"P93", 3}, {"P93", 6}, {"P93X16", 3}, {"P93X16", 6}}, "512 x 8 (ORG low) or 256 x 16"},
-        {&T93C57, {{"P93", 7}, {"P93X16", 7}}, "256 x 8 (ORG low) or 128 x 16"},
-        {&T93C86, {{"P93", 8}, {"P93", 9}, {"P93X16", 8}, {"P93X16", 9}}, "2048 x 8 (ORG low) or 1024 x 16"},
+    const std::vector<ChipRow> c46{{"P93", 1}, {"P93", 4}, {"P93X16", 1}, {"P93X16", 4}};
+    const std::vector<ChipRow> c56{{"P93", 2}, {"P93", 5}, {"P93X16", 2}, {"P93X16", 5}};
+    const std::vector<ChipRow> c66{{"P93", 3}, {"P93", 6}, {"P93X16", 3}, {"P93X16", 6}};
+    const std::vector<ChipRow> c86{{"P93", 8}, {"P93", 9}, {"P93X16", 8}, {"P93X16", 9}};
+    const Part parts[] = {
+        {"93C56", &T93C56, c56, "256 x 8 (ORG low) or 128 x 16"},
+        {"93C66", &T93C66, c66, "512 x 8 (ORG low) or 256 x 16"},
+        {"93C86", &T93C86, c86, "2048 x 8 (ORG low) or 1024 x 16"},
+        {"CAT93C57", &T93C57, {{"P93", 7}, {"P93X16", 7}}, "256 x 8 (ORG low) or 128 x 16"},
+        {"CAT93C46", &T93C46, c46, "128 x 8 (ORG low) or 64 x 16"},
+        {"CAT93C56", &T93C56, c56, "256 x 8 (ORG low) or 128 x 16"},
+        {"CAT93C66", &T93C66, c66, "512 x 8 (ORG low) or 256 x 16"},
+        {"CAT93C86", &T93C86, c86, "2048 x 8 (ORG low) or 1024 x 16"},
     };
     for (const Part& p : parts) {
-        const MicrowireType* type = p.type;
-        offers.push_back({type->name, p.rows, std::string("Microwire EEPROM ") + p.description,
-                          [type] { return std::make_unique<MicrowireEeprom>(*type); }});
+        MicrowireType type = *p.type;
+        type.name = p.name;
+        offers.push_back({p.name, p.rows, std::string("Microwire EEPROM ") + p.description,
+                          [type] { return std::make_unique<MicrowireEeprom>(type); }});
     }
 }
 

@@ -196,8 +196,8 @@ TEST(MicrowireEeprom, RoundTripInBothLayouts)
         const char* name;
         size_t bytes;
     };
-    for (const Case& c : {Case{"P93", 1, "93C46", 128}, Case{"P93X16", 4, "93C46-16", 128},
-                          Case{"P93", 7, "CAT93C57", 256}, Case{"P93X16", 6, "93C66-16", 512}}) {
+    for (const Case& c : {Case{"P93", 1, "93C46", 128}, Case{"P93X16", 4, "CAT93C46", 128},
+                          Case{"P93", 7, "CAT93C57", 256}, Case{"P93X16", 6, "CAT93C66", 512}}) {
         const SCOPED_TRACE(c.name);
         FamilyBench bench(c.key, c.variant, c.name);
         EXPECT_EQ(bench.w().caption(), "93c x 8 & x16");
@@ -239,7 +239,7 @@ TEST(MicrowireEeprom, InstructionBitCountsAndOrg)
         EXPECT_EQ(bench.chipImage(), std::vector<uint8_t>(variant == 1 ? 128 : 2048, 0xFF));
     }
     // x16 rows hold ORG (bit 4 of the latch) high in every instruction.
-    FamilyBench bench("P93X16", 4, "93C46-16");
+    FamilyBench bench("P93X16", 4, "CAT93C46");
     bench.take();
     bench.press("blank");
     const std::vector<uint8_t> sent = bench.take();
@@ -307,7 +307,7 @@ TEST(MicrowireEeprom, AFailedReadBackAfterProgramIsAFailure)
 
 TEST(MicrowireEeprom, ASlowChipAtTheFastestSpeedFailsVerify)
 {
-    FamilyBench bench("P93X16", 4, "93C46-16");
+    FamilyBench bench("P93X16", 4, "CAT93C46");
     bench.model<MicrowireEeprom>().setWriteCycle(millisecondsToUnits(20.0));
     setSpeed(bench, 0);
     fill(bench, randomBytes(128, 5));
