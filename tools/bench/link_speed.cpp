@@ -41,6 +41,8 @@ const Part kParts[] = {
     {"27C256", "P27", 13, kMemoryCommands},
     {"27C512", "P27", 14, kMemoryCommands},
     {"27C040", "P27", 18, kMemoryCommands},
+    {"AT24C256", "P24", 9, {"write", "verify", "read"}},
+    {"93C86", "P93", 8, {"erase", "blank", "write", "verify", "read"}},
 };
 
 struct Row {
