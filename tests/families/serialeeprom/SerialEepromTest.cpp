@@ -175,6 +175,20 @@ TEST(TwoWireEeprom, AFailedVerifyLeavesTheBusUsableForTheNextWrite)
     EXPECT_EQ(bench.chipImage(), image);
 }
 
+TEST(TwoWireEeprom, AStuckBitFailsProgramAndVerifyAtItsAddress)
+{
+    FamilyBench bench("P24", 5, "AT24C16");
+    bench.model<I2cEeprom>().addStuckCell({0x123, 0x01, 0x01});
+    std::vector<uint8_t> image(2048, 0x00);
+    fill(bench, image);
+    bench.press("write");
+    EXPECT_EQ(bench.w().message(), "校对错误！");
+    EXPECT_EQ(bench.w().ErrorFlag(), 1);
+    bench.press("verify");
+    EXPECT_EQ(bench.w().message(), "校对错误！");
+    EXPECT_EQ(bench.w().addressText(), "0123");
+}
+
 TEST(TwoWireEeprom, AnEmptySocketFailsTheVerify)
 {
     BenchSetup setup;
@@ -274,6 +288,25 @@ TEST(MicrowireEeprom, BlankAndVerifyFailuresFailTheCommandAndStopAuto)
     bench.press("auto");
     EXPECT_EQ(bench.w().message(), "Ошибка!  ");
     EXPECT_EQ(bench.w().ErrorFlag(), 1);
+    EXPECT_EQ(bench.host.successCount, 0);
+}
+
+TEST(MicrowireEeprom, AStuckHighByteBitStopsAutoAtTheFirstCheckThatSeesIt)
+{
+    // x16: word 5 is buffer bytes 10 and 11, and its high byte counts. A bit
+    // stuck at 0 is caught by the blank check after the erase...
+    FamilyBench bench("P93X16", 4, "CAT93C46");
+    bench.model<MicrowireEeprom>().addStuckCell({11, 0x80, 0x00});
+    fill(bench, std::vector<uint8_t>(128, 0xFF));
+    bench.press("auto");
+    EXPECT_EQ(bench.w().message(), "Ошибка!  ");
+    EXPECT_EQ(bench.w().addressText(), "000a");
+    EXPECT_EQ(bench.w().ErrorFlag(), 1);
+    // ... and by the verify when the blank check is not ticked.
+    bench.w().findAutoStep("AutoBlank")->checked = false;
+    bench.press("auto");
+    EXPECT_EQ(bench.w().message(), "Ошибка при сравнении!           ");
+    EXPECT_EQ(bench.w().addressText(), "000a");
     EXPECT_EQ(bench.host.successCount, 0);
 }
 
