@@ -125,7 +125,8 @@ TEST_P(ShippedEntry, BlankWriteVerifyReadOnTheSimulatedChip)
     // A maker's part is its own model, not a sibling's: the ID checks depend on it.
     EXPECT_TRUE(boxsim::sameChipName(model->name(), e.name)) << e.name << " is served by " << model->name();
     FamilyBench bench(e.parsed.key, e.parsed.variant, e.name, {.expectedSignature = e.parsed.signature});
-    for (const char* command : {"blank", "write", "verify", "read"})
+    // A window without a blank check (the two-wire EEPROMs) still makes the round trip.
+    for (const char* command : {"write", "verify", "read"})
         if (!bench.w().findButton(command))
             GTEST_SKIP() << bench.w().className() << " has no " << command << " command: " << e.name
                          << " is not covered";
@@ -146,7 +147,8 @@ TEST_P(ShippedEntry, BlankWriteVerifyReadOnTheSimulatedChip)
         EXPECT_EQ(bench.w().ErrorFlag(), 0) << command << ": " << bench.w().message();
         EXPECT_EQ(bench.box->errorReport(), "") << command;
     };
-    commandSucceeds("blank");
+    if (bench.w().findButton("blank"))
+        commandSucceeds("blank");
 
     auto image = randomBytes(length, static_cast<uint32_t>(std::hash<std::string>{}(e.name)));
     // Words narrower than their bytes (14-bit PIC words, low byte first) hold

@@ -45,6 +45,8 @@ const Part kParts[] = {
     {"HM62256", "TESTRAM", 4, {"read", "checksum", "test"}},
     {"DS1230Y", "DSRAM", 4, {"write", "verify", "read"}},
     {"PIC16F877", "P16C84", 10, kPicCommands},
+    {"AT24C256", "P24", 9, {"write", "verify", "read"}},
+    {"93C86", "P93", 8, {"erase", "blank", "write", "verify", "read"}},
 };
 
 struct Row {

@@ -12,6 +12,21 @@ namespace {
 // 24C01A/24C02: 8-byte pages, a 5 ms maximum write cycle (the makers' data
 // sheets agree on it), all three address pins compared.
 const I2cEepromType T24C02{"24C02", 256, 8, 1, 0, millisecondsToUnits(5.0)};
+const I2cEepromType T24C01A{"24C01A", 128, 8, 1, 0, millisecondsToUnits(5.0)};
+// 24C04/08/16: 16-byte pages; address bits 8..10 take the place of A0..A2 in
+// the device byte, from the lowest up (those pins are not connected inside).
+const I2cEepromType T24C04{"24C04", 512, 16, 1, 1, millisecondsToUnits(5.0)};
+const I2cEepromType T24C08{"24C08", 1024, 16, 1, 2, millisecondsToUnits(5.0)};
+const I2cEepromType T24C16{"24C16", 2048, 16, 1, 3, millisecondsToUnits(5.0)};
+// 24C32 and up: two address bytes, high first; pages of 32, 64 or 128 bytes.
+const I2cEepromType T24C32{"24C32", 4096, 32, 2, 0, millisecondsToUnits(5.0)};
+const I2cEepromType T24C64{"24C64", 8192, 32, 2, 0, millisecondsToUnits(5.0)};
+const I2cEepromType T24C128{"24C128", 16384, 64, 2, 0, millisecondsToUnits(5.0)};
+const I2cEepromType T24C256{"24C256", 32768, 64, 2, 0, millisecondsToUnits(5.0)};
+const I2cEepromType T24C512{"24C512", 65536, 128, 2, 0, millisecondsToUnits(5.0)};
+// X24C01: no device byte; the first byte is the address and the R/W bit,
+// 4-byte pages, no WP pin.
+const I2cEepromType TX24C01{"X24C01", 128, 4, 0, 0, millisecondsToUnits(5.0), false};
 
 constexpr int kDeviceCode = 0xA; // 1010 in the high nibble of the device byte
 
@@ -253,6 +268,26 @@ void addI2cEepromOffers(std::vector<ChipOffer>& offers)
     offers.push_back({"24C02", {{"P24", 2}}, "two-wire EEPROM 256 x 8, 8-byte pages, 5 ms write cycle", [] {
                           return std::make_unique<I2cEeprom>(T24C02);
                       }});
+    // The makers' parts, by their list names.
+    struct Row {
+        const char* name;
+        const I2cEepromType* type;
+        int variant;
+    };
+    static const Row rows[] = {
+        {"AT24C01A", &T24C01A, 1},  {"AT24C02", &T24C02, 2},   {"AT24C04", &T24C04, 3},
+        {"AT24C08", &T24C08, 4},    {"AT24C16", &T24C16, 5},   {"AT24C32", &T24C32, 6},
+        {"AT24C64", &T24C64, 7},    {"AT24C128", &T24C128, 8}, {"AT24C256", &T24C256, 9},
+        {"AT24C512", &T24C512, 10}, {"X24C01", &TX24C01, 11}};
+    for (const Row& r : rows) {
+        I2cEepromType type = *r.type;
+        type.name = r.name;
+        const std::string description = "two-wire EEPROM " + std::to_string(type.size) + " x 8, " +
+                                        std::to_string(type.pageSize) + "-byte pages, 5 ms write cycle";
+        offers.push_back({r.name, {{"P24", r.variant}}, description, [type] {
+                              return std::make_unique<I2cEeprom>(type);
+                          }});
+    }
 }
 
 } // namespace pontvex::boxsim

@@ -26,6 +26,41 @@ const MicrowireType T93C46{"93C46",
                            millisecondsToUnits(6.0),
                            millisecondsToUnits(15.0),
                            MicrowireCycleStart::LastClock};
+// The larger 5 V parts with ORG have the same cycle times. x8 needs one
+// address bit more than x16; 93C56 and 93C66 share 9/8 bits (the top x8 bit
+// of the 93C56 is not decoded), 93C57 uses 8/7, 93C86 11/10.
+const MicrowireType T93C56{"93C56",
+                           256,
+                           9,
+                           8,
+                           millisecondsToUnits(2.0),
+                           millisecondsToUnits(6.0),
+                           millisecondsToUnits(15.0),
+                           MicrowireCycleStart::LastClock};
+const MicrowireType T93C57{"93C57",
+                           256,
+                           8,
+                           7,
+                           millisecondsToUnits(2.0),
+                           millisecondsToUnits(6.0),
+                           millisecondsToUnits(15.0),
+                           MicrowireCycleStart::LastClock};
+const MicrowireType T93C66{"93C66",
+                           512,
+                           9,
+                           8,
+                           millisecondsToUnits(2.0),
+                           millisecondsToUnits(6.0),
+                           millisecondsToUnits(15.0),
+                           MicrowireCycleStart::LastClock};
+const MicrowireType T93C86{"93C86",
+                           2048,
+                           11,
+                           10,
+                           millisecondsToUnits(2.0),
+                           millisecondsToUnits(6.0),
+                           millisecondsToUnits(15.0),
+                           MicrowireCycleStart::LastClock};
 
 } // namespace
 
@@ -301,6 +336,34 @@ void addMicrowireOffers(std::vector<ChipOffer>& offers)
                       {{"P93", 1}, {"P93", 4}, {"P93X16", 1}, {"P93X16", 4}},
                       "Microwire EEPROM 128 x 8 (ORG low) or 64 x 16 (ORG high)",
                       [] { return std::make_unique<MicrowireEeprom>(T93C46); }});
+    // The list carries each part once per organisation: the x8 rows under one
+    // maker's name, the x16 rows under another's; the chips are the same.
+    struct Part {
+        const char* name;
+        const MicrowireType* type;
+        std::vector<ChipRow> rows;
+        const char* description;
+    };
+    const std::vector<ChipRow> c46{{"P93", 1}, {"P93", 4}, {"P93X16", 1}, {"P93X16", 4}};
+    const std::vector<ChipRow> c56{{"P93", 2}, {"P93", 5}, {"P93X16", 2}, {"P93X16", 5}};
+    const std::vector<ChipRow> c66{{"P93", 3}, {"P93", 6}, {"P93X16", 3}, {"P93X16", 6}};
+    const std::vector<ChipRow> c86{{"P93", 8}, {"P93", 9}, {"P93X16", 8}, {"P93X16", 9}};
+    const Part parts[] = {
+        {"93C56", &T93C56, c56, "256 x 8 (ORG low) or 128 x 16"},
+        {"93C66", &T93C66, c66, "512 x 8 (ORG low) or 256 x 16"},
+        {"93C86", &T93C86, c86, "2048 x 8 (ORG low) or 1024 x 16"},
+        {"CAT93C57", &T93C57, {{"P93", 7}, {"P93X16", 7}}, "256 x 8 (ORG low) or 128 x 16"},
+        {"CAT93C46", &T93C46, c46, "128 x 8 (ORG low) or 64 x 16"},
+        {"CAT93C56", &T93C56, c56, "256 x 8 (ORG low) or 128 x 16"},
+        {"CAT93C66", &T93C66, c66, "512 x 8 (ORG low) or 256 x 16"},
+        {"CAT93C86", &T93C86, c86, "2048 x 8 (ORG low) or 1024 x 16"},
+    };
+    for (const Part& p : parts) {
+        MicrowireType type = *p.type;
+        type.name = p.name;
+        offers.push_back({p.name, p.rows, std::string("Microwire EEPROM ") + p.description,
+                          [type] { return std::make_unique<MicrowireEeprom>(type); }});
+    }
 }
 
 } // namespace pontvex::boxsim
