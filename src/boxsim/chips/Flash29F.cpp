@@ -187,6 +187,7 @@ void Flash29F::writeCycle(ChipIo& io, uint32_t a, uint8_t d)
             busy_ = Busy::Erase;
             busyData_ = 0xFF;
             busyUntil_ = io.now() + eraseUnits_;
+            eraseAll_ = type_.resetPin && highVoltage(io, kReset);
         }
         break;
     }
@@ -201,7 +202,7 @@ void Flash29F::finish(ChipIo& io)
         ++programs_;
     } else {
         for (uint32_t s = 0; s < protected_.size(); ++s)
-            if (!protected_[s])
+            if (eraseAll_ || !protected_[s])
                 std::fill_n(memory_.begin() + static_cast<long>(s * type_.sectorSize), type_.sectorSize,
                             0xFF);
         ++erases_;

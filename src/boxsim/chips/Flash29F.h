@@ -80,6 +80,7 @@ private:
     SimTime busyUntil_ = 0;
     uint32_t busyAddress_ = 0;
     uint8_t busyData_ = 0xFF;
+    bool eraseAll_ = false; // the erase began with 12 V on RESET#
     int toggle_ = 0;
     bool reading_ = false;
     SimTime strobeSince_ = -1; // CE or WE low with 12 V on A9
