@@ -41,6 +41,9 @@ const Part kParts[] = {
     {"27C256", "P27", 13, kMemoryCommands},
     {"27C512", "P27", 14, kMemoryCommands},
     {"27C040", "P27", 18, kMemoryCommands},
+    // The erase's polls are round trips by nature; its row shows their cost.
+    {"AM29F010", "P29F", 3, {"erase", "blank", "write", "verify", "read", "checksum"}},
+    {"AT49F040", "AT49F", 3, {"erase", "blank", "write", "verify", "read", "checksum"}},
 };
 
 struct Row {
