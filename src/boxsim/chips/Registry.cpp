@@ -15,6 +15,7 @@ void addI2cEepromOffers(std::vector<ChipOffer>& offers);
 void addMicrowireOffers(std::vector<ChipOffer>& offers);
 void addLpc76xOffers(std::vector<ChipOffer>& offers);
 void addFlash29FOffers(std::vector<ChipOffer>& offers);
+void addFlash28FOffers(std::vector<ChipOffer>& offers);
 
 const std::vector<ChipOffer>& chipOffers()
 {
@@ -28,6 +29,7 @@ const std::vector<ChipOffer>& chipOffers()
         addMicrowireOffers(offers);
         addLpc76xOffers(offers);
         addFlash29FOffers(offers);
+        addFlash28FOffers(offers);
         return offers;
     }();
     return all;

@@ -51,8 +51,9 @@ void FlashWindow::declareControls(const char* unprotectCaption)
                              {Role::Blank, [this] { BlankClick(); }},
                              {Role::Erase, [this] { EraseClick(); }},
                              {Role::CheckSum, [this] { CheckSumClick(); }}});
-    addButton("UnProtectChip", "UnProtectChipClick", unprotectCaption, "unprotect",
-              [this] { UnProtectChipClick(); });
+    if (unprotectCaption)
+        addButton("UnProtectChip", "UnProtectChipClick", unprotectCaption, "unprotect",
+                  [this] { UnProtectChipClick(); });
     declareStandardControls({{Role::Auto}, {Role::Exit}});
     declareAutoSteps({{Role::Erase, true}, {Role::Blank, true}, {Role::Write, true}, {Role::Verify, false}});
     declareStandardFields();

@@ -94,7 +94,7 @@ protected:
     virtual void unprotectSequence() = 0;
 
     // Read, Write, Verify, Blank, Erase, CheckSum, unprotect (with its
-    // caption), Auto as Erase, Blank, Write, Verify.
+    // caption; none when null), Auto as Erase, Blank, Write, Verify.
     void declareControls(const char* unprotectCaption);
     // Sends 145 with each byte, replies taken behind the sends (they say nothing).
     void programBytes145(uint32_t chipStart, uint32_t bufferStart, uint32_t length);
