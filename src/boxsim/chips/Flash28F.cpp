@@ -82,7 +82,7 @@ Flash28F::Flash28F(std::string name, uint32_t size, bool statusKind, std::vector
                    uint8_t maker, uint8_t device)
     : name_(std::move(name)), status_(statusKind), blocks_(std::move(blocks)), boot_(bootBlock),
       maker_(maker), device_(device), memory_(size, 0xFF),
-      eraseUnits_(statusKind ? kBlockEraseUnits : kBulkEraseUnits)
+      eraseUnits_(statusKind ? kBlockEraseUnits : kBulkEraseUnits), programUnits_(kStatusProgramUnits)
 {
 }
 
@@ -197,7 +197,9 @@ void Flash28F::writeStatusKind(ChipIo& io, uint32_t a, uint8_t d)
         opErase_ = false;
         opAddress_ = a;
         opData_ = d;
-        until_ = io.now() + kStatusProgramUnits;
+        until_ = io.now() + programUnits_;
+        if (oeHigh12(io))
+            ++(boot_ >= 0 && blockOf(a) == boot_ ? oe12InBoot_ : oe12Outside_);
         return;
     default:
         break;

@@ -44,6 +44,11 @@ public:
 
     // Knob: how long a block erase runs (0: at once, kNever: never ends).
     void setBlockEraseUnits(SimTime units) { eraseUnits_ = units; }
+    // Knob: how long a status-kind byte program runs.
+    void setProgramUnits(SimTime units) { programUnits_ = units; }
+    // Bytes programmed with 12 V on OE, inside and outside the boot block.
+    int bootUnlockedPrograms() const { return oe12InBoot_; }
+    int mainProgramsAt12VOe() const { return oe12Outside_; }
     // Erases in address order (block start addresses, or 0 for a bulk erase).
     const std::vector<uint32_t>& erasedBlocks() const { return erased_; }
     // Block starts that were erased with 12 V on OE.
@@ -71,6 +76,8 @@ private:
     uint8_t maker_, device_;
     std::vector<uint8_t> memory_;
     SimTime eraseUnits_;
+    SimTime programUnits_;
+    int oe12InBoot_ = 0, oe12Outside_ = 0;
 
     Mode mode_ = Mode::Array;
     uint8_t sr_ = 0x80;
