@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace {
 
 struct Window {
@@ -69,11 +71,16 @@ TEST_P(CliFlash, EveryCommandOfTheWindow)
     EXPECT_EQ(box.readFile("auto.bin"), image);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Windows, CliFlash,
-    testing::Values(Window{"29F256", 0x8000, "Прв.ОК", "ОК!"}, Window{"MX29F010", 0x20000, "OK!", "OK"},
-                    Window{"AT49F010", 0x20000, "OK!", "OK"}, Window{"28F256A", 0x8000, "Прв.ОК", nullptr},
-                    Window{"28F001BX-T", 0x20000, "ОК!", nullptr}),
-    [](const testing::TestParamInfo<Window>& info) { return std::string(info.param.chip); });
+INSTANTIATE_TEST_SUITE_P(Windows, CliFlash,
+                         testing::Values(Window{"29F256", 0x8000, "Прв.ОК", "ОК!"},
+                                         Window{"MX29F010", 0x20000, "OK!", "OK"},
+                                         Window{"AT49F010", 0x20000, "OK!", "OK"},
+                                         Window{"28F256A", 0x8000, "Прв.ОК", nullptr},
+                                         Window{"28F001BX-T", 0x20000, "ОК!", nullptr}),
+                         [](const testing::TestParamInfo<Window>& info) {
+                             std::string name = info.param.chip;
+                             std::replace(name.begin(), name.end(), '-', '_');
+                             return name;
+                         });
 
 } // namespace
