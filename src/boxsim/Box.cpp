@@ -746,7 +746,14 @@ void Box::execute(uint8_t c, std::span<const uint8_t> ops)
         writeCycle(0x40, chipWePin());
         writeCycle(op, chipWePin());
         advance(std::max(1, pulse_));
+        // The status read needs OE at logic low: a boot-block unlock route of
+        // 12 V on OE is lifted for it, as for the EPROM verify read.
+        writePort(2, 0xFF);
+        liftVpp(28, true);
+        settle();
         readCycle(&reply);
+        liftVpp(28, false);
+        settle();
         stepLowAddress();
         break;
     case BoxAction::WriteCycle2AAA:

@@ -9,6 +9,7 @@ void registerFamilies(FamilyRegistry& registry)
     registerRamTestFamilies(registry);
     registerPicFamilies(registry);
     registerSerialEepromFamilies(registry);
+    registerFlashFamilies(registry);
 }
 
 } // namespace pontvex

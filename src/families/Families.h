@@ -14,5 +14,6 @@ void registerMcu51Families(FamilyRegistry& registry);
 void registerRamTestFamilies(FamilyRegistry& registry);
 void registerPicFamilies(FamilyRegistry& registry);
 void registerSerialEepromFamilies(FamilyRegistry& registry);
+void registerFlashFamilies(FamilyRegistry& registry);
 
 } // namespace pontvex

@@ -47,6 +47,12 @@ const Part kParts[] = {
     {"PIC16F877", "P16C84", 10, kPicCommands},
     {"AT24C256", "P24", 9, {"write", "verify", "read"}},
     {"93C86", "P93", 8, {"erase", "blank", "write", "verify", "read"}},
+    // The erase's polls are round trips by nature; its row shows their cost.
+    {"AM29F010", "P29F", 3, {"erase", "blank", "write", "verify", "read", "checksum"}},
+    {"AT49F040", "AT49F", 3, {"erase", "blank", "write", "verify", "read", "checksum"}},
+    // 28F: erase and the boot-block write poll the status per block and per byte.
+    {"28F010", "PI28F", 4, {"erase", "blank", "write", "verify", "read", "checksum"}},
+    {"28F001BX-T", "PI28F001", 1, {"erase", "blank", "write", "verify", "read", "checksum"}},
 };
 
 struct Row {

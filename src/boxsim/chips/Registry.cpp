@@ -16,6 +16,8 @@ void addMicrowireOffers(std::vector<ChipOffer>& offers);
 void addLpc76xOffers(std::vector<ChipOffer>& offers);
 void addSramOffers(std::vector<ChipOffer>& offers);
 void addTestBoardOffers(std::vector<ChipOffer>& offers);
+void addFlash29FOffers(std::vector<ChipOffer>& offers);
+void addFlash28FOffers(std::vector<ChipOffer>& offers);
 
 const std::vector<ChipOffer>& chipOffers()
 {
@@ -30,6 +32,8 @@ const std::vector<ChipOffer>& chipOffers()
         addLpc76xOffers(offers);
         addSramOffers(offers);
         addTestBoardOffers(offers);
+        addFlash29FOffers(offers);
+        addFlash28FOffers(offers);
         return offers;
     }();
     return all;
