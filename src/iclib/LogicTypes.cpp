@@ -1,0 +1,420 @@
+#include "iclib/LogicTypes.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+namespace pontvex::iclib {
+
+namespace {
+
+using Gates = std::vector<Element>;
+
+Gates gates(Op op, std::vector<std::vector<int>> pins)
+{
+    Gates g;
+    for (auto& p : pins) {
+        const int out = p.back();
+        p.pop_back();
+        g.push_back({op, p, out, 0});
+    }
+    return g;
+}
+
+// The pinouts shared by many types, as the function tables draw them.
+Gates quad74(Op op)
+{
+    return gates(op, {{1, 2, 3}, {4, 5, 6}, {9, 10, 8}, {12, 13, 11}});
+}
+Gates quad4000(Op op)
+{
+    return gates(op, {{1, 2, 3}, {5, 6, 4}, {8, 9, 10}, {12, 13, 11}});
+}
+Gates hexInverter()
+{
+    return gates(Op::Not, {{1, 2}, {3, 4}, {5, 6}, {9, 8}, {11, 10}, {13, 12}});
+}
+Gates triple3(Op op)
+{
+    return gates(op, {{1, 2, 13, 12}, {3, 4, 5, 6}, {9, 10, 11, 8}});
+}
+Gates dual4(Op op)
+{
+    return gates(op, {{1, 2, 4, 5, 6}, {9, 10, 12, 13, 8}});
+}
+Gates quadBuffer(Op op)
+{
+    return gates(op, {{2, 1, 3}, {5, 4, 6}, {9, 10, 8}, {12, 13, 11}});
+}
+
+// D, CLK, /PRE, /CLR: clear from any state, clock a 1 and a 0 in (data and
+// clock never change in the same step), preset, both asynchronous inputs low.
+const std::vector<std::vector<int>> kDffLowSteps = {
+    {0, 0, 1, 0}, {0, 0, 1, 1}, {1, 0, 1, 1}, {1, 1, 1, 1}, {0, 1, 1, 1}, {0, 0, 1, 1},
+    {0, 1, 1, 1}, {0, 0, 1, 1}, {0, 0, 0, 1}, {0, 0, 1, 1}, {0, 0, 0, 1}, {0, 0, 0, 0},
+    {0, 0, 0, 1}, {0, 0, 1, 1}, {0, 0, 1, 0}, {0, 0, 1, 1},
+};
+// D, CLK, SET, RESET, active high.
+const std::vector<std::vector<int>> kDffHighSteps = {
+    {0, 0, 0, 1}, {0, 0, 0, 0}, {1, 0, 0, 0}, {1, 1, 0, 0}, {0, 1, 0, 0}, {0, 0, 0, 0},
+    {0, 1, 0, 0}, {0, 0, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 0}, {0, 0, 1, 0}, {0, 0, 1, 1},
+    {0, 0, 1, 0}, {0, 0, 0, 0}, {0, 0, 0, 1}, {0, 0, 0, 0},
+};
+
+// CLK, EN, RESET: reset, 12 clocks on CLK, 5 on falling EN, reset again.
+std::vector<std::vector<int>> counterSteps()
+{
+    std::vector<std::vector<int>> s = {{0, 1, 1}, {0, 1, 0}};
+    for (int i = 0; i < 12; ++i) {
+        s.push_back({1, 1, 0});
+        s.push_back({0, 1, 0});
+    }
+    for (int i = 0; i < 5; ++i) {
+        s.push_back({0, 0, 0});
+        s.push_back({0, 1, 0});
+    }
+    s.push_back({0, 1, 1});
+    s.push_back({0, 1, 0});
+    return s;
+}
+
+Gates dualCounter(Op op)
+{
+    return {{op, {1, 2, 7}, 0, 0, {3, 4, 5, 6}}, {op, {9, 10, 15}, 0, 0, {11, 12, 13, 14}}};
+}
+
+std::vector<LogicType> makeTypes()
+{
+    const Series T = Series::Ttl74, C = Series::Cmos40, C45 = Series::Cmos45;
+    std::vector<LogicType> t = {
+        {T, 0, 14, "7400", quad74(Op::Nand), {}, {}},
+        {T, 2, 14, "7402", gates(Op::Nor, {{2, 3, 1}, {5, 6, 4}, {8, 9, 10}, {11, 12, 13}}), {}, {}},
+        {T, 4, 14, "7404", hexInverter(), {}, {"7414"}},
+        {T, 8, 14, "7408", quad74(Op::And), {}, {}},
+        {T, 10, 14, "7410", triple3(Op::Nand), {}, {}},
+        {T, 11, 14, "7411", triple3(Op::And), {}, {}},
+        {T, 14, 14, "7414", hexInverter(), {}, {"7404"}},
+        {T, 20, 14, "7420", dual4(Op::Nand), {}, {}},
+        {T, 21, 14, "7421", dual4(Op::And), {}, {}},
+        {T, 27, 14, "7427", triple3(Op::Nor), {}, {}},
+        {T, 30, 14, "7430", gates(Op::Nand, {{1, 2, 3, 4, 5, 6, 11, 12, 8}}), {}, {}},
+        {T, 32, 14, "7432", quad74(Op::Or), {}, {}},
+        {T,
+         74,
+         14,
+         "7474",
+         {{Op::DffLow, {2, 3, 4, 1}, 5, 6}, {Op::DffLow, {12, 11, 10, 13}, 9, 8}},
+         kDffLowSteps,
+         {}},
+        {T, 86, 14, "7486", quad74(Op::Xor), {}, {}},
+        {T, 125, 14, "74125", quadBuffer(Op::BufOeLow), {}, {}},
+        {T, 126, 14, "74126", quadBuffer(Op::BufOeHigh), {}, {}},
+        {C, 1, 14, "4001", quad4000(Op::Nor), {}, {}},
+        {C, 11, 14, "4011", quad4000(Op::Nand), {}, {"4093"}},
+        {C,
+         13,
+         14,
+         "4013",
+         {{Op::DffHigh, {5, 3, 6, 4}, 1, 2}, {Op::DffHigh, {9, 11, 8, 10}, 13, 12}},
+         kDffHighSteps,
+         {}},
+        {C, 69, 14, "4069", hexInverter(), {}, {}},
+        {C, 70, 14, "4070", quad4000(Op::Xor), {}, {}},
+        {C, 71, 14, "4071", quad4000(Op::Or), {}, {}},
+        {C, 81, 14, "4081", quad4000(Op::And), {}, {}},
+        {C, 93, 14, "4093", quad4000(Op::Nand), {}, {"4011"}},
+        {C45, 18, 16, "4518", dualCounter(Op::Counter10), counterSteps(), {}},
+        {C45, 20, 16, "4520", dualCounter(Op::Counter16), counterSteps(), {}},
+    };
+    return t;
+}
+
+int socketPin(const LogicType& type, int chipPin)
+{
+    return chipPin + (40 - type.pins) / 2;
+}
+
+void setBit(std::vector<uint8_t>& record, size_t at, int pin, int level)
+{
+    // Bytes at+0, +1, +2 carry pins 25..32, 17..24 and 9..16.
+    if (pin < 9 || pin > 32)
+        return;
+    const size_t byte = pin >= 25 ? at : pin >= 17 ? at + 1 : at + 2;
+    const int bit = (pin - 9) % 8;
+    if (level)
+        record[byte] = static_cast<uint8_t>(record[byte] | (1 << bit));
+    else
+        record[byte] = static_cast<uint8_t>(record[byte] & ~(1 << bit));
+}
+
+void appendHeader(std::vector<uint8_t>& out, int number, size_t vectors)
+{
+    const std::string digits = std::to_string(number);
+    for (size_t i = 0; i < 5; ++i)
+        out.push_back(i < digits.size() ? static_cast<uint8_t>(digits[i]) : 0);
+    out.push_back(static_cast<uint8_t>(vectors));
+    out.push_back(0);
+}
+
+void appendPackage(std::vector<uint8_t>& out, size_t vector, int pins)
+{
+    uint8_t& b1 = out[vector + 1];
+    uint8_t& b2 = out[vector + 2];
+    switch (pins) {
+    case 14:
+        b2 = 0x40;
+        break;
+    case 16:
+        b2 = 0x80;
+        break;
+    case 20:
+        b1 = 0x02;
+        break;
+    default:
+        b1 = 0x04;
+        break;
+    }
+}
+
+} // namespace
+
+const std::vector<LogicType>& logicTypes()
+{
+    static const std::vector<LogicType> all = makeTypes();
+    return all;
+}
+
+const LogicType* findLogicType(const std::string& name)
+{
+    for (const LogicType& t : logicTypes())
+        if (t.name == name)
+            return &t;
+    return nullptr;
+}
+
+const char* seriesLibraryName(Series series)
+{
+    switch (series) {
+    case Series::Ttl74:
+        return "TTL74.LIB";
+    case Series::Cmos40:
+        return "CMOS40.LIB";
+    default:
+        return "CMOS45.LIB";
+    }
+}
+
+void evaluate(const Element& e, const std::vector<int>& in, ElementState& state, std::vector<PinDrive>& out)
+{
+    const auto push = [&out](int pin, int level, bool driven = true) { out.push_back({pin, level, driven}); };
+    int all = 1, any = 0, parity = 0;
+    for (int v : in) {
+        all &= v;
+        any |= v;
+        parity ^= v;
+    }
+    switch (e.op) {
+    case Op::Nand:
+        push(e.out, !all);
+        return;
+    case Op::Nor:
+        push(e.out, !any);
+        return;
+    case Op::And:
+        push(e.out, all);
+        return;
+    case Op::Or:
+        push(e.out, any);
+        return;
+    case Op::Xor:
+        push(e.out, parity);
+        return;
+    case Op::Not:
+        push(e.out, !in[0]);
+        return;
+    case Op::BufOeLow:
+        push(e.out, in[0], in[1] == 0);
+        return;
+    case Op::BufOeHigh:
+        push(e.out, in[0], in[1] == 1);
+        return;
+    case Op::DffLow:
+    case Op::DffHigh: {
+        const bool low = e.op == Op::DffLow;
+        const bool set = low ? in[2] == 0 : in[2] == 1;
+        const bool reset = low ? in[3] == 0 : in[3] == 1;
+        const bool rose = state.clock == 0 && in[1] == 1;
+        state.clock = in[1];
+        if (set && reset) {
+            push(e.out, 1);
+            push(e.out2, 1);
+            return;
+        }
+        if (set)
+            state.q = 1;
+        else if (reset)
+            state.q = 0;
+        else if (rose)
+            state.q = in[0];
+        push(e.out, state.q);
+        push(e.out2, !state.q);
+        return;
+    }
+    case Op::Counter16:
+    case Op::Counter10: {
+        const int modulus = e.op == Op::Counter16 ? 16 : 10;
+        const bool rose = state.clock == 0 && in[0] == 1 && in[1] == 1;
+        const bool enableFell = state.enable == 1 && in[1] == 0 && in[0] == 0;
+        state.clock = in[0];
+        state.enable = in[1];
+        if (in[2] == 1)
+            state.q = 0;
+        else if (rose || enableFell)
+            state.q = (state.q + 1) % modulus;
+        for (size_t i = 0; i < e.outs.size(); ++i)
+            push(e.outs[i], (state.q >> i) & 1);
+        return;
+    }
+    }
+}
+
+std::vector<ChipVector> chipVectors(const LogicType& type)
+{
+    size_t inputs = 0;
+    for (const Element& e : type.elements)
+        inputs = std::max(inputs, e.in.size());
+    // Input levels of every element, step by step.
+    std::vector<std::vector<int>> steps = type.steps;
+    if (!type.sequential()) {
+        if (inputs <= 5) {
+            for (int combo = 0; combo < (1 << inputs); ++combo) {
+                std::vector<int> s;
+                for (size_t j = 0; j < inputs; ++j)
+                    s.push_back((combo >> j) & 1);
+                steps.push_back(s);
+            }
+        } else {
+            // Wide gates: all high, each input low alone, all low.
+            steps.push_back(std::vector<int>(inputs, 1));
+            for (size_t j = 0; j < inputs; ++j) {
+                std::vector<int> s(inputs, 1);
+                s[j] = 0;
+                steps.push_back(s);
+            }
+            steps.push_back(std::vector<int>(inputs, 0));
+        }
+    }
+    // Four power-up states (stored bit and clock level) that must agree.
+    std::vector<std::vector<ElementState>> states;
+    for (int q = 0; q < 2; ++q)
+        for (int clock = 0; clock < 2; ++clock)
+            states.push_back(std::vector<ElementState>(type.elements.size(), ElementState{q, clock}));
+    std::vector<ChipVector> vectors;
+    for (const std::vector<int>& step : steps) {
+        ChipVector v;
+        v.drive.assign(static_cast<size_t>(type.pins) + 1, 1);
+        for (const Element& e : type.elements)
+            for (size_t j = 0; j < e.in.size(); ++j)
+                v.drive[static_cast<size_t>(e.in[j])] = step[j];
+        v.expect = v.drive;
+        std::vector<int> off;
+        for (size_t s = 0; s < states.size(); ++s) {
+            std::vector<int> expect = v.drive;
+            for (size_t k = 0; k < type.elements.size(); ++k) {
+                const Element& e = type.elements[k];
+                std::vector<int> in(step.begin(), step.begin() + static_cast<std::ptrdiff_t>(e.in.size()));
+                std::vector<PinDrive> out;
+                evaluate(e, in, states[s][k], out);
+                for (const PinDrive& d : out)
+                    if (!d.driven && s == 0)
+                        off.push_back(d.pin);
+                for (const PinDrive& d : out)
+                    expect[static_cast<size_t>(d.pin)] = d.driven ? d.level : 0;
+            }
+            if (s == 0)
+                v.expect = expect;
+            else if (expect != v.expect)
+                throw std::logic_error(type.name + ": a step depends on the power-up state");
+        }
+        // A driven output is pulled the other way through the box's weak port
+        // level: the chip's output wins, where an output that is off would not.
+        for (const Element& e : type.elements)
+            for (int pin : {e.out, e.out2})
+                if (pin > 0 && std::find(off.begin(), off.end(), pin) == off.end())
+                    v.drive[static_cast<size_t>(pin)] = !v.expect[static_cast<size_t>(pin)];
+        for (const Element& e : type.elements)
+            for (int pin : e.outs)
+                v.drive[static_cast<size_t>(pin)] = !v.expect[static_cast<size_t>(pin)];
+        if (off.empty()) {
+            vectors.push_back(v);
+            continue;
+        }
+        // An output that is off follows the box both ways: pulled low it
+        // reads low (no gate driving high), released it reads high (none
+        // driving low).
+        for (int pin : off)
+            v.drive[static_cast<size_t>(pin)] = 0;
+        vectors.push_back(v);
+        for (int pin : off)
+            v.drive[static_cast<size_t>(pin)] = v.expect[static_cast<size_t>(pin)] = 1;
+        vectors.push_back(v);
+    }
+    return vectors;
+}
+
+std::vector<uint8_t> typeRecord(const LogicType& type)
+{
+    const std::vector<ChipVector> vectors = chipVectors(type);
+    if (vectors.empty() || vectors.size() > 255)
+        throw std::logic_error(type.name + ": a record holds 1 to 255 vectors");
+    std::vector<uint8_t> out;
+    appendHeader(out, type.number, vectors.size());
+    for (size_t i = 0; i < vectors.size(); ++i) {
+        const size_t at = out.size();
+        out.resize(at + 9, 0);
+        out[at] = vectors[i].check ? 0x00 : 0x80;
+        if (i == 0)
+            appendPackage(out, at, type.pins);
+        // Pins outside the chip and the ground bit are released and expected high.
+        for (int pin = 9; pin <= 32; ++pin) {
+            setBit(out, at + 3, pin, 1);
+            setBit(out, at + 6, pin, 1);
+        }
+        for (int c = 1; c <= type.pins; ++c) {
+            if (c == type.gndPin())
+                continue;
+            setBit(out, at + 3, socketPin(type, c), vectors[i].drive[static_cast<size_t>(c)]);
+            setBit(out, at + 6, socketPin(type, c), vectors[i].expect[static_cast<size_t>(c)]);
+        }
+    }
+    return out;
+}
+
+std::vector<uint8_t> buildLibrary(Series series)
+{
+    std::vector<uint8_t> out;
+    // The search skips the first entry and the last two: a dummy first, and
+    // two at the end whose one vector expects a low on pin 9, outside every
+    // chip, where the pull-up always reads high.
+    const auto dummy = [&out](int number, bool check) {
+        appendHeader(out, number, 1);
+        const size_t at = out.size();
+        out.resize(at + 9, 0xFF);
+        out[at] = check ? 0x00 : 0x80;
+        out[at + 1] = 0x00;
+        out[at + 2] = 0x40;
+        out[at + 8] = 0xFE;
+    };
+    dummy(9990, false);
+    for (const LogicType& t : logicTypes())
+        if (t.series == series) {
+            const auto r = typeRecord(t);
+            out.insert(out.end(), r.begin(), r.end());
+        }
+    dummy(9998, true);
+    dummy(9999, true);
+    out.push_back('E');
+    out.insert(out.end(), 6, 0x00);
+    return out;
+}
+
+} // namespace pontvex::iclib
