@@ -14,6 +14,7 @@ void addPicOffers(std::vector<ChipOffer>& offers);
 void addI2cEepromOffers(std::vector<ChipOffer>& offers);
 void addMicrowireOffers(std::vector<ChipOffer>& offers);
 void addLpc76xOffers(std::vector<ChipOffer>& offers);
+void addLogicOffers(std::vector<ChipOffer>& offers);
 
 const std::vector<ChipOffer>& chipOffers()
 {
@@ -26,6 +27,7 @@ const std::vector<ChipOffer>& chipOffers()
         addI2cEepromOffers(offers);
         addMicrowireOffers(offers);
         addLpc76xOffers(offers);
+        addLogicOffers(offers);
         return offers;
     }();
     return all;
