@@ -6,6 +6,7 @@ void registerFamilies(FamilyRegistry& registry)
 {
     registerMemoryFamilies(registry);
     registerMcu51Families(registry);
+    registerIcTestFamilies(registry);
 }
 
 } // namespace pontvex

@@ -11,5 +11,6 @@ void registerFamilies(FamilyRegistry& registry);
 // One per family folder, each in the folder's Register.cpp.
 void registerMemoryFamilies(FamilyRegistry& registry);
 void registerMcu51Families(FamilyRegistry& registry);
+void registerIcTestFamilies(FamilyRegistry& registry);
 
 } // namespace pontvex
