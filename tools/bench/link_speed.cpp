@@ -41,6 +41,7 @@ const Part kParts[] = {
     {"27C256", "P27", 13, kMemoryCommands},
     {"27C512", "P27", 14, kMemoryCommands},
     {"27C040", "P27", 18, kMemoryCommands},
+    {"74xx", "ICTEST", 0, {"test", "search"}},
 };
 
 struct Row {

@@ -100,6 +100,10 @@ void TICTestx::Gr1OnClick()
     typeNames_.clear();
     for (const iclib::LibraryEntry& e : library_.entries)
         typeNames_.push_back(typeName(e.number));
+    // The type in Number stays chosen when the new table has it.
+    for (size_t i = 0; i < typeNames_.size(); ++i)
+        if (typeNames_[i] == chipNameText())
+            selected_ = static_cast<int>(i);
     if (selected_ >= static_cast<int>(typeNames_.size()))
         selected_ = 0;
     showList();
