@@ -9,6 +9,14 @@ namespace {
 
 using Gates = std::vector<Element>;
 
+int word(const std::vector<int>& in, size_t from, size_t bits)
+{
+    int v = 0;
+    for (size_t i = 0; i < bits; ++i)
+        v |= in[from + i] << i;
+    return v;
+}
+
 Gates gates(Op op, std::vector<std::vector<int>> pins)
 {
     Gates g;
@@ -82,6 +90,54 @@ Gates dualCounter(Op op)
     return {{op, {1, 2, 7}, 0, 0, {3, 4, 5, 6}}, {op, {9, 10, 15}, 0, 0, {11, 12, 13, 14}}};
 }
 
+Gates one(Op op, std::vector<int> in, std::vector<int> outs)
+{
+    return {{op, std::move(in), 0, 0, std::move(outs)}};
+}
+
+Gates one(Op op, std::vector<int> in, int out)
+{
+    return {{op, std::move(in), out, 0, {}}};
+}
+
+// The two halves of a 153 share A and B; the four sections of a 157 share S and /G.
+Gates dual153(Op op)
+{
+    return {{op, {14, 2, 1, 6, 5, 4, 3}, 7, 0, {}}, {op, {14, 2, 15, 10, 11, 12, 13}, 9, 0, {}}};
+}
+Gates quad157(Op op)
+{
+    return {{op, {1, 15, 2, 3}, 4, 0, {}},
+            {op, {1, 15, 5, 6}, 7, 0, {}},
+            {op, {1, 15, 11, 10}, 9, 0, {}},
+            {op, {1, 15, 14, 13}, 12, 0, {}}};
+}
+
+// P and Q equal over several values, then one bit apart, enabled and not.
+std::vector<std::vector<int>> compare688Steps()
+{
+    std::vector<std::vector<int>> steps;
+    const auto step = [&steps](int p, int q, int g) {
+        std::vector<int> s;
+        for (int i = 0; i < 8; ++i)
+            s.push_back((p >> i) & 1);
+        for (int i = 0; i < 8; ++i)
+            s.push_back((q >> i) & 1);
+        s.push_back(g);
+        steps.push_back(s);
+    };
+    for (int v : {0x00, 0xFF, 0x55, 0xAA, 0x0F, 0xF0}) {
+        step(v, v, 0);
+        step(v, v, 1);
+    }
+    for (int i = 0; i < 8; ++i) {
+        step(1 << i, 0, 0);
+        step(0, 1 << i, 0);
+        step(0xFF, 0xFF ^ (1 << i), 0);
+    }
+    return steps;
+}
+
 std::vector<LogicType> makeTypes()
 {
     const Series T = Series::Ttl74, C = Series::Cmos40, C45 = Series::Cmos45;
@@ -106,6 +162,38 @@ std::vector<LogicType> makeTypes()
          kDffLowSteps,
          {}},
         {T, 86, 14, "7486", quad74(Op::Xor), {}, {}},
+        {T, 42, 16, "7442", one(Op::Decoder42, {15, 14, 13, 12}, {1, 2, 3, 4, 5, 6, 7, 9, 10, 11}), {}, {}},
+        {T, 85, 16, "7485", one(Op::Compare85, {10, 12, 13, 15, 9, 11, 14, 1, 2, 3, 4}, {7, 6, 5}), {}, {}},
+        {T,
+         138,
+         16,
+         "74138",
+         one(Op::Decoder138, {1, 2, 3, 6, 4, 5}, {15, 14, 13, 12, 11, 10, 9, 7}),
+         {},
+         {}},
+        {T,
+         139,
+         16,
+         "74139",
+         {{Op::Decoder139, {2, 3, 1}, 0, 0, {4, 5, 6, 7}},
+          {Op::Decoder139, {14, 13, 15}, 0, 0, {12, 11, 10, 9}}},
+         {},
+         {}},
+        {T, 151, 16, "74151", one(Op::Mux151, {11, 10, 9, 7, 4, 3, 2, 1, 15, 14, 13, 12}, {5, 6}), {}, {}},
+        {T, 153, 16, "74153", dual153(Op::Mux153), {}, {}},
+        {T, 157, 16, "74157", quad157(Op::Mux157), {}, {}},
+        {T, 158, 16, "74158", quad157(Op::Mux158), {}, {}},
+        {T, 251, 16, "74251", one(Op::Mux251, {11, 10, 9, 7, 4, 3, 2, 1, 15, 14, 13, 12}, {5, 6}), {}, {}},
+        {T, 253, 16, "74253", dual153(Op::Mux253), {}, {}},
+        {T, 257, 16, "74257", quad157(Op::Mux257), {}, {}},
+        {T, 283, 16, "74283", one(Op::Adder283, {5, 3, 14, 12, 6, 2, 15, 11, 7}, {4, 1, 13, 10, 9}), {}, {}},
+        {T,
+         688,
+         20,
+         "74688",
+         one(Op::Compare688, {2, 4, 6, 8, 11, 13, 15, 17, 3, 5, 7, 9, 12, 14, 16, 18, 1}, 19),
+         compare688Steps(),
+         {}},
         {T, 125, 14, "74125", quadBuffer(Op::BufOeLow), {}, {}},
         {T, 126, 14, "74126", quadBuffer(Op::BufOeHigh), {}, {}},
         {C, 1, 14, "4001", quad4000(Op::Nor), {}, {}},
@@ -274,6 +362,77 @@ void evaluate(const Element& e, const std::vector<int>& in, ElementState& state,
             push(e.outs[i], (state.q >> i) & 1);
         return;
     }
+    case Op::Decoder42:
+    case Op::Decoder138:
+    case Op::Decoder139: {
+        const int bits = e.op == Op::Decoder42 ? 4 : e.op == Op::Decoder138 ? 3 : 2;
+        const int value = word(in, 0, bits);
+        const bool enabled = e.op == Op::Decoder138   ? in[3] == 1 && in[4] == 0 && in[5] == 0
+                             : e.op == Op::Decoder139 ? in[2] == 0
+                                                      : true;
+        for (size_t i = 0; i < e.outs.size(); ++i)
+            push(e.outs[i], !(enabled && value == static_cast<int>(i)));
+        return;
+    }
+    case Op::Mux151:
+    case Op::Mux251: {
+        const int y = in[4 + static_cast<size_t>(word(in, 0, 3))];
+        const bool strobe = in[3] == 0;
+        if (e.op == Op::Mux151) {
+            push(e.outs[0], strobe && y);
+            push(e.outs[1], !(strobe && y));
+        } else {
+            push(e.outs[0], y, strobe);
+            push(e.outs[1], !y, strobe);
+        }
+        return;
+    }
+    case Op::Mux153:
+    case Op::Mux253: {
+        const int y = in[3 + static_cast<size_t>(word(in, 0, 2))];
+        const bool strobe = in[2] == 0;
+        if (e.op == Op::Mux153)
+            push(e.out, strobe && y);
+        else
+            push(e.out, y, strobe);
+        return;
+    }
+    case Op::Mux157:
+    case Op::Mux158:
+    case Op::Mux257: {
+        const int y = in[0] ? in[3] : in[2];
+        const bool strobe = in[1] == 0;
+        if (e.op == Op::Mux157)
+            push(e.out, strobe && y);
+        else if (e.op == Op::Mux158)
+            push(e.out, !(strobe && y));
+        else
+            push(e.out, y, strobe);
+        return;
+    }
+    case Op::Adder283: {
+        const int sum = word(in, 0, 4) + word(in, 4, 4) + in[8];
+        for (size_t i = 0; i < 5; ++i)
+            push(e.outs[i], (sum >> i) & 1);
+        return;
+    }
+    case Op::Compare85: {
+        const int a = word(in, 0, 4), b = word(in, 4, 4);
+        int lt = a<b, eq = 0, gt = a> b;
+        if (a == b) {
+            // The cascade inputs decide, as the function table gives them.
+            eq = in[9];
+            lt = eq ? 0 : !in[10];
+            gt = eq ? 0 : !in[8];
+        }
+        push(e.outs[0], lt);
+        push(e.outs[1], eq);
+        push(e.outs[2], gt);
+        return;
+    }
+    case Op::Compare688:
+        push(e.out, !(in[16] == 0 && word(in, 0, 8) == word(in, 8, 8)));
+        return;
     }
 }
 
@@ -285,7 +444,7 @@ std::vector<ChipVector> chipVectors(const LogicType& type)
     // Input levels of every element, step by step.
     std::vector<std::vector<int>> steps = type.steps;
     if (!type.sequential()) {
-        if (inputs <= 5) {
+        if (inputs <= 7) {
             for (int combo = 0; combo < (1 << inputs); ++combo) {
                 std::vector<int> s;
                 for (size_t j = 0; j < inputs; ++j)
@@ -301,6 +460,16 @@ std::vector<ChipVector> chipVectors(const LogicType& type)
                 steps.push_back(s);
             }
             steps.push_back(std::vector<int>(inputs, 0));
+            // And a fixed pseudo-random sample of the rest.
+            uint32_t seed = 0x2545F491u;
+            for (int n = 0; n < 64; ++n) {
+                std::vector<int> s;
+                for (size_t j = 0; j < inputs; ++j) {
+                    seed = seed * 1103515245u + 12345u;
+                    s.push_back(static_cast<int>((seed >> 16) & 1));
+                }
+                steps.push_back(s);
+            }
         }
     }
     // Four power-up states (stored bit and clock level) that must agree.

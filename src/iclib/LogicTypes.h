@@ -26,6 +26,21 @@ enum class Op : uint8_t {
     // high or a falling EN with CLK low; RESET high clears.
     Counter16,
     Counter10,
+    // Decoders, active-low outputs Y0.. in outs.
+    Decoder42,  // in = {A, B, C, D}; outs 0..9
+    Decoder138, // in = {A, B, C, G1, /G2A, /G2B}; outs Y0..Y7
+    Decoder139, // in = {A, B, /G}; outs Y0..Y3
+    // Multiplexers: select bits first, then the strobe, then the data.
+    Mux151,     // in = {A, B, C, /G, D0..D7}; outs = {Y, W}
+    Mux251,     // as 151, /OE off when high
+    Mux153,     // in = {A, B, /G, C0..C3}; out = Y
+    Mux253,     // as 153, /OE off when high
+    Mux157,     // in = {S, /G, A, B}; out = Y
+    Mux158,     // as 157, inverted
+    Mux257,     // as 157, /OE off when high
+    Adder283,   // in = {A1..A4, B1..B4, C0}; outs = {S1..S4, C4}
+    Compare85,  // in = {A0..A3, B0..B3, IA<B, IA=B, IA>B}; outs = {A<B, A=B, A>B}
+    Compare688, // in = {P0..P7, Q0..Q7, /G}; out = /(P=Q)
 };
 
 // One gate or flip-flop of a package, in chip pin numbers.

@@ -214,6 +214,9 @@ TEST(LibraryGenerator, SequentialVectorsDoNotDependOnThePowerUpState)
     EXPECT_THROW(chipVectors(t), std::logic_error);
     // And data and clock never change in the same step.
     for (const LogicType& type : logicTypes()) {
+        const Op op = type.elements.front().op;
+        if (op != Op::DffLow && op != Op::DffHigh && op != Op::Counter10 && op != Op::Counter16)
+            continue;
         for (size_t i = 1; i < type.steps.size(); ++i) {
             int changes = 0;
             for (size_t j = 0; j < type.steps[i].size(); ++j)
