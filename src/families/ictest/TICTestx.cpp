@@ -30,6 +30,7 @@ TICTestx::TICTestx(ProgrammerLink& link, FamilyHost& host) : FamilyWindow("TICTe
     addButton("Button1", "Button1Click", "Поиск", "search", [this] { SearchClick(); });
     declareStandardControls({{Role::Exit, {}, "Выход"}});
     setChipNameText("74xx00");
+    Gr1OnClick();
 }
 
 std::string TICTestx::rowName(int index) const
