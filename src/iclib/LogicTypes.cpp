@@ -138,6 +138,50 @@ std::vector<std::vector<int>> compare688Steps()
     return steps;
 }
 
+// D, CLK, /CLR: clear, clock a 1 and a 0 in, clear with the clock high.
+const std::vector<std::vector<int>> kRegisterSteps = {
+    {0, 0, 0}, {0, 0, 1}, {1, 0, 1}, {1, 1, 1}, {0, 1, 1}, {0, 0, 1}, {0, 1, 1},
+    {1, 1, 1}, {1, 0, 1}, {1, 1, 1}, {1, 1, 0}, {1, 1, 1}, {1, 0, 1},
+};
+// D, CLK, /OE: a 0 clocked in while off, then shown; a 1 clocked in while off.
+const std::vector<std::vector<int>> kRegisterOeSteps = {
+    {0, 0, 1}, {0, 1, 1}, {0, 0, 1}, {0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0},
+    {0, 0, 0}, {0, 1, 0}, {0, 1, 1}, {1, 1, 1}, {1, 0, 1}, {1, 1, 1}, {1, 1, 0},
+};
+// D, LE, /OE: loaded while transparent, held while latched, loaded while off.
+const std::vector<std::vector<int>> kLatchOeSteps = {
+    {0, 1, 1}, {0, 1, 0}, {1, 1, 0}, {1, 0, 0}, {0, 0, 0}, {0, 1, 0},
+    {0, 0, 0}, {1, 0, 0}, {1, 0, 1}, {1, 1, 1}, {1, 0, 1}, {1, 0, 0},
+};
+
+// A, B, CLK, /CLR: clear, shift 1 0 1 1 0 0 1 0 1 in, once with B low.
+std::vector<std::vector<int>> shiftSteps()
+{
+    std::vector<std::vector<int>> s = {{0, 1, 0, 0}, {0, 1, 0, 1}};
+    for (int bit : {1, 0, 1, 1, 0, 0, 1, 0, 1}) {
+        s.push_back({bit, 1, 0, 1});
+        s.push_back({bit, 1, 1, 1});
+        s.push_back({bit, 1, 0, 1});
+    }
+    s.push_back({1, 0, 0, 1});
+    s.push_back({1, 0, 1, 1});
+    s.push_back({1, 0, 0, 1});
+    s.push_back({1, 0, 0, 0});
+    return s;
+}
+
+Gates registerBits(Op op, int clock, int control, std::vector<std::vector<int>> bits)
+{
+    Gates g;
+    for (const auto& b : bits)
+        g.push_back({op, {b[0], clock, control}, b[1], b.size() > 2 ? b[2] : 0, {}});
+    return g;
+}
+const std::vector<std::vector<int>> kOctal273 = {{3, 2},   {4, 5},   {7, 6},   {8, 9},
+                                                 {13, 12}, {14, 15}, {17, 16}, {18, 19}};
+const std::vector<std::vector<int>> kOctal574 = {{2, 19}, {3, 18}, {4, 17}, {5, 16},
+                                                 {6, 15}, {7, 14}, {8, 13}, {9, 12}};
+
 std::vector<LogicType> makeTypes()
 {
     const Series T = Series::Ttl74, C = Series::Cmos40, C45 = Series::Cmos45;
@@ -194,6 +238,32 @@ std::vector<LogicType> makeTypes()
          one(Op::Compare688, {2, 4, 6, 8, 11, 13, 15, 17, 3, 5, 7, 9, 12, 14, 16, 18, 1}, 19),
          compare688Steps(),
          {}},
+        {T,
+         164,
+         14,
+         "74164",
+         one(Op::Shift164, {1, 2, 8, 9}, {3, 4, 5, 6, 10, 11, 12, 13}),
+         shiftSteps(),
+         {}},
+        {T,
+         174,
+         16,
+         "74174",
+         registerBits(Op::DReg, 9, 1, {{3, 2}, {4, 5}, {6, 7}, {11, 10}, {13, 12}, {14, 15}}),
+         kRegisterSteps,
+         {}},
+        {T,
+         175,
+         16,
+         "74175",
+         registerBits(Op::DReg, 9, 1, {{4, 2, 3}, {5, 7, 6}, {12, 10, 11}, {13, 15, 14}}),
+         kRegisterSteps,
+         {}},
+        {T, 273, 20, "74273", registerBits(Op::DReg, 11, 1, kOctal273), kRegisterSteps, {}},
+        {T, 373, 20, "74373", registerBits(Op::DLatchOe, 11, 1, kOctal273), kLatchOeSteps, {}},
+        {T, 374, 20, "74374", registerBits(Op::DRegOe, 11, 1, kOctal273), kRegisterOeSteps, {}},
+        {T, 573, 20, "74573", registerBits(Op::DLatchOe, 11, 1, kOctal574), kLatchOeSteps, {}},
+        {T, 574, 20, "74574", registerBits(Op::DRegOe, 11, 1, kOctal574), kRegisterOeSteps, {}},
         {T, 125, 14, "74125", quadBuffer(Op::BufOeLow), {}, {}},
         {T, 126, 14, "74126", quadBuffer(Op::BufOeHigh), {}, {}},
         {C, 1, 14, "4001", quad4000(Op::Nor), {}, {}},
@@ -433,6 +503,32 @@ void evaluate(const Element& e, const std::vector<int>& in, ElementState& state,
     case Op::Compare688:
         push(e.out, !(in[16] == 0 && word(in, 0, 8) == word(in, 8, 8)));
         return;
+    case Op::DReg:
+    case Op::DRegOe:
+    case Op::DLatchOe: {
+        const bool rose = state.clock == 0 && in[1] == 1;
+        state.clock = in[1];
+        if (e.op == Op::DReg && in[2] == 0)
+            state.q = 0;
+        else if (e.op == Op::DLatchOe ? in[1] == 1 : rose)
+            state.q = in[0];
+        const bool on = e.op == Op::DReg || in[2] == 0;
+        push(e.out, state.q, on);
+        if (e.out2)
+            push(e.out2, !state.q, on);
+        return;
+    }
+    case Op::Shift164: {
+        const bool rose = state.clock == 0 && in[2] == 1;
+        state.clock = in[2];
+        if (in[3] == 0)
+            state.q = 0;
+        else if (rose)
+            state.q = ((state.q << 1) | (in[0] & in[1])) & 0xFF;
+        for (size_t i = 0; i < e.outs.size(); ++i)
+            push(e.outs[i], (state.q >> i) & 1);
+        return;
+    }
     }
 }
 

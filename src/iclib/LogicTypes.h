@@ -41,6 +41,11 @@ enum class Op : uint8_t {
     Adder283,   // in = {A1..A4, B1..B4, C0}; outs = {S1..S4, C4}
     Compare85,  // in = {A0..A3, B0..B3, IA<B, IA=B, IA>B}; outs = {A<B, A=B, A>B}
     Compare688, // in = {P0..P7, Q0..Q7, /G}; out = /(P=Q)
+    // One bit of a register, rising clock; several share CLK and /CLR or /OE.
+    DReg,     // in = {D, CLK, /CLR}; out = Q, out2 = /Q (0 when none)
+    DRegOe,   // in = {D, CLK, /OE}; out = Q, off while /OE is high
+    DLatchOe, // in = {D, LE, /OE}; Q follows D while LE is high, off while /OE is high
+    Shift164, // in = {A, B, CLK, /CLR}; outs = QA..QH; A AND B shifts in on a rising CLK
 };
 
 // One gate or flip-flop of a package, in chip pin numbers.

@@ -215,7 +215,8 @@ TEST(LibraryGenerator, SequentialVectorsDoNotDependOnThePowerUpState)
     // And data and clock never change in the same step.
     for (const LogicType& type : logicTypes()) {
         const Op op = type.elements.front().op;
-        if (op != Op::DffLow && op != Op::DffHigh && op != Op::Counter10 && op != Op::Counter16)
+        if (op != Op::DffLow && op != Op::DffHigh && op != Op::Counter10 && op != Op::Counter16 &&
+            op != Op::DReg && op != Op::DRegOe && op != Op::DLatchOe && op != Op::Shift164)
             continue;
         for (size_t i = 1; i < type.steps.size(); ++i) {
             int changes = 0;
