@@ -46,6 +46,10 @@ enum class Op : uint8_t {
     DRegOe,   // in = {D, CLK, /OE}; out = Q, off while /OE is high
     DLatchOe, // in = {D, LE, /OE}; Q follows D while LE is high, off while /OE is high
     Shift164, // in = {A, B, CLK, /CLR}; outs = QA..QH; A AND B shifts in on a rising CLK
+    // in = {CLK, /CLR, /LOAD, ENP, ENT, A, B, C, D}; outs = {QA..QD, RCO};
+    // the 161 clears at once, the 163 on the clock.
+    Counter161,
+    Counter163,
 };
 
 // One gate or flip-flop of a package, in chip pin numbers.
@@ -72,6 +76,9 @@ struct LogicType {
     // Types whose vectors cannot tell them apart from this one (same function
     // on the same pins).
     std::vector<std::string> sameAs;
+    // Leading steps applied without checking: a synchronous reset needs its
+    // clock before the outputs are known.
+    int uncheckedSteps = 0;
 
     int gndPin() const { return pins / 2; }
     int vccPin() const { return pins; }

@@ -142,8 +142,8 @@ TEST(LogicTester, SequentialTypesPassFromEitherPowerUpState)
 {
     LibraryDir dir("powerup");
     dir.writeGenerated();
-    for (const char* name : {"7474", "4013", "4518", "4520", "74164", "74174", "74175", "74273", "74373",
-                             "74374", "74573", "74574"}) {
+    for (const char* name : {"7474", "4013", "4518", "4520", "74161", "74163", "74164", "74174", "74175",
+                             "74273", "74373", "74374", "74573", "74574"}) {
         for (int q : {0, 1}) {
             const iclib::LogicType& type = *iclib::findLogicType(name);
             Tester tester(dir, static_cast<int>(type.series), name);
