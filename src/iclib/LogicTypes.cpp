@@ -209,6 +209,26 @@ std::vector<std::vector<int>> counter161Steps()
     return s;
 }
 
+// CP0, /CP1, MR: reset, 12 clocks on CP0, 3 on /CP1 falling, held by /CP1 high, reset.
+std::vector<std::vector<int>> decadeSteps()
+{
+    std::vector<std::vector<int>> s = {{0, 0, 1}, {0, 0, 0}};
+    for (int i = 0; i < 12; ++i) {
+        s.push_back({1, 0, 0});
+        s.push_back({0, 0, 0});
+    }
+    s.push_back({1, 0, 0});
+    for (int i = 0; i < 3; ++i) {
+        s.push_back({1, 1, 0});
+        s.push_back({1, 0, 0});
+    }
+    s.push_back({1, 1, 0});
+    s.push_back({0, 1, 0});
+    s.push_back({1, 1, 0});
+    s.push_back({1, 1, 1});
+    return s;
+}
+
 Gates registerBits(Op op, int clock, int control, std::vector<std::vector<int>> bits)
 {
     Gates g;
@@ -328,6 +348,13 @@ std::vector<LogicType> makeTypes()
          "4013",
          {{Op::DffHigh, {5, 3, 6, 4}, 1, 2}, {Op::DffHigh, {9, 11, 8, 10}, 13, 12}},
          kDffHighSteps,
+         {}},
+        {C,
+         17,
+         16,
+         "4017",
+         one(Op::Decade4017, {14, 13, 15}, {3, 2, 4, 7, 10, 1, 5, 6, 9, 11, 12}),
+         decadeSteps(),
          {}},
         {C, 69, 14, "4069", hexInverter(), {}, {}},
         {C, 70, 14, "4070", quad4000(Op::Xor), {}, {}},
@@ -587,6 +614,20 @@ void evaluate(const Element& e, const std::vector<int>& in, ElementState& state,
         for (size_t i = 0; i < 4; ++i)
             push(e.outs[i], (state.q >> i) & 1);
         push(e.outs[4], in[4] == 1 && state.q == 15);
+        return;
+    }
+    case Op::Decade4017: {
+        const bool rose = state.clock == 0 && in[0] == 1 && in[1] == 0;
+        const bool enableFell = state.enable == 1 && in[1] == 0 && in[0] == 1;
+        state.clock = in[0];
+        state.enable = in[1];
+        if (in[2] == 1)
+            state.q = 0;
+        else if (rose || enableFell)
+            state.q = (state.q + 1) % 10;
+        for (size_t i = 0; i < 10; ++i)
+            push(e.outs[i], state.q == static_cast<int>(i));
+        push(e.outs[10], state.q < 5);
         return;
     }
     case Op::Shift164: {

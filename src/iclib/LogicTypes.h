@@ -50,6 +50,9 @@ enum class Op : uint8_t {
     // the 161 clears at once, the 163 on the clock.
     Counter161,
     Counter163,
+    // in = {CP0, /CP1, MR}; outs = {Q0..Q9, CO}: counts on a rising CP0 with
+    // /CP1 low or a falling /CP1 with CP0 high; one Q high, CO high for 0..4.
+    Decade4017,
 };
 
 // One gate or flip-flop of a package, in chip pin numbers.

@@ -36,7 +36,8 @@ void LogicChip::onPins(ChipIo& io)
         for (size_t k = 0; k < type_.elements.size(); ++k) {
             const iclib::Element& e = type_.elements[k];
             if (e.in.size() >= 2) {
-                const bool counter = e.op == iclib::Op::Counter10 || e.op == iclib::Op::Counter16;
+                const bool counter = e.op == iclib::Op::Counter10 || e.op == iclib::Op::Counter16 ||
+                                     e.op == iclib::Op::Decade4017;
                 const size_t clock = counter ? 0 : e.op == iclib::Op::Shift164 ? 2 : 1;
                 state_[k].clock = io.pin(e.in[clock]).level;
                 state_[k].enable = io.pin(e.in[1]).level;

@@ -225,7 +225,7 @@ TEST(LibraryGenerator, SequentialVectorsDoNotDependOnThePowerUpState)
         const Op op = type.elements.front().op;
         if (op != Op::DffLow && op != Op::DffHigh && op != Op::Counter10 && op != Op::Counter16 &&
             op != Op::DReg && op != Op::DRegOe && op != Op::DLatchOe && op != Op::Shift164 &&
-            op != Op::Counter161 && op != Op::Counter163)
+            op != Op::Counter161 && op != Op::Counter163 && op != Op::Decade4017)
             continue;
         for (size_t i = 1; i < type.steps.size(); ++i) {
             int changes = 0;
