@@ -10,6 +10,7 @@ void registerFamilies(FamilyRegistry& registry)
     registerPicFamilies(registry);
     registerSerialEepromFamilies(registry);
     registerFlashFamilies(registry);
+    registerIcTestFamilies(registry);
 }
 
 } // namespace pontvex

@@ -15,5 +15,6 @@ void registerRamTestFamilies(FamilyRegistry& registry);
 void registerPicFamilies(FamilyRegistry& registry);
 void registerSerialEepromFamilies(FamilyRegistry& registry);
 void registerFlashFamilies(FamilyRegistry& registry);
+void registerIcTestFamilies(FamilyRegistry& registry);
 
 } // namespace pontvex

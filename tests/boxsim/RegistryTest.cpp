@@ -79,11 +79,15 @@ TEST(ChipForRow, EveryListEntryHasAModelThatHoldsItsRow)
         SCOPED_TRACE(e.name + " " + e.params.key + " " + std::to_string(e.params.variant));
         const auto model = makeChipForRow(e.params.key, e.params.variant, e.name);
         ASSERT_NE(model, nullptr) << "no chip model serves this row";
-        ASSERT_FALSE(model->memories().empty());
-        if (!families.built(e.params.key))
+        if (!families.built(e.params.key)) {
+            ASSERT_FALSE(model->memories().empty());
             continue; // the row's size is the family's to say
+        }
         FamilyBench bench(e.params.key, e.params.variant, e.name, {.expectedSignature = e.params.signature});
         ASSERT_TRUE(bench.w().variantValid(e.params.variant));
+        if (!bench.w().findButton(Role::Read) && !bench.w().findButton(Role::Write))
+            continue; // a window that never reads or writes a chip (the logic tester) has no row size
+        ASSERT_FALSE(model->memories().empty());
         const int64_t rowBytes = bench.host.endAddress() + 1;
         EXPECT_GT(rowBytes, 0);
         EXPECT_LE(rowBytes, static_cast<int64_t>(model->memories().front().byteSize()))

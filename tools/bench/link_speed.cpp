@@ -53,6 +53,7 @@ const Part kParts[] = {
     // 28F: erase and the boot-block write poll the status per block and per byte.
     {"28F010", "PI28F", 4, {"erase", "blank", "write", "verify", "read", "checksum"}},
     {"28F001BX-T", "PI28F001", 1, {"erase", "blank", "write", "verify", "read", "checksum"}},
+    {"74xx", "ICTEST", 0, {"test", "search"}},
 };
 
 struct Row {

@@ -18,6 +18,7 @@ void addSramOffers(std::vector<ChipOffer>& offers);
 void addTestBoardOffers(std::vector<ChipOffer>& offers);
 void addFlash29FOffers(std::vector<ChipOffer>& offers);
 void addFlash28FOffers(std::vector<ChipOffer>& offers);
+void addLogicOffers(std::vector<ChipOffer>& offers);
 
 const std::vector<ChipOffer>& chipOffers()
 {
@@ -34,6 +35,7 @@ const std::vector<ChipOffer>& chipOffers()
         addTestBoardOffers(offers);
         addFlash29FOffers(offers);
         addFlash28FOffers(offers);
+        addLogicOffers(offers);
         return offers;
     }();
     return all;

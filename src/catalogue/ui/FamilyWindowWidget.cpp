@@ -97,22 +97,15 @@ FamilyWindowWidget::FamilyWindowWidget(FamilyWindow& family, QWidget* parent)
         const OptionGroup& option = family.options()[g];
         auto* box = new QGroupBox(q(option.caption), this);
         box->setObjectName(q(option.name));
-        auto* boxLayout = new QVBoxLayout(box);
+        new QGridLayout(box);
         auto* group = new QButtonGroup(box);
-        std::vector<QRadioButton*> items;
-        for (size_t k = 0; k < option.items.size(); ++k) {
-            auto* radio = new QRadioButton(q(option.items[k]), box);
-            group->addButton(radio, static_cast<int>(k));
-            boxLayout->addWidget(radio);
-            items.push_back(radio);
-        }
-        boxLayout->addStretch();
         connect(group, &QButtonGroup::idClicked, this, [this, g](int k) {
             if (!refreshing_)
                 family_.options()[g].selected = k;
         });
         optionBoxes_.push_back(box);
-        options_.push_back(std::move(items));
+        options_.emplace_back();
+        fillOption(g);
         lower->addWidget(box);
     }
 
@@ -228,6 +221,26 @@ void FamilyWindowWidget::valueEdited(size_t index)
     refresh();
 }
 
+void FamilyWindowWidget::fillOption(size_t g)
+{
+    QGroupBox* box = optionBoxes_[g];
+    auto* grid = static_cast<QGridLayout*>(box->layout());
+    auto* group = box->findChild<QButtonGroup*>();
+    for (QRadioButton* radio : options_[g])
+        delete radio;
+    options_[g].clear();
+    // Long lists go into columns of kOptionRows.
+    constexpr int kOptionRows = 12;
+    const OptionGroup& option = family_.options()[g];
+    for (size_t k = 0; k < option.items.size(); ++k) {
+        auto* radio = new QRadioButton(q(option.items[k]), box);
+        group->addButton(radio, static_cast<int>(k));
+        grid->addWidget(radio, static_cast<int>(k) % kOptionRows, static_cast<int>(k) / kOptionRows);
+        options_[g].push_back(radio);
+    }
+    grid->setRowStretch(kOptionRows, 1);
+}
+
 void FamilyWindowWidget::refresh()
 {
     if (refreshing_)
@@ -251,6 +264,8 @@ void FamilyWindowWidget::refresh()
         buttons_[i]->setEnabled(family_.buttons()[i].enabled);
     }
     for (size_t g = 0; g < options_.size() && g < family_.options().size(); ++g) {
+        if (options_[g].size() != family_.options()[g].items.size())
+            fillOption(g); // a family whose items come from a file (a library's types)
         const int selected = family_.options()[g].selected;
         if (selected >= 0 && static_cast<size_t>(selected) < options_[g].size())
             options_[g][static_cast<size_t>(selected)]->setChecked(true);

@@ -55,6 +55,8 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    // (Re)creates the radio buttons of option group g from the family's items.
+    void fillOption(size_t g);
     void fieldEdited(size_t index);
     void valueEdited(size_t index);
     QWidget* frame();

@@ -1,0 +1,43 @@
+// The logic IC tester from the command line, on the simulated box with the
+// generated libraries.
+#include "cli/CliRunner.h"
+
+#include <gtest/gtest.h>
+
+TEST(CliLogicTester, TestsOneTypeAndSearchesTheSeries)
+{
+    CliSandbox box;
+    CliResult r = box.run(
+        {"--simulator", "--chip", "74xx", "--socket-chip", "7486", "--set", "type=74xx86", "press", "test"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("ОК!"), std::string::npos) << r.out;
+
+    r = box.run(
+        {"--simulator", "--chip", "74xx", "--socket-chip", "7486", "--set", "type=74xx00", "press", "test"});
+    EXPECT_NE(r.exitCode, 0);
+    EXPECT_NE(r.out.find("Ошиб!"), std::string::npos) << r.out;
+
+    r = box.run({"--simulator", "--chip", "40xx", "--socket-chip", "4013", "press", "search"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("查找到了一个型号!"), std::string::npos) << r.out;
+
+    r = box.run({"--simulator", "--chip", "40xx", "--socket-chip", "4011", "press", "search"});
+    EXPECT_NE(r.out.find("Найдено 2 похожих микр."), std::string::npos) << r.out;
+
+    r = box.run({"--simulator", "--chip", "45xx", "--socket-empty", "press", "search"});
+    EXPECT_NE(r.exitCode, 0);
+    EXPECT_NE(r.out.find("Не найд"), std::string::npos) << r.out;
+
+    r = box.run({"--simulator", "--chip", "74xx", "controls"});
+    EXPECT_NE(r.out.find("74xx125"), std::string::npos) << r.out;
+}
+
+TEST(CliLogicTester, ALibraryInTheWorkingDirectoryComesFirst)
+{
+    CliSandbox box;
+    // Only the closing record: the table is empty, so there is nothing to test.
+    box.writeFile("TTL74.LIB", {'E', 0, 0, 0, 0, 0, 0});
+    CliResult r = box.run({"--simulator", "--chip", "74xx", "--socket-chip", "7400", "press", "test"});
+    EXPECT_NE(r.exitCode, 0);
+    EXPECT_NE(r.out.find("缺库文件"), std::string::npos) << r.out;
+}
