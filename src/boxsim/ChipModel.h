@@ -85,6 +85,8 @@ struct MemoryInfo {
     int wordBits = 8;
     uint32_t words = 0;
     std::string description; // one line for listings
+    // False for a memory that forgets when its supply goes (a plain SRAM).
+    bool keepsUnpowered = true;
 
     int wordBytes() const { return (wordBits + 7) / 8; }
     size_t byteSize() const { return static_cast<size_t>(words) * static_cast<size_t>(wordBytes()); }

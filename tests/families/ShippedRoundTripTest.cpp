@@ -159,6 +159,11 @@ TEST_P(ShippedEntry, BlankWriteVerifyReadOnTheSimulatedChip)
             image[a] &= static_cast<uint8_t>((1u << (wordBits - 8)) - 1);
     std::copy(image.begin(), image.end(), bench.buffer().data());
     commandSucceeds("write");
+    // Every command ends with the supplies off, so a plain SRAM keeps nothing
+    // for the next one: its Write, which reads each byte back while powered,
+    // is the whole round trip there.
+    if (!model->memories().front().keepsUnpowered)
+        GTEST_SKIP() << e.name << " forgets its contents between commands; its Write checked every byte";
     const auto chip = bench.chipImage();
     EXPECT_TRUE(std::equal(image.begin(), image.end(), chip.begin())) << "the chip does not hold the image";
     EXPECT_TRUE(std::all_of(chip.begin() + static_cast<std::ptrdiff_t>(length), chip.end(), [](uint8_t b) {

@@ -107,7 +107,7 @@ int Sram::wePin() const
 
 std::vector<MemoryInfo> Sram::memories() const
 {
-    return {{"array", 8, static_cast<uint32_t>(memory_.size()), "the RAM array"}};
+    return {{"array", 8, static_cast<uint32_t>(memory_.size()), "the RAM array", type_.nonVolatile}};
 }
 
 std::vector<uint8_t> Sram::readMemory(const std::string& name) const
