@@ -439,7 +439,7 @@ AddressField* FamilyWindow::findField(Role role)
 bool FamilyWindow::press(const std::string& which)
 {
     if (ButtonControl* button = findButton(which)) {
-        if (button->enabled && button->run)
+        if (button->enabled && button->run && !hidden_)
             button->run();
         return true;
     }
@@ -456,7 +456,7 @@ bool FamilyWindow::press(const std::string& which)
 bool FamilyWindow::press(Role role)
 {
     if (ButtonControl* button = findButton(role)) {
-        if (button->enabled && button->run)
+        if (button->enabled && button->run && !hidden_)
             button->run();
         return true;
     }
@@ -720,6 +720,14 @@ void FamilyWindow::requestStop()
 void FamilyWindow::show()
 {
     visible_ = true;
+    hidden_ = false;
+    changed();
+}
+
+void FamilyWindow::hide()
+{
+    hidden_ = true;
+    visible_ = false;
     changed();
 }
 
@@ -749,6 +757,10 @@ void FamilyWindow::runCommand(const std::string& busyText, const std::function<v
         if (!busyText.empty())
             setMessage(busyText);
         body();
+        return;
+    }
+    if (hidden_) {
+        setOutcome(Outcome::Refused);
         return;
     }
     setOutcome(Outcome::Ok);
@@ -784,6 +796,10 @@ void FamilyWindow::runCommand(const std::string& busyText, const std::function<v
 
 void FamilyWindow::Button1Click()
 {
+    if (hidden_) {
+        setOutcome(Outcome::Refused);
+        return;
+    }
     bool writeTicked = false;
     for (const auto& step : autoSteps_)
         writeTicked = writeTicked || (step.checked && step.enabled && step.role == Role::Write);

@@ -336,6 +336,8 @@ public:
     // Auto runs no further step. Outside a command it does nothing.
     void requestStop();
     bool stopRequested() const { return stopRequested_; }
+    // Whether a command or Auto is running now.
+    bool running() const { return commandDepth_ > 0 || autoRunning_; }
 
     // --- declaration ----------------------------------------------------------
     std::vector<ButtonControl>& buttons() { return buttons_; }
@@ -389,6 +391,11 @@ public:
     void CancelBtnClick(); // Exit: the window stays alive for reuse
     virtual void OnClose();
     void show();
+    // Another chip was chosen: the window stays alive but hidden, and its
+    // commands do not run until it is shown again, so its algorithm never
+    // reaches a chip it was not chosen for.
+    void hide();
+    bool hidden() const { return hidden_; }
     // Hides a visible window, runs OnClose and saves the side documents (a GUI
     // calls it from its close event).
     void close();
@@ -534,6 +541,7 @@ private:
     std::string message_, caption_, chipNameText_, idText_, addressText_;
     int64_t progressValue_ = 0, progressMax_ = 0;
     bool visible_ = false;
+    bool hidden_ = false;
     std::string autoGroupCaption_ = "Авто запись";
     std::vector<ButtonControl> buttons_;
     std::vector<OptionGroup> options_;

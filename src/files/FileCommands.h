@@ -63,6 +63,8 @@ public:
     bool LoadCdsFile();
 
     FileFormatModel& formatDialog() { return format_; }
+    // Files written so far (a save that went through counts one).
+    int writes() const { return writes_; }
 
 private:
     bool writeFile(const char* data, size_t size);
@@ -74,6 +76,7 @@ private:
     UserPrompt& prompt_;
     DeviceBuffer& buffer_;
     FileFormatModel format_;
+    int writes_ = 0;
 };
 
 } // namespace pontvex

@@ -127,6 +127,11 @@ public:
     bool SaveConfig();
     void setFileName(const std::string& name);
 
+    // Whether the buffer differs from what was last loaded or saved.
+    bool bufferChanged() const;
+    // The buffer as it is now counts as saved (a load, a save, the start).
+    void markBufferSaved();
+
     // --- FamilyHost -----------------------------------------------------------------
     UserPrompt& prompt() override { return prompt_; }
     DeviceBuffer& buffer() override { return buffer_; }
@@ -179,6 +184,12 @@ private:
     void familyWindowShown(FamilyWindow& window, bool created);
     // Makes sure the hex view exists; true when it was created now.
     bool ensureHexView();
+    // The hex view's caption: the data file, with "*" while the buffer has unsaved changes.
+    void refreshChangedMark();
+    uint64_t bufferDigest() const;
+    FamilyWindow* runningFamily() const;
+    void commandFinished();
+    void raiseFamilyWindow();
 
     ProgrammerLink& link_;
     DeviceBuffer& buffer_;
@@ -200,6 +211,9 @@ private:
     std::map<const FamilyWindow*, QPointer<FamilyWindowWidget>> familyWidgets_;
     int64_t endAddressWithoutView_ = 0xFFFF;
     bool refreshing_ = false;
+    uint64_t savedDigest_ = 0;
+    std::string hexCaption_;
+    bool closeWhenStopped_ = false;
 };
 
 } // namespace pontvex
