@@ -769,8 +769,6 @@ void FamilyWindow::runCommand(const std::string& busyText, const std::function<v
         refuse(connectionErrorText());
         return;
     }
-    if (!busyText.empty())
-        setMessage(busyText);
     struct Depth {
         FamilyWindow& window;
         explicit Depth(FamilyWindow& w) : window(w) { ++window.commandDepth_; }
@@ -782,6 +780,10 @@ void FamilyWindow::runCommand(const std::string& busyText, const std::function<v
     };
     SuppliesGuard guard(*this);
     Depth depth(*this);
+    // Shown once the command counts as running: a stop asked for while the
+    // busy text paints ends it at its first progress step.
+    if (!busyText.empty())
+        setMessage(busyText);
     try {
         body();
     } catch (const LinkLost&) {

@@ -28,8 +28,8 @@
 #include <QStatusBar>
 #include <QTextDocument>
 #include <QTextEdit>
-#include <QToolBar>
 #include <QTimer>
+#include <QToolBar>
 #include <QToolButton>
 
 #include <cstdio>

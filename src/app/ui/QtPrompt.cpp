@@ -54,8 +54,8 @@ QtPrompt::Answer QtPrompt::askYesNoCancel(const std::string& text)
         return choiceAnswerer(text);
     if (answerer)
         return answerer(Kind::YesNoCancel, text) ? Answer::Yes : Answer::No;
-    QMessageBox box(QMessageBox::Question, plainCaption(), QString::fromStdString(text), QMessageBox::NoButton,
-                    parent_);
+    QMessageBox box(QMessageBox::Question, plainCaption(), QString::fromStdString(text),
+                    QMessageBox::NoButton, parent_);
     QPushButton* yes = box.addButton(QString::fromUtf8("Да"), QMessageBox::YesRole);
     QPushButton* no = box.addButton(QString::fromUtf8("Нет"), QMessageBox::NoRole);
     QPushButton* cancel = box.addButton(QString::fromUtf8("Отмена"), QMessageBox::RejectRole);
