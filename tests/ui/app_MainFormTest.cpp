@@ -164,6 +164,9 @@ TEST_F(AppWindow, ToolBarMenusAndShortcuts)
     EXPECT_EQ(main->action("S1Click")->shortcut(), QKeySequence("Ctrl+F"));
     EXPECT_EQ(main->action("R1Click")->shortcut(), QKeySequence("Ctrl+R"));
     EXPECT_EQ(main->action("S2Click")->shortcut(), QKeySequence(Qt::Key_F3));
+    EXPECT_EQ(main->action("LoadFileClick")->shortcut(), QKeySequence("Ctrl+O"));
+    EXPECT_EQ(main->action("SaveBufClick")->shortcut(), QKeySequence("Ctrl+S"));
+    EXPECT_EQ(main->action("tb:HelpSearch")->shortcut(), QKeySequence(Qt::Key_F1));
     for (const char* name : {"FileNew", "LoadFileClick", "SaveBufClick", "FilePrint", "FileExit",
                              "MainFillClick", "BeforClick", "SelTypeClick", "ProgClick", "IDClick",
                              "SystemClick", "FileWin1Click", "N5Click", "D1Click", "HelpAbout"})

@@ -9,6 +9,7 @@
 #include "catalogue/ui/TypeDlg.h"
 #include "core/AppInfo.h"
 #include "families/Families.h"
+#include "link/ui/Ep3.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
@@ -401,6 +402,23 @@ TEST_F(SafeWindows, CancelledFormatDialogKeepsFileNameCaptionAndBuffer)
     start();
     EXPECT_EQ(main->FileName(), data.string());
     EXPECT_EQ(buffer[0], 'A');
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(SafeWindows, SystemWindowShowsTheWholeSystemName)
+{
+    start();
+    main->SystemClick();
+    TEp3* ep3 = main->ep3();
+    ASSERT_NE(ep3, nullptr);
+    QTest::mouseClick(ep3->Button1, Qt::LeftButton);
+    const QString text = ep3->Edit1->text();
+    ASSERT_FALSE(text.isEmpty());
+    EXPECT_EQ(ep3->Edit1->cursorPosition(), 0);
+    EXPECT_GE(ep3->Edit1->width(), ep3->Edit1->fontMetrics().horizontalAdvance(text));
 }
 
 } // namespace

@@ -280,8 +280,10 @@ void TMainForm::buildMenus()
 {
     QMenu* file = menuBar()->addMenu(q("&Файл"));
     file->addAction(makeAction("FileNew", "&Новый", &TMainForm::FileNew));
-    file->addAction(makeAction("LoadFileClick", "&Загрузить", &TMainForm::LoadFileClick));
-    file->addAction(makeAction("SaveBufClick", "&Сохранить", &TMainForm::SaveBufClick));
+    file->addAction(
+        makeAction("LoadFileClick", "&Загрузить", &TMainForm::LoadFileClick, QKeySequence("Ctrl+O")));
+    file->addAction(
+        makeAction("SaveBufClick", "&Сохранить", &TMainForm::SaveBufClick, QKeySequence("Ctrl+S")));
     file->addSeparator();
     file->addAction(makeAction("FilePrint", "&Печать", &TMainForm::FilePrint));
     file->addSeparator();
@@ -322,6 +324,7 @@ void TMainForm::buildMenus()
     window->addAction(makeAction("D1Click", "&Открыть окно", &TMainForm::D1Click));
 
     QMenu* help = menuBar()->addMenu(q("&Помощь"));
+    action("tb:HelpSearch")->setShortcut(QKeySequence(Qt::Key_F1));
     help->addSeparator();
     help->addAction(makeAction("HelpAbout", "&О программе...", &TMainForm::HelpAbout));
 }

@@ -9,6 +9,9 @@
 #include "link/ui/Ep3.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 
 #include <cstdio>
 #include <filesystem>
@@ -300,6 +303,12 @@ int runProgram(int argc, char** argv)
 
     QApplication app(argc, argv);
     QApplication::setApplicationName("pontvex");
+    // The standard dialogs (open, save, print, find) in the program's language,
+    // where the system has Qt's own Russian translations.
+    QTranslator qtTexts;
+    if (qtTexts.load(QLocale(QLocale::Russian), "qtbase", "_",
+                     QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&qtTexts);
     const ProgramOptions options = parseProgramOptions(std::vector<std::string>(argv + 1, argv + argc));
     if (!options.error.empty()) {
         std::fprintf(stderr, "pontvex: %s\n%s", options.error.c_str(), programHelpText());
