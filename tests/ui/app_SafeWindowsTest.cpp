@@ -5,11 +5,13 @@
 
 #include "app/ui/MainForm.h"
 #include "app/ui/Program.h"
+#include "app/ui/StartupWindow.h"
 #include "catalogue/ui/FamilyWindowWidget.h"
 #include "catalogue/ui/TypeDlg.h"
 #include "core/AppInfo.h"
 #include "families/Families.h"
 #include "link/ui/Ep3.h"
+#include "support/TestTransports.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
@@ -419,6 +421,113 @@ TEST_F(SafeWindows, SystemWindowShowsTheWholeSystemName)
     ASSERT_FALSE(text.isEmpty());
     EXPECT_EQ(ep3->Edit1->cursorPosition(), 0);
     EXPECT_GE(ep3->Edit1->width(), ep3->Edit1->fontMetrics().horizontalAdvance(text));
+}
+
+} // namespace
+
+namespace {
+
+// The connection routine: which ports it tries, in what order, and why one would not open.
+class Probing : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        settings = fs::temp_directory_path() / ("pontvex-probe-" + std::to_string(::getpid()));
+        fs::remove(settings);
+        link.setSettingsPath(settings.string());
+        link.setPortOpener(&ports);
+        link.adapterPorts = [] { return std::vector<std::string>{"/dev/ttyUSB0", "/dev/ttyACM0"}; };
+        QtPrompt::answerer = [this](QtPrompt::Kind, const std::string& text) {
+            shown.push_back(text);
+            return true;
+        };
+        link.setPrompt(&prompt);
+    }
+    void TearDown() override
+    {
+        link.setPrompt(nullptr);
+        QtPrompt::answerer = nullptr;
+        fs::remove(settings);
+    }
+    fs::path settings;
+    ScriptedPortOpener ports;
+    ProgrammerLink link;
+    QtPrompt prompt;
+    std::vector<std::string> shown;
+};
+
+TEST_F(Probing, UsbAdaptersComeAfterTheComPortsAndTheStartupWindowNamesEach)
+{
+    StartupWindow startup;
+    std::vector<QString> seen;
+    link.onProbe = [&](const std::string& port) {
+        startup.showProbe(port);
+        seen.push_back(startup.probeText());
+    };
+    ports.addPort("/dev/ttyACM0", IdentityAnswer("kelu3v13"));
+    link.Connect(false);
+    ASSERT_TRUE(link.Connected());
+    EXPECT_EQ(ports.tried, (std::vector<std::string>{"COM1", "COM1", "COM2", "COM3", "COM4", "/dev/ttyUSB0",
+                                                     "/dev/ttyACM0"}));
+    ASSERT_EQ(seen.size(), 7u);
+    EXPECT_EQ(seen[5], u("Поиск программатора: /dev/ttyUSB0"));
+    EXPECT_EQ(link.PortName(), "/dev/ttyACM0");
+    link.Disconnect();
+
+    // The port that answered last is tried first, and not again later.
+    ports.tried.clear();
+    link.Connect(false);
+    EXPECT_EQ(ports.tried, std::vector<std::string>{"/dev/ttyACM0"});
+    link.Disconnect();
+}
+
+TEST_F(Probing, PortsThatWouldNotOpenAreNamedWithTheSystemsReason)
+{
+    ports.addPort("COM2", IdentityAnswer("kelu3v13"), PortOpenResult::PermissionDenied);
+    ports.addPort("/dev/ttyUSB0", IdentityAnswer("kelu3v13"), PortOpenResult::Busy);
+    link.Connect(false);
+    EXPECT_FALSE(link.Connected());
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].rfind("Не найден программатор!", 0), 0u) << shown[0];
+    EXPECT_NE(shown[0].find("COM2: нет доступа (добавьте пользователя в группу dialout"), std::string::npos)
+        << shown[0];
+    EXPECT_NE(shown[0].find("/dev/ttyUSB0: порт занят другой программой"), std::string::npos) << shown[0];
+
+    // Nothing of an earlier attempt stays in the next message.
+    shown.clear();
+    link.ConnectTo("COM3");
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].find("dialout"), std::string::npos);
+}
+
+TEST_F(SafeWindows, OfflineTheSystemMenuConnectsTheSimulatedBox)
+{
+    main = std::make_unique<TMainForm>(link, buffer, families);
+    link.setPrompt(&main->qtPrompt());
+    main->createSystemWindow();
+    main->createDialogs(std::make_unique<ScriptDialogs>(main->qtPrompt()));
+    main->createTypeSelection();
+    int boxCalls = 0;
+    main->connectBox = [&] { ++boxCalls; };
+    main->connectSimulator = [this] {
+        simulator = std::make_unique<SimulatedBox>(options, main->qtPrompt());
+        ASSERT_TRUE(simulator->attach(link));
+        simulator->followChip(link, main->typeSelection()->chip);
+    };
+    ASSERT_FALSE(link.Connected());
+    ASSERT_NE(main->action("ConnectBoxClick"), nullptr);
+    EXPECT_EQ(main->action("ConnectBoxClick")->text(), u("Подключить программатор"));
+    EXPECT_EQ(main->action("ConnectSimulatorClick")->text(), u("Подключить имитатор"));
+    main->action("ConnectBoxClick")->trigger();
+    EXPECT_EQ(boxCalls, 1);
+    main->action("ConnectSimulatorClick")->trigger();
+    ASSERT_TRUE(link.Connected());
+    // Connected: neither runs again.
+    main->action("ConnectBoxClick")->trigger();
+    EXPECT_EQ(boxCalls, 1);
+    FamilyWindow& family = current();
+    readButton(family)->click();
+    EXPECT_EQ(family.ErrorFlag(), 0) << family.message();
 }
 
 } // namespace

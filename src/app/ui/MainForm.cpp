@@ -305,6 +305,16 @@ void TMainForm::buildMenus()
 
     QMenu* system = menuBar()->addMenu(q("&Система"));
     system->addAction(makeAction("SystemClick", "Статус", &TMainForm::SystemClick));
+    system->addSeparator();
+    QAction* box = makeAction("ConnectBoxClick", "Подключить программатор", &TMainForm::ConnectBoxClick);
+    QAction* simulated =
+        makeAction("ConnectSimulatorClick", "Подключить имитатор", &TMainForm::ConnectSimulatorClick);
+    system->addAction(box);
+    system->addAction(simulated);
+    connect(system, &QMenu::aboutToShow, this, [this, box, simulated] {
+        box->setEnabled(!link_.Connected());
+        simulated->setEnabled(!link_.Connected());
+    });
 
     QMenu* window = menuBar()->addMenu(q("&Окно"));
     QAction* tile = window->addAction(q("&Мозаикой"), mdiArea_, &QMdiArea::tileSubWindows);
@@ -815,6 +825,18 @@ void TMainForm::SystemClick()
     ep3_->raise();
     ep3_->activateWindow();
     ep3_->setFocus();
+}
+
+void TMainForm::ConnectBoxClick()
+{
+    if (!link_.Connected() && connectBox)
+        connectBox();
+}
+
+void TMainForm::ConnectSimulatorClick()
+{
+    if (!link_.Connected() && connectSimulator)
+        connectSimulator();
 }
 
 void TMainForm::CountSuccess(int flag)

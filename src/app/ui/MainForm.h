@@ -105,6 +105,8 @@ public:
     void ProgClick();
     void IDClick();
     void SystemClick();
+    void ConnectBoxClick();
+    void ConnectSimulatorClick();
     void SpeedButton8Click();
     void SpeedButton10Click();
     void HelpSearch();
@@ -161,6 +163,9 @@ public:
     std::function<void(FamilyWindow& window, bool created)> onFamilyShown;
     // The factory test window (double click on the type bar).
     std::function<void()> openTestWindow;
+    // "Подключить программатор" and "Подключить имитатор" (offered while offline).
+    std::function<void()> connectBox;
+    std::function<void()> connectSimulator;
     // Runs on close after the configuration was saved and the socket powered down.
     std::function<void()> afterClose;
 

@@ -330,15 +330,32 @@ int runProgram(int argc, char** argv)
     link.setPrompt(&main.qtPrompt());
     main.createSystemWindow();
     std::unique_ptr<SimulatedBox> simulator;
+    link.onProbe = [&startup](const std::string& port) { startup.showProbe(port); };
     connectLink(options, link, main.qtPrompt(), simulator, serialPorts);
+    link.onProbe = nullptr;
     main.ep3()->refreshStatus();
     main.createDialogs();
 
-    if (simulator)
-        main.onFamilyShown = [&](FamilyWindow&, bool) {
-            if (main.typeSelection())
-                simulator->followChip(link, main.typeSelection()->chip);
-        };
+    main.onFamilyShown = [&](FamilyWindow&, bool) {
+        if (simulator && main.typeSelection())
+            simulator->followChip(link, main.typeSelection()->chip);
+    };
+    // Offline after "No" at start: the box or the simulated box from the menu.
+    main.connectBox = [&] {
+        link.Connect(false);
+        main.ep3()->refreshStatus();
+    };
+    main.connectSimulator = [&] {
+        auto box = std::make_unique<SimulatedBox>(options, main.qtPrompt());
+        if (!box->attach(link)) {
+            main.qtPrompt().showMessage("Имитатор программатора не отвечает");
+            return;
+        }
+        simulator = std::move(box);
+        if (main.typeSelection())
+            simulator->followChip(link, main.typeSelection()->chip);
+        main.ep3()->refreshStatus();
+    };
     main.afterClose = [&] {
         if (simulator)
             simulator->finish(link);
