@@ -232,6 +232,8 @@ TEST_F(AppWindow, TypingInTheHexView)
     EXPECT_EQ(buffer[5], 0x41);
     EXPECT_EQ(line(view, 0).mid(24, 2), "41");
     EXPECT_EQ(line(view, 0).at(62), QChar('A'));
+    // The checksum follows the typed byte at once.
+    EXPECT_EQ(view.Edit2->text(), QString::asprintf("%8x", 0xFF0000 - 0xFF + 0x41));
     QTextCursor probe(view.RichEdit1->document());
     probe.setPosition(25);
     EXPECT_EQ(probe.charFormat().foreground().color(), QColor(Qt::red));
