@@ -471,14 +471,27 @@ bool FamilyWindow::press(Role role)
     return false;
 }
 
+std::string chipSizeText(const std::string& what, int64_t bytes)
+{
+    return what + ": микросхема вмещает " + std::to_string(bytes) + " байт";
+}
+
 void FamilyWindow::editField(const std::string& which, const std::string& text)
 {
     AddressField* field = findField(which);
     if (!field)
         return;
     // As "%x" reads it; no number leaves the field as it was.
-    if (const std::optional<uint64_t> typed = parseHex(text, hex::kScanf))
-        field->value = adjustField(*field, static_cast<int64_t>(*typed));
+    if (const std::optional<uint64_t> typed = parseHex(text, hex::kScanf)) {
+        int64_t value = static_cast<int64_t>(*typed);
+        // The Length field holds a last address: none past the chip's end.
+        const int64_t bytes = chipBytes();
+        if (field->role == Role::Length && bytes > 0 && value > bytes - 1) {
+            value = bytes - 1;
+            setMessage(chipSizeText("Длина больше микросхемы", bytes));
+        }
+        field->value = adjustField(*field, value);
+    }
     field->text = hexText(field->value, "%llx");
     changed();
 }

@@ -189,6 +189,9 @@ std::string suppliesOnText(const ProgrammerLink& link);
 // extension appended when the name has none.
 std::string sideFilePath(const std::string& dataFile, const std::string& extension);
 
+// "<what>: микросхема вмещает <bytes> байт", the size warnings' text.
+std::string chipSizeText(const std::string& what, int64_t bytes);
+
 // --- shared read loops ------------------------------------------------------------
 
 // How a shared loop reads one chip address: the command queued for it and
@@ -307,6 +310,11 @@ public:
     // Socket pin of the chosen chip's Vcc, for the type dialog's ID reader to
     // power that package; 0 when the family does not say.
     virtual int packageVccPin() const { return 0; }
+    // Bytes of the chosen chip, for the size warnings of a load and of the
+    // Length field; 0 when the family does not say.
+    virtual int64_t chipBytes() const { return 0; }
+    // A note on the message line from outside a command (a load too large).
+    void note(const std::string& text) { setMessage(text); }
     // Takes the chosen chip before SelectChip: stores it, fills the table and
     // refuses a variant that is no real row (message, ErrorFlag = 1, false).
     bool acceptChip(const ChipSelection& chip);

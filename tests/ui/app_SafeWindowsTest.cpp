@@ -531,3 +531,43 @@ TEST_F(SafeWindows, OfflineTheSystemMenuConnectsTheSimulatedBox)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(SafeWindows, AFileOrALengthPastTheChipIsToldAndHeldToTheChip)
+{
+    start();
+    FamilyWindow& family = current();
+    ASSERT_EQ(family.chipBytes(), 0x8000) << family.chip().ChipName; // the first EPROM, 32 KiB
+
+    const fs::path fits = dir / "fits.bin";
+    {
+        std::ofstream out(fits, std::ios::binary);
+        out << std::string(0x8000, 'F');
+    }
+    dialogs->openName = fits.string();
+    main->LoadFileClick();
+    EXPECT_EQ(family.message().find("Файл больше"), std::string::npos) << family.message();
+
+    const fs::path large = dir / "large.bin";
+    {
+        std::ofstream out(large, std::ios::binary);
+        out << std::string(0x8001, 'L');
+    }
+    dialogs->openName = large.string();
+    main->LoadFileClick();
+    EXPECT_EQ(family.message(), "Файл больше микросхемы: микросхема вмещает 32768 байт");
+    EXPECT_EQ(main->familyWidget(family)->messageLine()->text(),
+              u("Файл больше микросхемы: микросхема вмещает 32768 байт"));
+
+    AddressField* length = family.findField(Role::Length);
+    ASSERT_NE(length, nullptr);
+    family.editField(length->name, "8000");
+    EXPECT_EQ(length->value, 0x7FFF);
+    EXPECT_EQ(length->text, "7fff");
+    EXPECT_EQ(family.message(), "Длина больше микросхемы: микросхема вмещает 32768 байт");
+    family.editField(length->name, "100");
+    EXPECT_EQ(length->value, 0x100);
+}
+
+} // namespace

@@ -603,6 +603,8 @@ void TMainForm::showLoadedImage(const std::string& caption, int64_t endAddress)
     setFileName(session.FileName);
     hexCaption_ = caption;
     refreshChangedMark();
+    if (onImageShown_)
+        onImageShown_();
     fileWin_->page().EndAddress = endAddress;
     fileWin_->page().PageStart = 0;
     fileWin_->ShowPage();
@@ -703,9 +705,17 @@ void TMainForm::OnRePlace()
 
 void TMainForm::LoadFileClick()
 {
-    if (fileCommands_)
-        fileCommands_->LoadFileClick();
+    if (!fileCommands_)
+        return;
+    bool loaded = false;
+    const auto shown = onImageShown_;
+    onImageShown_ = [&loaded] { loaded = true; };
+    fileCommands_->LoadFileClick();
+    onImageShown_ = shown;
     setFileName(session.FileName);
+    FamilyWindow* family = typeSelection_ ? typeSelection_->currentWindow() : nullptr;
+    if (loaded && family && family->chipBytes() > 0 && session.LoadEnd + 1 > family->chipBytes())
+        family->note(chipSizeText("Файл больше микросхемы", family->chipBytes()));
     raiseFamilyWindow();
 }
 

@@ -219,6 +219,7 @@ private:
     uint64_t savedDigest_ = 0;
     std::string hexCaption_;
     bool closeWhenStopped_ = false;
+    std::function<void()> onImageShown_;
 };
 
 } // namespace pontvex
