@@ -439,7 +439,7 @@ AddressField* FamilyWindow::findField(Role role)
 bool FamilyWindow::press(const std::string& which)
 {
     if (ButtonControl* button = findButton(which)) {
-        if (button->enabled && button->run)
+        if (button->enabled && button->run && !hidden_)
             button->run();
         return true;
     }
@@ -456,7 +456,7 @@ bool FamilyWindow::press(const std::string& which)
 bool FamilyWindow::press(Role role)
 {
     if (ButtonControl* button = findButton(role)) {
-        if (button->enabled && button->run)
+        if (button->enabled && button->run && !hidden_)
             button->run();
         return true;
     }
@@ -471,14 +471,27 @@ bool FamilyWindow::press(Role role)
     return false;
 }
 
+std::string chipSizeText(const std::string& what, int64_t bytes)
+{
+    return what + ": микросхема вмещает " + std::to_string(bytes) + " байт";
+}
+
 void FamilyWindow::editField(const std::string& which, const std::string& text)
 {
     AddressField* field = findField(which);
     if (!field)
         return;
     // As "%x" reads it; no number leaves the field as it was.
-    if (const std::optional<uint64_t> typed = parseHex(text, hex::kScanf))
-        field->value = adjustField(*field, static_cast<int64_t>(*typed));
+    if (const std::optional<uint64_t> typed = parseHex(text, hex::kScanf)) {
+        int64_t value = static_cast<int64_t>(*typed);
+        // The Length field holds a last address: none past the chip's end.
+        const int64_t bytes = chipBytes();
+        if (field->role == Role::Length && bytes > 0 && value > bytes - 1) {
+            value = bytes - 1;
+            setMessage(chipSizeText("Длина больше микросхемы", bytes));
+        }
+        field->value = adjustField(*field, value);
+    }
     field->text = hexText(field->value, "%llx");
     changed();
 }
@@ -720,6 +733,14 @@ void FamilyWindow::requestStop()
 void FamilyWindow::show()
 {
     visible_ = true;
+    hidden_ = false;
+    changed();
+}
+
+void FamilyWindow::hide()
+{
+    hidden_ = true;
+    visible_ = false;
     changed();
 }
 
@@ -751,14 +772,16 @@ void FamilyWindow::runCommand(const std::string& busyText, const std::function<v
         body();
         return;
     }
+    if (hidden_) {
+        setOutcome(Outcome::Refused);
+        return;
+    }
     setOutcome(Outcome::Ok);
     if (!link.Connected()) {
         // Offline every read gives 255: a command would report a chip that is not there.
         refuse(connectionErrorText());
         return;
     }
-    if (!busyText.empty())
-        setMessage(busyText);
     struct Depth {
         FamilyWindow& window;
         explicit Depth(FamilyWindow& w) : window(w) { ++window.commandDepth_; }
@@ -770,6 +793,10 @@ void FamilyWindow::runCommand(const std::string& busyText, const std::function<v
     };
     SuppliesGuard guard(*this);
     Depth depth(*this);
+    // Shown once the command counts as running: a stop asked for while the
+    // busy text paints ends it at its first progress step.
+    if (!busyText.empty())
+        setMessage(busyText);
     try {
         body();
     } catch (const LinkLost&) {
@@ -784,6 +811,10 @@ void FamilyWindow::runCommand(const std::string& busyText, const std::function<v
 
 void FamilyWindow::Button1Click()
 {
+    if (hidden_) {
+        setOutcome(Outcome::Refused);
+        return;
+    }
     bool writeTicked = false;
     for (const auto& step : autoSteps_)
         writeTicked = writeTicked || (step.checked && step.enabled && step.role == Role::Write);

@@ -189,6 +189,9 @@ std::string suppliesOnText(const ProgrammerLink& link);
 // extension appended when the name has none.
 std::string sideFilePath(const std::string& dataFile, const std::string& extension);
 
+// "<what>: микросхема вмещает <bytes> байт", the size warnings' text.
+std::string chipSizeText(const std::string& what, int64_t bytes);
+
 // --- shared read loops ------------------------------------------------------------
 
 // How a shared loop reads one chip address: the command queued for it and
@@ -307,6 +310,11 @@ public:
     // Socket pin of the chosen chip's Vcc, for the type dialog's ID reader to
     // power that package; 0 when the family does not say.
     virtual int packageVccPin() const { return 0; }
+    // Bytes of the chosen chip, for the size warnings of a load and of the
+    // Length field; 0 when the family does not say.
+    virtual int64_t chipBytes() const { return 0; }
+    // A note on the message line from outside a command (a load too large).
+    void note(const std::string& text) { setMessage(text); }
     // Takes the chosen chip before SelectChip: stores it, fills the table and
     // refuses a variant that is no real row (message, ErrorFlag = 1, false).
     bool acceptChip(const ChipSelection& chip);
@@ -336,6 +344,8 @@ public:
     // Auto runs no further step. Outside a command it does nothing.
     void requestStop();
     bool stopRequested() const { return stopRequested_; }
+    // Whether a command or Auto is running now.
+    bool running() const { return commandDepth_ > 0 || autoRunning_; }
 
     // --- declaration ----------------------------------------------------------
     std::vector<ButtonControl>& buttons() { return buttons_; }
@@ -389,6 +399,11 @@ public:
     void CancelBtnClick(); // Exit: the window stays alive for reuse
     virtual void OnClose();
     void show();
+    // Another chip was chosen: the window stays alive but hidden, and its
+    // commands do not run until it is shown again, so its algorithm never
+    // reaches a chip it was not chosen for.
+    void hide();
+    bool hidden() const { return hidden_; }
     // Hides a visible window, runs OnClose and saves the side documents (a GUI
     // calls it from its close event).
     void close();
@@ -534,6 +549,7 @@ private:
     std::string message_, caption_, chipNameText_, idText_, addressText_;
     int64_t progressValue_ = 0, progressMax_ = 0;
     bool visible_ = false;
+    bool hidden_ = false;
     std::string autoGroupCaption_ = "Авто запись";
     std::vector<ButtonControl> buttons_;
     std::vector<OptionGroup> options_;

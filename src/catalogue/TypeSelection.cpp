@@ -253,6 +253,7 @@ void TypeSelection::OKBtnClick()
     chip.ExpectedSignature = params.signature;
     chosenCategory_ = CategoryIndex;
     chosenGroup_ = GroupName;
+    chosen_ = browsed();
     changed();
 
     DispatchAlgorithm();
@@ -274,6 +275,9 @@ void TypeSelection::DispatchAlgorithm()
             slot = (*factory)(link_, host_);
         FamilyWindow& window = *slot;
         current_ = &window;
+        for (auto& [windowClass, other] : windows_)
+            if (other && other.get() != &window)
+                other->hide();
         window.show();
         if (onWindowShown)
             onWindowShown(window, created);
@@ -346,10 +350,26 @@ void TypeSelection::restore(const SavedChoice& saved)
     chip.ChipName = saved.ChipName;
     chosenCategory_ = CategoryIndex;
     chosenGroup_ = GroupName;
+    chosen_ = browsed();
     changed();
 }
 
 SavedChoice TypeSelection::saved() const
+{
+    return chosen_ ? *chosen_ : browsed();
+}
+
+void TypeSelection::cancel()
+{
+    dialogVisible = false;
+    if (chosen_) {
+        categorySelection = chosen_->categoryIndex;
+        GroupName = chosen_->GroupName;
+    }
+    Radio1OnClick();
+}
+
+SavedChoice TypeSelection::browsed() const
 {
     SavedChoice choice;
     choice.categoryIndex = std::max(categorySelection, 0);

@@ -10,6 +10,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -96,7 +97,11 @@ public:
     // Start-up: restore the saved choice, rebuild the lists, choose the restored chip
     // and open its family window.
     void restore(const SavedChoice& saved);
+    // The chosen chip as the configuration keeps it: the last OK or the
+    // restored choice, never what the dialog only browsed.
     SavedChoice saved() const;
+    // The dialog was cancelled: the lists return to the chosen chip's category and group.
+    void cancel();
     void startUp();
 
     // --- family windows ----------------------------------------------------------------
@@ -118,6 +123,7 @@ public:
 private:
     void changed();
     int selectedChipFor(const std::string& group) const;
+    SavedChoice browsed() const;
 
     ProgrammerLink& link_;
     FamilyHost& host_;
@@ -130,6 +136,7 @@ private:
     // the chip list open at ChipIndex.
     int chosenCategory_ = -1;
     std::string chosenGroup_;
+    std::optional<SavedChoice> chosen_;
 };
 
 } // namespace pontvex

@@ -79,6 +79,8 @@ void FileCommands::LoadFileClick()
     const auto chosen = dialogs_.chooseFileToOpen(files_text::kOpenFilter, "*.*", session_.ProgramDir);
     if (!chosen)
         return;
+    // Cancelling the format dialog leaves the data file as it was.
+    const std::string previous = session_.FileName;
     session_.FileName = *chosen;
     PrepareFormatDialog();
     const ContentFormat content = contentOfFile();
@@ -88,8 +90,10 @@ void FileCommands::LoadFileClick()
     format_.checkEnd = false;
     dialogs_.showFormatDialog(format_);
     const std::string format = format_.format();
-    if (format.empty())
+    if (format.empty()) {
+        session_.FileName = previous;
         return;
+    }
     session_.LoadStart = format_.LoadStart;
     if (format == ".HEX") {
         LoadHexFile();
@@ -114,6 +118,7 @@ void FileCommands::SaveBufClick()
     const auto chosen = dialogs_.chooseFileToSave(session_.ProgramDir);
     if (!chosen)
         return;
+    const std::string previous = session_.FileName;
     session_.FileName = *chosen;
     PrepareFormatDialog();
     format_.modeEnabled = false;
@@ -123,8 +128,10 @@ void FileCommands::SaveBufClick()
     format_.checkEnd = true;
     dialogs_.showFormatDialog(format_);
     const std::string format = format_.format();
-    if (format.empty())
+    if (format.empty()) {
+        session_.FileName = previous;
         return;
+    }
     session_.LoadStart = format_.LoadStart;
     if (format == ".HEX") {
         // The writer reads EndAddress from the hex view; a JEDEC view alone has no byte image to write.
@@ -316,6 +323,8 @@ bool FileCommands::writeFile(const char* data, size_t size)
     const bool ok = writeFileAtomically(session_.FileName, std::string_view(data, size), reason);
     if (!ok)
         prompt_.showBox(files_text::kCannotWrite + session_.FileName);
+    else
+        ++writes_;
     return ok;
 }
 

@@ -81,6 +81,8 @@ public:
     bool SaveSrecFile();
 
     FileFormatModel& formatDialog() { return format_; }
+    // Files written so far (a save that went through counts one).
+    int writes() const { return writes_; }
 
 private:
     bool writeFile(const char* data, size_t size);
@@ -96,6 +98,7 @@ private:
     UserPrompt& prompt_;
     DeviceBuffer& buffer_;
     FileFormatModel format_;
+    int writes_ = 0;
 };
 
 } // namespace pontvex

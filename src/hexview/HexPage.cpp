@@ -117,6 +117,8 @@ void HexPage::OnKeyPress(char ch)
     const int shown = static_cast<int>(CursorAddress % 16) + kLineStride * (cell / kLineStride) + kCharColumn;
     text_[static_cast<size_t>(shown)] = shownCharacter(static_cast<uint8_t>(value));
     ink_[static_cast<size_t>(shown)] = Ink::Red;
+    // A checksum that lags the typed bytes would be a wrong one.
+    checksumText_ = format("%8x", buffer_.checksum(EndAddress));
     select(p + 1, 0);
 }
 

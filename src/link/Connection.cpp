@@ -18,6 +18,9 @@ const char* const kConnectQuestion = "Включите питание в Pontvex
                                      "Присоедините кабель RS232 к програм- \nматору и комп.\n"
                                      "<Да>работаем \n<Нет>только прг.";
 const char* const kNotFound = "Не найден программатор!\nПрограмматор не PV55 или нет соединен! ";
+const char* const kPermissionDenied = "нет доступа (добавьте пользователя в группу dialout: sudo usermod -aG "
+                                      "dialout $USER, затем войдите снова)";
+const char* const kPortBusy = "порт занят другой программой";
 const char* const kSetComBad = "set Com bad";
 const char* const kTimeoutsFailed = "SetCommTimeouts failed";
 const char* const kStatusFailed = "Ошб.";
@@ -133,6 +136,30 @@ void Connection::writeSettings() const
     writeFileAtomically(settingsPath_, portName_, error);
 }
 
+std::vector<std::string> Connection::usbSerialPorts()
+{
+    std::vector<std::string> names;
+#ifndef _WIN32
+    for (const char* stem : {"/dev/ttyUSB", "/dev/ttyACM"}) {
+        std::vector<std::pair<int, std::string>> found;
+        std::error_code error;
+        for (const auto& entry : std::filesystem::directory_iterator("/dev", error)) {
+            const std::string path = entry.path().string();
+            const std::string prefix(stem);
+            if (path.rfind(prefix, 0) != 0 || path.size() == prefix.size() ||
+                path.size() > prefix.size() + 6 ||
+                path.find_first_not_of("0123456789", prefix.size()) != std::string::npos)
+                continue;
+            found.emplace_back(std::stoi(path.substr(prefix.size())), path);
+        }
+        std::sort(found.begin(), found.end());
+        for (auto& [number, path] : found)
+            names.push_back(path);
+    }
+#endif
+    return names;
+}
+
 void Connection::Connect(bool askFirst)
 {
     if (askFirst && (!bytes_.prompt() || !bytes_.prompt()->askYesNo(kConnectQuestion))) {
@@ -140,23 +167,32 @@ void Connection::Connect(bool askFirst)
         return;
     }
     readSettings();
-    const std::string first = portName_;
-    for (const std::string& name :
-         {first, std::string("COM1"), std::string("COM2"), std::string("COM3"), std::string("COM4")}) {
+    openFailures_.clear();
+    std::vector<std::string> names{portName_, "COM1", "COM2", "COM3", "COM4"};
+    // Most boxes hang on a USB serial adapter: those come after the COM ports.
+    if (adapterPorts)
+        for (const std::string& name : adapterPorts())
+            if (name != portName_)
+                names.push_back(name);
+    for (const std::string& name : names) {
+        if (onProbe)
+            onProbe(name);
         if (OpenProgrammerPort(name)) {
             writeSettings();
             idle();
             return;
         }
     }
-    bytes_.tell(kNotFound);
+    // The system's reasons for ports that are there but would not open.
+    bytes_.tell(kNotFound + openFailures_);
     bytes_.goOffline();
 }
 
 bool Connection::ConnectTo(const std::string& name)
 {
+    openFailures_.clear();
     if (!OpenProgrammerPort(name)) {
-        bytes_.tell(kNotFound);
+        bytes_.tell(kNotFound + openFailures_);
         return false;
     }
     writeSettings();
@@ -178,6 +214,14 @@ bool Connection::OpenProgrammerPort(const std::string& name)
     }
     if (result == PortOpenResult::TimeoutsRejected) {
         bytes_.tell(kTimeoutsFailed);
+    }
+    if (result == PortOpenResult::PermissionDenied) {
+        openFailures_ += "\n" + name + ": " + kPermissionDenied;
+        return false;
+    }
+    if (result == PortOpenResult::Busy) {
+        openFailures_ += "\n" + name + ": " + kPortBusy;
+        return false;
     }
     if (!port || result == PortOpenResult::NoSuchPort) {
         return false;

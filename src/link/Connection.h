@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace pontvex {
 
@@ -45,6 +46,13 @@ public:
     // Sends what is queued, goes offline and drops the transport.
     void Disconnect();
 
+    // Told the name of each port the connection routine is about to try.
+    std::function<void(const std::string& name)> onProbe;
+    // The USB serial adapters tried after COM1..COM4, in order; by default
+    // the /dev/ttyUSB* and /dev/ttyACM* devices there are (none on Windows).
+    std::function<std::vector<std::string>()> adapterPorts = [] { return usbSerialPorts(); };
+    static std::vector<std::string> usbSerialPorts();
+
     const std::string& PortName() const { return portName_; }
     const std::string& FirmwareId() const { return firmwareId_; }
     // Text of the status field of the system parameters window.
@@ -69,6 +77,7 @@ private:
     std::string firmwareId_;
     std::string statusText_;
     double roundTripMs_ = -1;
+    std::string openFailures_;
 };
 
 } // namespace pontvex

@@ -69,11 +69,20 @@ std::unique_ptr<SerialPort> SerialPort::open(const std::string& devicePath, Port
     // wait afterwards goes through poll with its own time-out.
     const int fd = ::open(devicePath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
+        if (errno == EACCES || errno == EPERM)
+            result = PortOpenResult::PermissionDenied;
+        else if (errno == EBUSY)
+            result = PortOpenResult::Busy;
         return nullptr;
     }
-    if (!::isatty(fd) || ::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::ioctl(fd, TIOCEXCL) != 0) {
-        // Not a terminal, or somebody else has the port.
+    if (!::isatty(fd)) {
         ::close(fd);
+        return nullptr;
+    }
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::ioctl(fd, TIOCEXCL) != 0) {
+        // Somebody else has the port.
+        ::close(fd);
+        result = PortOpenResult::Busy;
         return nullptr;
     }
     std::unique_ptr<SerialPort> port(new SerialPort(fd));

@@ -22,7 +22,9 @@ public:
 };
 
 // Result of opening a named port.
-enum class PortOpenResult { Opened, NoSuchPort, SettingsRejected, TimeoutsRejected };
+// PermissionDenied and Busy: the port is there but the system refused it
+// (no access for this user; another program holds it).
+enum class PortOpenResult { Opened, NoSuchPort, SettingsRejected, TimeoutsRejected, PermissionDenied, Busy };
 
 // Opens ports by name for the connection routine ("COM1".. or a device path).
 class PortOpener {

@@ -91,8 +91,8 @@ TEST_F(HexPageTest, TwoTypedDigitsStoreAByte)
     EXPECT_EQ(page.CursorAddress, 6);
     EXPECT_EQ(buffer[6], 0xAF);
     EXPECT_EQ(page.text()[27], 'A');
-    // The checksum waits for the next redraw.
-    EXPECT_EQ(page.checksumText(), "  ff0000");
+    // The checksum follows the typed bytes: 0x4F..0x41 at 5 and 0xAF at 6.
+    EXPECT_EQ(page.checksumText(), "  fefef2");
 }
 
 TEST_F(HexPageTest, TypingOutsideByteColumnsOrNonDigitsIsIgnored)

@@ -165,6 +165,9 @@ TEST_F(AppWindow, ToolBarMenusAndShortcuts)
     EXPECT_EQ(main->action("S1Click")->shortcut(), QKeySequence("Ctrl+F"));
     EXPECT_EQ(main->action("R1Click")->shortcut(), QKeySequence("Ctrl+R"));
     EXPECT_EQ(main->action("S2Click")->shortcut(), QKeySequence(Qt::Key_F3));
+    EXPECT_EQ(main->action("LoadFileClick")->shortcut(), QKeySequence("Ctrl+O"));
+    EXPECT_EQ(main->action("SaveBufClick")->shortcut(), QKeySequence("Ctrl+S"));
+    EXPECT_EQ(main->action("tb:HelpSearch")->shortcut(), QKeySequence(Qt::Key_F1));
     for (const char* name : {"FileNew", "LoadFileClick", "SaveBufClick", "FilePrint", "FileExit",
                              "MainFillClick", "BeforClick", "SelTypeClick", "ProgClick", "IDClick",
                              "SystemClick", "FileWin1Click", "N5Click", "D1Click", "HelpAbout"})
@@ -230,6 +233,8 @@ TEST_F(AppWindow, TypingInTheHexView)
     EXPECT_EQ(buffer[5], 0x41);
     EXPECT_EQ(line(view, 0).mid(24, 2), "41");
     EXPECT_EQ(line(view, 0).at(62), QChar('A'));
+    // The checksum follows the typed byte at once.
+    EXPECT_EQ(view.Edit2->text(), QString::asprintf("%8x", 0xFF0000 - 0xFF + 0x41));
     QTextCursor probe(view.RichEdit1->document());
     probe.setPosition(25);
     EXPECT_EQ(probe.charFormat().foreground().color(), QColor(Qt::red));

@@ -81,6 +81,17 @@ TEST(FilesFormatDialog, OpenFilterBecomesQtFilters)
     EXPECT_EQ(QtFileDialogs::qtFilter("*.*|*.*|*.bin  B|*.bin"), "*.* (*.*);;*.bin  B (*.bin)");
 }
 
+TEST(FilesFormatDialog, DialogFiltersOfferEveryFormatAndFilesWithoutExtension)
+{
+    const QStringList filters = QtFileDialogs::dialogFilters(files_text::kOpenFilter).split(";;");
+    ASSERT_EQ(filters.size(), 6);
+    EXPECT_EQ(filters[0], "*.* (*)");
+    EXPECT_TRUE(filters[2].endsWith("(*.hex *.ihx)")) << filters[2].toStdString();
+    EXPECT_TRUE(filters[3].endsWith("(*.jed)"));
+    EXPECT_TRUE(filters[4].contains("*.srec"));
+    EXPECT_TRUE(filters[5].endsWith("(*.cds)"));
+}
+
 } // namespace
 
 // Other Qt test files may bring their own main; any one of them will do.

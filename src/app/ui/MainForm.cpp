@@ -28,11 +28,13 @@
 #include <QStatusBar>
 #include <QTextDocument>
 #include <QTextEdit>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 
 #include <cstdio>
 #include <filesystem>
+#include <string_view>
 
 namespace pontvex {
 
@@ -65,6 +67,42 @@ const ToolButton kToolButtons[] = {
     {"PgUp", "Страница вверх", "SpeedButton10Click", ToolPicture::PageUp, &TMainForm::SpeedButton10Click},
     {"PgDn", "Страница вниз", "SpeedButton8Click", ToolPicture::PageDown, &TMainForm::SpeedButton8Click},
     {"Информ.", "Информация о поддержке программы", "HelpSearch", ToolPicture::Info, &TMainForm::HelpSearch},
+};
+
+// While a command runs its window's progress steps let events through so
+// the windows paint and a stop can reach the command; this filter keeps
+// every other click and key from starting anything meanwhile.
+class BusyInput : public QObject {
+public:
+    explicit BusyInput(FamilyWindow& family) : family_(family) { qApp->installEventFilter(this); }
+    ~BusyInput() override { qApp->removeEventFilter(this); }
+    BusyInput(const BusyInput&) = delete;
+    BusyInput& operator=(const BusyInput&) = delete;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        switch (event->type()) {
+        case QEvent::KeyPress:
+            if (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape)
+                family_.requestStop();
+            return true;
+        case QEvent::KeyRelease:
+        case QEvent::ShortcutOverride:
+        case QEvent::Shortcut:
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::Wheel:
+        case QEvent::ContextMenu:
+            return true;
+        default:
+            return false; // paints, and close requests, which stop the command
+        }
+    }
+
+private:
+    FamilyWindow& family_;
 };
 
 const char* const kCategories[] = {"EPROM", "FLASH/EEPROM", "MPU",          "SERIAL EEPROM",
@@ -242,8 +280,10 @@ void TMainForm::buildMenus()
 {
     QMenu* file = menuBar()->addMenu(q("&Файл"));
     file->addAction(makeAction("FileNew", "&Новый", &TMainForm::FileNew));
-    file->addAction(makeAction("LoadFileClick", "&Загрузить", &TMainForm::LoadFileClick));
-    file->addAction(makeAction("SaveBufClick", "&Сохранить", &TMainForm::SaveBufClick));
+    file->addAction(
+        makeAction("LoadFileClick", "&Загрузить", &TMainForm::LoadFileClick, QKeySequence("Ctrl+O")));
+    file->addAction(
+        makeAction("SaveBufClick", "&Сохранить", &TMainForm::SaveBufClick, QKeySequence("Ctrl+S")));
     file->addSeparator();
     file->addAction(makeAction("FilePrint", "&Печать", &TMainForm::FilePrint));
     file->addSeparator();
@@ -265,6 +305,16 @@ void TMainForm::buildMenus()
 
     QMenu* system = menuBar()->addMenu(q("&Система"));
     system->addAction(makeAction("SystemClick", "Статус", &TMainForm::SystemClick));
+    system->addSeparator();
+    QAction* box = makeAction("ConnectBoxClick", "Подключить программатор", &TMainForm::ConnectBoxClick);
+    QAction* simulated =
+        makeAction("ConnectSimulatorClick", "Подключить имитатор", &TMainForm::ConnectSimulatorClick);
+    system->addAction(box);
+    system->addAction(simulated);
+    connect(system, &QMenu::aboutToShow, this, [this, box, simulated] {
+        box->setEnabled(!link_.Connected());
+        simulated->setEnabled(!link_.Connected());
+    });
 
     QMenu* window = menuBar()->addMenu(q("&Окно"));
     QAction* tile = window->addAction(q("&Мозаикой"), mdiArea_, &QMdiArea::tileSubWindows);
@@ -284,6 +334,7 @@ void TMainForm::buildMenus()
     window->addAction(makeAction("D1Click", "&Открыть окно", &TMainForm::D1Click));
 
     QMenu* help = menuBar()->addMenu(q("&Помощь"));
+    action("tb:HelpSearch")->setShortcut(QKeySequence(Qt::Key_F1));
     help->addSeparator();
     help->addAction(makeAction("HelpAbout", "&О программе...", &TMainForm::HelpAbout));
 }
@@ -329,6 +380,7 @@ void TMainForm::createTypeSelection()
     LoadConfig();
     if (!session.FileName.empty() && fileCommands_)
         fileCommands_->ReloadDataFile();
+    markBufferSaved();
     typeSelection_->startUp();
     refreshTypeBar();
 }
@@ -360,12 +412,78 @@ void TMainForm::setFileName(const std::string& name)
     FileLabel->setText(q("Файл:") + " " +
                        QString::fromStdString(std::filesystem::path(name).filename().string()));
     FileLabel->setToolTip(QString::fromStdString(name));
+    hexCaption_ = name;
+    refreshChangedMark();
+}
+
+uint64_t TMainForm::bufferDigest() const
+{
+    return std::hash<std::string_view>{}(
+        std::string_view(reinterpret_cast<const char*>(buffer_.data()), DeviceBuffer::kSize));
+}
+
+bool TMainForm::bufferChanged() const
+{
+    return bufferDigest() != savedDigest_;
+}
+
+void TMainForm::markBufferSaved()
+{
+    savedDigest_ = bufferDigest();
+    refreshChangedMark();
+}
+
+void TMainForm::refreshChangedMark()
+{
     if (fileWinFrame_)
-        fileWinFrame_->setWindowTitle(QString::fromStdString(name));
+        fileWinFrame_->setWindowTitle(QString::fromStdString(hexCaption_) + (bufferChanged() ? "*" : ""));
+}
+
+FamilyWindow* TMainForm::runningFamily() const
+{
+    if (!typeSelection_)
+        return nullptr;
+    for (FamilyWindow* family : typeSelection_->windows())
+        if (family && family->running())
+            return family;
+    return nullptr;
+}
+
+void TMainForm::commandFinished()
+{
+    refreshChangedMark();
+    raiseFamilyWindow();
+    if (closeWhenStopped_ && !runningFamily()) {
+        closeWhenStopped_ = false;
+        // After the command's handler has returned, not inside it.
+        QTimer::singleShot(0, this, [this] { close(); });
+    }
 }
 
 void TMainForm::closeEvent(QCloseEvent* event)
 {
+    if (FamilyWindow* family = runningFamily()) {
+        family->requestStop();
+        closeWhenStopped_ = true;
+        event->ignore();
+        return;
+    }
+    if (bufferChanged()) {
+        switch (prompt_.askYesNoCancel("Буфер изменён. Сохранить?")) {
+        case QtPrompt::Answer::Yes:
+            SaveBufClick();
+            if (bufferChanged()) { // the save was cancelled or failed: stay
+                event->ignore();
+                return;
+            }
+            break;
+        case QtPrompt::Answer::No:
+            break;
+        case QtPrompt::Answer::Cancel:
+            event->ignore();
+            return;
+        }
+    }
     SaveConfig();
     try {
         link_.PowerDown();
@@ -463,6 +581,7 @@ bool TMainForm::ensureHexView()
     fileWinFrame_->setWindowIcon(toolIcon(ToolPicture::Fill));
     connect(view, &TFileWin::FillClick, this, &TMainForm::MainFillClick);
     connect(view, &TFileWin::MaxAddrClick, this, &TMainForm::N11Click);
+    connect(view, &TFileWin::rendered, this, &TMainForm::refreshChangedMark);
     fileWinFrame_->resize(fileWinFrame_->sizeHint());
     return true;
 }
@@ -542,8 +661,12 @@ void TMainForm::FileNew()
 void TMainForm::showLoadedImage(const std::string& caption, int64_t endAddress)
 {
     ensureHexView();
+    savedDigest_ = bufferDigest();
     setFileName(session.FileName);
-    fileWinFrame_->setWindowTitle(QString::fromStdString(caption));
+    hexCaption_ = caption;
+    refreshChangedMark();
+    if (onImageShown_)
+        onImageShown_();
     fileWin_->page().EndAddress = endAddress;
     fileWin_->page().PageStart = 0;
     fileWin_->ShowPage();
@@ -568,6 +691,7 @@ void TMainForm::showPage()
 {
     if (fileWin_)
         fileWin_->ShowPage();
+    refreshChangedMark();
 }
 
 void TMainForm::SpeedButton8Click()
@@ -643,15 +767,37 @@ void TMainForm::OnRePlace()
 
 void TMainForm::LoadFileClick()
 {
-    if (fileCommands_)
-        fileCommands_->LoadFileClick();
+    if (!fileCommands_)
+        return;
+    bool loaded = false;
+    const auto shown = onImageShown_;
+    onImageShown_ = [&loaded] { loaded = true; };
+    fileCommands_->LoadFileClick();
+    onImageShown_ = shown;
     setFileName(session.FileName);
+    FamilyWindow* family = typeSelection_ ? typeSelection_->currentWindow() : nullptr;
+    if (loaded && family && family->chipBytes() > 0 && session.LoadEnd + 1 > family->chipBytes())
+        family->note(chipSizeText("Файл больше микросхемы", family->chipBytes()));
+    raiseFamilyWindow();
+}
+
+void TMainForm::raiseFamilyWindow()
+{
+    // The chosen chip's window stays in front of the main window and the hex view.
+    FamilyWindow* family = typeSelection_ ? typeSelection_->currentWindow() : nullptr;
+    FamilyWindowWidget* widget = family ? familyWidget(*family) : nullptr;
+    if (widget && widget->isVisible())
+        widget->raise();
 }
 
 void TMainForm::SaveBufClick()
 {
-    if (fileCommands_)
-        fileCommands_->SaveBufClick();
+    if (!fileCommands_)
+        return;
+    const int writes = fileCommands_->writes();
+    fileCommands_->SaveBufClick();
+    if (fileCommands_->writes() != writes)
+        savedDigest_ = bufferDigest();
     setFileName(session.FileName);
 }
 
@@ -753,6 +899,18 @@ void TMainForm::SystemClick()
     ep3_->setFocus();
 }
 
+void TMainForm::ConnectBoxClick()
+{
+    if (!link_.Connected() && connectBox)
+        connectBox();
+}
+
+void TMainForm::ConnectSimulatorClick()
+{
+    if (!link_.Connected() && connectSimulator)
+        connectSimulator();
+}
+
 void TMainForm::CountSuccess(int flag)
 {
     if (flag == 0)
@@ -775,6 +933,7 @@ void TMainForm::familyWindowShown(FamilyWindow& window, bool created)
     if (created || !widget) {
         // A top-level window of its own, kept for the rest of the run.
         widget = new FamilyWindowWidget(window, this);
+        connect(widget, &FamilyWindowWidget::commandFinished, this, &TMainForm::commandFinished);
         widget->setWindowFlag(Qt::Window);
         // At the right edge of the screen, below the bars, clear of the hex view.
         widget->adjustSize();
@@ -784,6 +943,10 @@ void TMainForm::familyWindowShown(FamilyWindow& window, bool created)
                          area.top() + std::min(160, std::max(0, area.height() - widget->height() - 40)));
         }
     }
+    // Only the chosen chip's window stays on screen.
+    for (auto& [other, otherWidget] : familyWidgets_)
+        if (other != &window && otherWidget && otherWidget->isVisible())
+            otherWidget->hide();
     widget->refresh();
     widget->show();
     widget->raise();
@@ -796,8 +959,13 @@ void TMainForm::familyChanged(FamilyWindow& family)
 {
     if (FamilyWindowWidget* widget = familyWidget(family))
         widget->refresh();
-    // Paint only: a click during a blocking command must not start another.
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    if (!family.running()) {
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        return;
+    }
+    // Escape and close requests get through to stop the command; no other input does.
+    BusyInput busy(family);
+    QCoreApplication::processEvents();
 }
 
 void TMainForm::TestKelm()

@@ -107,6 +107,8 @@ public:
     void ProgClick();
     void IDClick();
     void SystemClick();
+    void ConnectBoxClick();
+    void ConnectSimulatorClick();
     void SpeedButton8Click();
     void SpeedButton10Click();
     void HelpSearch();
@@ -128,6 +130,11 @@ public:
     bool LoadConfig();
     bool SaveConfig();
     void setFileName(const std::string& name);
+
+    // Whether the buffer differs from what was last loaded or saved.
+    bool bufferChanged() const;
+    // The buffer as it is now counts as saved (a load, a save, the start).
+    void markBufferSaved();
 
     // --- FamilyHost -----------------------------------------------------------------
     UserPrompt& prompt() override { return prompt_; }
@@ -162,6 +169,9 @@ public:
     std::function<void(FamilyWindow& window, bool created)> onFamilyShown;
     // The factory test window (double click on the type bar).
     std::function<void()> openTestWindow;
+    // "Подключить программатор" and "Подключить имитатор" (offered while offline).
+    std::function<void()> connectBox;
+    std::function<void()> connectSimulator;
     // Runs on close after the configuration was saved and the socket powered down.
     std::function<void()> afterClose;
 
@@ -185,6 +195,12 @@ private:
     void familyWindowShown(FamilyWindow& window, bool created);
     // Makes sure the hex view exists; true when it was created now.
     bool ensureHexView();
+    // The hex view's caption: the data file, with "*" while the buffer has unsaved changes.
+    void refreshChangedMark();
+    uint64_t bufferDigest() const;
+    FamilyWindow* runningFamily() const;
+    void commandFinished();
+    void raiseFamilyWindow();
 
     ProgrammerLink& link_;
     DeviceBuffer& buffer_;
@@ -211,6 +227,10 @@ private:
     std::map<const FamilyWindow*, QPointer<FamilyWindowWidget>> familyWidgets_;
     int64_t endAddressWithoutView_ = 0xFFFF;
     bool refreshing_ = false;
+    uint64_t savedDigest_ = 0;
+    std::string hexCaption_;
+    bool closeWhenStopped_ = false;
+    std::function<void()> onImageShown_;
 };
 
 } // namespace pontvex

@@ -10,6 +10,9 @@
 #include "link/ui/Ep3.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 
 #include <cstdio>
 #include <filesystem>
@@ -301,6 +304,12 @@ int runProgram(int argc, char** argv)
 
     QApplication app(argc, argv);
     QApplication::setApplicationName("pontvex");
+    // The standard dialogs (open, save, print, find) in the program's language,
+    // where the system has Qt's own Russian translations.
+    QTranslator qtTexts;
+    if (qtTexts.load(QLocale(QLocale::Russian), "qtbase", "_",
+                     QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&qtTexts);
     const ProgramOptions options = parseProgramOptions(std::vector<std::string>(argv + 1, argv + argc));
     if (!options.error.empty()) {
         std::fprintf(stderr, "pontvex: %s\n%s", options.error.c_str(), programHelpText());
@@ -322,15 +331,32 @@ int runProgram(int argc, char** argv)
     link.setPrompt(&main.qtPrompt());
     main.createSystemWindow();
     std::unique_ptr<SimulatedBox> simulator;
+    link.onProbe = [&startup](const std::string& port) { startup.showProbe(port); };
     connectLink(options, link, main.qtPrompt(), simulator, serialPorts);
+    link.onProbe = nullptr;
     main.ep3()->refreshStatus();
     main.createDialogs();
 
-    if (simulator)
-        main.onFamilyShown = [&](FamilyWindow&, bool) {
-            if (main.typeSelection())
-                simulator->followChip(link, main.typeSelection()->chip);
-        };
+    main.onFamilyShown = [&](FamilyWindow&, bool) {
+        if (simulator && main.typeSelection())
+            simulator->followChip(link, main.typeSelection()->chip);
+    };
+    // Offline after "No" at start: the box or the simulated box from the menu.
+    main.connectBox = [&] {
+        link.Connect(false);
+        main.ep3()->refreshStatus();
+    };
+    main.connectSimulator = [&] {
+        auto box = std::make_unique<SimulatedBox>(options, main.qtPrompt());
+        if (!box->attach(link)) {
+            main.qtPrompt().showMessage("Имитатор программатора не отвечает");
+            return;
+        }
+        simulator = std::move(box);
+        if (main.typeSelection())
+            simulator->followChip(link, main.typeSelection()->chip);
+        main.ep3()->refreshStatus();
+    };
     main.afterClose = [&] {
         if (simulator)
             simulator->finish(link);

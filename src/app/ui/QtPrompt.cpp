@@ -46,6 +46,27 @@ void tell(QWidget* parent, const QString& caption, const std::string& text)
 
 } // namespace
 
+std::function<QtPrompt::Answer(const std::string&)> QtPrompt::choiceAnswerer;
+
+QtPrompt::Answer QtPrompt::askYesNoCancel(const std::string& text)
+{
+    if (choiceAnswerer)
+        return choiceAnswerer(text);
+    if (answerer)
+        return answerer(Kind::YesNoCancel, text) ? Answer::Yes : Answer::No;
+    QMessageBox box(QMessageBox::Question, plainCaption(), QString::fromStdString(text),
+                    QMessageBox::NoButton, parent_);
+    QPushButton* yes = box.addButton(QString::fromUtf8("Да"), QMessageBox::YesRole);
+    QPushButton* no = box.addButton(QString::fromUtf8("Нет"), QMessageBox::NoRole);
+    QPushButton* cancel = box.addButton(QString::fromUtf8("Отмена"), QMessageBox::RejectRole);
+    box.setDefaultButton(yes);
+    box.setEscapeButton(cancel);
+    box.exec();
+    if (box.clickedButton() == yes)
+        return Answer::Yes;
+    return box.clickedButton() == no ? Answer::No : Answer::Cancel;
+}
+
 bool QtPrompt::askYesNo(const std::string& text)
 {
     if (answerer)

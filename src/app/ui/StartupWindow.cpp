@@ -42,6 +42,22 @@ StartupWindow::StartupWindow(QWidget* parent)
     layout->addWidget(title);
     layout->addWidget(subtitle);
     layout->addWidget(wait);
+    probe_ = new QLabel;
+    probe_->setObjectName("Probe");
+    probe_->setAlignment(Qt::AlignCenter);
+    layout->addWidget(probe_);
+}
+
+void StartupWindow::showProbe(const std::string& port)
+{
+    probe_->setText(QString::fromUtf8("Поиск программатора: ") + QString::fromStdString(port));
+    probe_->repaint();
+    QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+QString StartupWindow::probeText() const
+{
+    return probe_->text();
 }
 
 void StartupWindow::showNow()

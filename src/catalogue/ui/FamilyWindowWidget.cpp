@@ -7,6 +7,7 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiSubWindow>
@@ -88,7 +89,7 @@ FamilyWindowWidget::FamilyWindowWidget(FamilyWindow& family, QWidget* parent)
             } catch (const std::exception& e) {
                 QMessageBox::warning(this, " ", QString::fromUtf8(e.what()));
             }
-            refresh();
+            finished();
         });
     }
 
@@ -134,7 +135,7 @@ FamilyWindowWidget::FamilyWindowWidget(FamilyWindow& family, QWidget* parent)
             } catch (const std::exception& e) {
                 QMessageBox::warning(this, " ", QString::fromUtf8(e.what()));
             }
-            refresh();
+            finished();
         });
         lower->addWidget(box);
     }
@@ -297,8 +298,34 @@ void FamilyWindowWidget::refresh()
 
 void FamilyWindowWidget::closeEvent(QCloseEvent* event)
 {
+    if (family_.running()) {
+        family_.requestStop();
+        closeWhenStopped_ = true;
+        event->ignore();
+        return;
+    }
     family_.close();
     event->accept();
+}
+
+void FamilyWindowWidget::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Escape && family_.running()) {
+        family_.requestStop();
+        event->accept();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void FamilyWindowWidget::finished()
+{
+    refresh();
+    if (closeWhenStopped_ && !family_.running()) {
+        closeWhenStopped_ = false;
+        frame()->close();
+    }
+    emit commandFinished();
 }
 
 QPushButton* FamilyWindowWidget::button(const QString& caption) const

@@ -51,12 +51,20 @@ public:
     QLineEdit* valueField(const QString& name) const;
     QRadioButton* optionItem(const QString& group, int index) const;
 
+signals:
+    // A command started from this window returned (ran through, failed or stopped).
+    void commandFinished();
+
 protected:
+    // Closing while a command runs stops it and closes once it has returned.
     void closeEvent(QCloseEvent* event) override;
+    // Escape stops a running command.
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     // (Re)creates the radio buttons of option group g from the family's items.
     void fillOption(size_t g);
+    void finished();
     void fieldEdited(size_t index);
     void valueEdited(size_t index);
     QWidget* frame();
@@ -76,6 +84,7 @@ private:
     std::vector<QCheckBox*> flags_;
     std::vector<QLineEdit*> values_;
     bool refreshing_ = false;
+    bool closeWhenStopped_ = false;
 };
 
 } // namespace pontvex

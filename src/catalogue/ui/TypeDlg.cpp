@@ -136,6 +136,12 @@ void TTypeDlg::hideEvent(QHideEvent* event)
     QDialog::hideEvent(event);
 }
 
+void TTypeDlg::reject()
+{
+    QDialog::reject();
+    selection_.cancel();
+}
+
 void TTypeDlg::Radio1OnClick(int index)
 {
     if (refreshing_)

@@ -45,6 +45,10 @@ protected:
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
 
+public:
+    // Escape and the close button: the chosen chip stays chosen.
+    void reject() override;
+
 private:
     void Radio1OnClick(int index);
     void OKBtnClick();

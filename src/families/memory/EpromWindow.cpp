@@ -111,6 +111,12 @@ int EpromWindow::packageVccPin() const
     return variantValid(index) ? rowAt(index).VccPin : 0;
 }
 
+int64_t EpromWindow::chipBytes() const
+{
+    const int index = chip().VariantIndex;
+    return variantValid(index) ? static_cast<int64_t>(rowAt(index).AddressMask) + 1 : 0;
+}
+
 void EpromWindow::SelectChip(const ChipSelection& chip)
 {
     if (!acceptChip(chip)) {

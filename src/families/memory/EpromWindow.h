@@ -73,6 +73,7 @@ public:
     std::string rowName(int index) const override;
     // The Vcc pin of the chosen row's package (32, 34 or 36).
     int packageVccPin() const override;
+    int64_t chipBytes() const override;
 
     // The row in use (row 0, the placeholder, while no chip is selected).
     const EpromRow& row() const;

@@ -162,11 +162,28 @@ QString QtFileDialogs::qtFilter(const std::string& filter)
     return filters.join(";;");
 }
 
+QString QtFileDialogs::dialogFilters(const std::string& filter)
+{
+    const QStringList parts = QString::fromStdString(filter).split('|');
+    QStringList filters;
+    for (int i = 0; i + 1 < parts.size(); i += 2) {
+        QString pattern = parts[i + 1];
+        if (pattern == "*.*")
+            pattern = "*"; // Qt's "*.*" hides names without a dot
+        else if (pattern == "*.hex")
+            pattern = "*.hex *.ihx";
+        filters << parts[i] + " (" + pattern + ")";
+    }
+    filters << QString::fromUtf8("*.s19  S-записи (*.s19 *.s28 *.s37 *.srec *.mot)")
+            << QString::fromUtf8("*.cds  CDS (*.cds)");
+    return filters.join(";;");
+}
+
 std::optional<std::string> QtFileDialogs::chooseFileToOpen(const std::string& filter, const std::string&,
                                                            const std::string& initialDir)
 {
     const QString name = QFileDialog::getOpenFileName(parent_, QString(), QString::fromStdString(initialDir),
-                                                      qtFilter(filter));
+                                                      dialogFilters(filter));
     if (name.isEmpty())
         return std::nullopt;
     return name.toStdString();
@@ -174,7 +191,8 @@ std::optional<std::string> QtFileDialogs::chooseFileToOpen(const std::string& fi
 
 std::optional<std::string> QtFileDialogs::chooseFileToSave(const std::string& initialDir)
 {
-    const QString name = QFileDialog::getSaveFileName(parent_, QString(), QString::fromStdString(initialDir));
+    const QString name = QFileDialog::getSaveFileName(parent_, QString(), QString::fromStdString(initialDir),
+                                                      dialogFilters(files_text::kOpenFilter));
     if (name.isEmpty())
         return std::nullopt;
     return name.toStdString();

@@ -74,6 +74,10 @@ public:
 
     // "description|pattern|..." as a Qt name filter: "description (pattern);;...".
     static QString qtFilter(const std::string& filter);
+    // The open and save dialogs' filters: those of filter, with "*.*" taking
+    // files without an extension too and HEX taking ".ihx", then the
+    // S-records and CDS.
+    static QString dialogFilters(const std::string& filter);
 
 private:
     UserPrompt& prompt_;

@@ -122,7 +122,10 @@ TFileWin::TFileWin(DeviceBuffer& buffer, QWidget* parent) : QWidget(parent), pag
     });
     connect(ScrollBar1, &QScrollBar::sliderReleased, this, [this] { page_.ScrollBar1EndScroll(); });
 
-    page_.onChanged = [this] { render(); };
+    page_.onChanged = [this] {
+        render();
+        emit rendered();
+    };
     resize(sizeHint());
 }
 

@@ -41,6 +41,8 @@ public:
 signals:
     void FillClick();
     void MaxAddrClick();
+    // The page was drawn again (an edit, a page step, a reload).
+    void rendered();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -12,6 +12,8 @@
 #include <QRegularExpression>
 #include <QSysInfo>
 
+#include <algorithm>
+
 namespace pontvex {
 
 namespace {
@@ -115,7 +117,10 @@ void TEp3::refreshStatus()
 
 void TEp3::Button1Click()
 {
+    // The whole text, from its start: the field grows to the text it shows.
     Edit1->setText(osVersionText());
+    Edit1->setMinimumWidth(std::max(190, Edit1->fontMetrics().horizontalAdvance(Edit1->text()) + 16));
+    Edit1->setCursorPosition(0);
 }
 
 void TEp3::Button2Click()
