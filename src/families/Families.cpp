@@ -8,6 +8,7 @@ void registerFamilies(FamilyRegistry& registry)
     registerMcu51Families(registry);
     registerRamTestFamilies(registry);
     registerPicFamilies(registry);
+    registerGalFamilies(registry);
 }
 
 } // namespace pontvex

@@ -13,5 +13,6 @@ void registerMemoryFamilies(FamilyRegistry& registry);
 void registerMcu51Families(FamilyRegistry& registry);
 void registerRamTestFamilies(FamilyRegistry& registry);
 void registerPicFamilies(FamilyRegistry& registry);
+void registerGalFamilies(FamilyRegistry& registry);
 
 } // namespace pontvex
