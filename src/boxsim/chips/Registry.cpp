@@ -16,6 +16,7 @@ void addMicrowireOffers(std::vector<ChipOffer>& offers);
 void addLpc76xOffers(std::vector<ChipOffer>& offers);
 void addSramOffers(std::vector<ChipOffer>& offers);
 void addTestBoardOffers(std::vector<ChipOffer>& offers);
+void addGalOffers(std::vector<ChipOffer>& offers);
 
 const std::vector<ChipOffer>& chipOffers()
 {
@@ -30,6 +31,7 @@ const std::vector<ChipOffer>& chipOffers()
         addLpc76xOffers(offers);
         addSramOffers(offers);
         addTestBoardOffers(offers);
+        addGalOffers(offers);
         return offers;
     }();
     return all;
