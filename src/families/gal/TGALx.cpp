@@ -119,7 +119,6 @@ void TGALx::SelectChip(const ChipSelection& chip)
         if (link.Connected()) {
             link.RouteGnd(kGroundPin);
             link.SetVccVoltage(5);
-            link.SetVppVoltage(static_cast<int>(row().VppMillivolts));
             link.Flush();
         }
     } catch (const LinkLost&) {
@@ -154,6 +153,9 @@ void TGALx::PowerUpGal()
     link.LinkDelay(100);
     link.RouteVcc(row().VccPin);
     link.LinkDelay(100);
+    // The level is chosen here, not at selection: between commands the
+    // socket rests with Vpp at 0, and the guard of every command takes it down.
+    link.SetVppVoltage(static_cast<int>(row().VppMillivolts));
     link.RouteVpp(row().VppPin);
 }
 
