@@ -45,6 +45,8 @@ const Part kParts[] = {
     {"HM62256", "TESTRAM", 4, {"read", "checksum", "test"}},
     {"DS1230Y", "DSRAM", 4, {"write", "verify", "read"}},
     {"PIC16F877", "P16C84", 10, kPicCommands},
+    {"GAL16V8", "GAL3M", 1, kPicCommands},
+    {"GAL20V8", "GAL3M", 4, kPicCommands},
 };
 
 struct Row {
