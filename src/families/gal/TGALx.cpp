@@ -129,6 +129,8 @@ void TGALx::SelectChip(const ChipSelection& chip)
     // not load is written as a kept connection.
     if (!host.pldViewExists())
         fillMap('0');
+    // The end of the chip's fuse list, as a JEDEC file of it counts its fuses.
+    host.setEndAddress(row().Type == 3 ? 5891 : base() + 145);
     setChipNameText(chip.ChipName);
     setCaption(row().name);
     setProgressMax(static_cast<int64_t>(row().RowLength) * row().RowBits);

@@ -303,6 +303,7 @@ TEST(Gal, SelectionSetsTheRowsLevelAndLeavesTheSocketIdle)
     EXPECT_EQ(bench.w().message(), "OK ");
     EXPECT_EQ(bench.w().chipNameText(), "GAL16V8D");
     EXPECT_EQ(bench.w().progressMax(), 2048);
+    EXPECT_EQ(bench.host.endAddress(), 2193) << "the last fuse of a GAL16V8";
 }
 
 } // namespace
