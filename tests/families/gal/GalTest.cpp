@@ -306,5 +306,37 @@ TEST(Gal, SelectionSetsTheRowsLevelAndLeavesTheSocketIdle)
     EXPECT_EQ(bench.host.endAddress(), 2193) << "the last fuse of a GAL16V8";
 }
 
+TEST(Gal, ReadSetsEachRowAndClocksItsBitsOut)
+{
+    FamilyBench bench("GAL3M", 1, "GAL16V8");
+    bench.take();
+    bench.press("read");
+    const auto sent = bench.take();
+    // Row 31 of a 16V8: RA1..4 on latch 1, RA0 with P,/V low on latch 3, a
+    // /STR pulse on latch 2, SDOUT high, then per bit a port read and a clock.
+    std::vector<uint8_t> row31{17, 240, 19, 4, 18, 24, 18, 16, 18, 24};
+    auto at = std::search(sent.begin(), sent.end(), row31.begin(), row31.end());
+    ASSERT_NE(at, sent.end());
+    at += static_cast<std::ptrdiff_t>(row31.size()) + 2; // SetPin(22, 1)
+    for (int i = 0; i < 64; ++i, at += 3)
+        ASSERT_EQ(std::vector<uint8_t>(at, at + 3), (std::vector<uint8_t>{3, 49, 97})) << "bit " << i;
+    // The signature row, 32: RA5 on latch 2 bit 0.
+    const std::vector<uint8_t> row32{17, 0, 19, 0, 18, 25, 18, 17, 18, 25};
+    EXPECT_NE(std::search(sent.begin(), sent.end(), row32.begin(), row32.end()), sent.end());
+}
+
+TEST(Gal, OfflineCommandsOnlySayTheLinkIsDown)
+{
+    FamilyBench bench("GAL3M", 1, "GAL16V8");
+    bench.link.goOffline();
+    for (const char* command : {"read", "blank", "erase", "verify", "lock"}) {
+        bench.press(command);
+        EXPECT_EQ(bench.w().message(), "Ош.соедн!") << command;
+        EXPECT_EQ(bench.w().ErrorFlag(), 1) << command;
+    }
+    bench.press("auto");
+    EXPECT_EQ(bench.host.successCount, 0);
+}
+
 } // namespace
 } // namespace pontvex
