@@ -818,7 +818,7 @@ void FamilyWindow::Button1Click()
     bool writeTicked = false;
     for (const auto& step : autoSteps_)
         writeTicked = writeTicked || (step.checked && step.enabled && step.role == Role::Write);
-    if (writeTicked && !host.hexViewExists()) {
+    if (writeTicked && !writeSourceExists()) {
         setOutcome(Outcome::Refused);
         prompt().showMessage("必须打开文件才能执行写操作！");
         return;

@@ -408,6 +408,10 @@ public:
     // calls it from its close event).
     void close();
 
+    // Whether the view Write programs from is open (Auto refuses a ticked
+    // Write without it): the hex view, or the PLD view for fuse-map families.
+    virtual bool writeSourceExists() const { return host.hexViewExists(); }
+
     // The text a command shows when the box is not connected.
     virtual std::string connectionErrorText() const { return "Ошб.соед!"; }
 

@@ -11,6 +11,7 @@ void registerFamilies(FamilyRegistry& registry)
     registerSerialEepromFamilies(registry);
     registerFlashFamilies(registry);
     registerIcTestFamilies(registry);
+    registerGalFamilies(registry);
 }
 
 } // namespace pontvex

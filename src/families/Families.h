@@ -16,5 +16,6 @@ void registerPicFamilies(FamilyRegistry& registry);
 void registerSerialEepromFamilies(FamilyRegistry& registry);
 void registerFlashFamilies(FamilyRegistry& registry);
 void registerIcTestFamilies(FamilyRegistry& registry);
+void registerGalFamilies(FamilyRegistry& registry);
 
 } // namespace pontvex

@@ -131,6 +131,33 @@ TEST_P(ShippedEntry, BlankWriteVerifyReadOnTheSimulatedChip)
             GTEST_SKIP() << bench.w().className() << " has no " << command << " command: " << e.name
                          << " is not covered";
     ASSERT_TRUE(bench.w().variantValid(e.parsed.variant));
+    if (bench.host.pldViewExists()) {
+        // A logic chip: a random fuse map over its main array, one '0'/'1'
+        // byte a fuse, held by the chip at the same fuse numbers.
+        const size_t fuses = static_cast<size_t>(bench.host.pldRowLength) * bench.host.pldRowCount;
+        ASSERT_GT(fuses, 0u);
+        ASSERT_LE(fuses, size_t{bench.size()});
+        bench.press("blank");
+        EXPECT_EQ(bench.w().ErrorFlag(), 0) << "blank: " << bench.w().message();
+        auto map = randomBytes(fuses, static_cast<uint32_t>(std::hash<std::string>{}(e.name)));
+        for (auto& f : map)
+            f = (f & 1) ? '1' : '0';
+        std::copy(map.begin(), map.end(), bench.buffer().data());
+        for (const char* command : {"write", "verify"}) {
+            bench.press(command);
+            EXPECT_EQ(bench.w().ErrorFlag(), 0) << command << ": " << bench.w().message();
+            EXPECT_EQ(bench.box->errorReport(), "") << command;
+        }
+        const auto chip = bench.chipImage();
+        for (size_t f = 0; f < fuses; ++f)
+            ASSERT_EQ(chip[f], map[f] & 1) << "fuse " << f;
+        std::fill_n(bench.buffer().data(), fuses, uint8_t{'x'});
+        bench.press("read");
+        EXPECT_EQ(bench.w().ErrorFlag(), 0) << bench.w().message();
+        EXPECT_TRUE(std::equal(map.begin(), map.end(), bench.buffer().data()))
+            << "Read did not give the map back";
+        return;
+    }
     const int64_t rowLast = bench.host.endAddress();
     ASSERT_GE(rowLast, 0);
     ASSERT_LE(rowLast, int64_t{bench.size()} - 1) << "the row is larger than the chip model";

@@ -37,14 +37,14 @@ struct Part {
 };
 
 const std::vector<const char*> kMemoryCommands{"blank", "write", "verify", "read", "checksum"};
-const std::vector<const char*> kPicCommands{"blank", "write", "verify", "read"};
+const std::vector<const char*> kFourLoops{"blank", "write", "verify", "read"};
 const Part kParts[] = {
     {"27C256", "P27", 13, kMemoryCommands},
     {"27C512", "P27", 14, kMemoryCommands},
     {"27C040", "P27", 18, kMemoryCommands},
     {"HM62256", "TESTRAM", 4, {"read", "checksum", "test"}},
     {"DS1230Y", "DSRAM", 4, {"write", "verify", "read"}},
-    {"PIC16F877", "P16C84", 10, kPicCommands},
+    {"PIC16F877", "P16C84", 10, kFourLoops},
     {"AT24C256", "P24", 9, {"write", "verify", "read"}},
     {"93C86", "P93", 8, {"erase", "blank", "write", "verify", "read"}},
     // The erase's polls are round trips by nature; its row shows their cost.
@@ -54,6 +54,8 @@ const Part kParts[] = {
     {"28F010", "PI28F", 4, {"erase", "blank", "write", "verify", "read", "checksum"}},
     {"28F001BX-T", "PI28F001", 1, {"erase", "blank", "write", "verify", "read", "checksum"}},
     {"74xx", "ICTEST", 0, {"test", "search"}},
+    {"GAL16V8", "GAL3M", 1, kFourLoops},
+    {"GAL20V8", "GAL3M", 4, kFourLoops},
 };
 
 struct Row {

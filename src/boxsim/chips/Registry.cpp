@@ -19,6 +19,7 @@ void addTestBoardOffers(std::vector<ChipOffer>& offers);
 void addFlash29FOffers(std::vector<ChipOffer>& offers);
 void addFlash28FOffers(std::vector<ChipOffer>& offers);
 void addLogicOffers(std::vector<ChipOffer>& offers);
+void addGalOffers(std::vector<ChipOffer>& offers);
 
 const std::vector<ChipOffer>& chipOffers()
 {
@@ -36,6 +37,7 @@ const std::vector<ChipOffer>& chipOffers()
         addFlash29FOffers(offers);
         addFlash28FOffers(offers);
         addLogicOffers(offers);
+        addGalOffers(offers);
         return offers;
     }();
     return all;
