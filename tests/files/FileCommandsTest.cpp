@@ -220,18 +220,21 @@ TEST_F(FileCommandsTest, HexSaveWritesTheWholeImageExactly)
     EXPECT_EQ(buffer[0x12345], 0x67);
 }
 
-TEST_F(FileCommandsTest, CancelKeepsTheNewNameAndLoadsNothing)
+// Cancel changes nothing: neither the buffer nor the data file's name, which
+// the next start would load.
+TEST_F(FileCommandsTest, CancelKeepsTheOldNameAndLoadsNothing)
 {
+    const std::string before = session.FileName;
     dialogs.file = writeFile("new.bin", {1, 2, 3});
     dialogs.user = [](FileFormatModel& m) { m.CancelBtnClick(); };
     commands.LoadFileClick();
-    EXPECT_EQ(session.FileName, *dialogs.file);
+    EXPECT_EQ(session.FileName, before);
     EXPECT_EQ(views.shown, 0);
     EXPECT_EQ(buffer[0], 0xFF);
 
     dialogs.file.reset(); // the open dialog cancelled
     commands.LoadFileClick();
-    EXPECT_EQ(session.FileName, (dir / "new.bin").string());
+    EXPECT_EQ(session.FileName, before);
 }
 
 TEST_F(FileCommandsTest, CdsLoadsButIsNeverSaved)

@@ -715,8 +715,11 @@ TEST_F(AppWindow, JedecLoadShowsThePldViewTypedFusesAndItComesBackAfterRestart)
     EXPECT_EQ(probe.charFormat().foreground().color(), QColor(Qt::red));
 
     // The hex view's return closes the PLD view; the start-up reload of a
-    // .JED data file opens it again.
+    // .JED data file opens it again. The typed fuse is not kept: the question
+    // before closing is answered No.
+    QtPrompt::choiceAnswerer = [](const std::string&) { return QtPrompt::Answer::No; };
     restart();
+    QtPrompt::choiceAnswerer = nullptr;
     ASSERT_NE(main->pldFileW(), nullptr);
     EXPECT_EQ(buffer[32], '1');
     EXPECT_EQ(buffer[3], '0'); // the file, not the edit
