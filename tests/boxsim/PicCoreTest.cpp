@@ -171,7 +171,7 @@ uint16_t word(const std::vector<uint8_t>& bytes, size_t i)
     return static_cast<uint16_t>(bytes.at(2 * i) | bytes.at(2 * i + 1) << 8);
 }
 
-TEST(PicCore, CommandTableIsTheProgrammingSpecifications)
+TEST(PicCore, CommandTableIsTheProgrammingDocuments)
 {
     // Six command bits as the datasheet prints them, bit 5 first; x = don't care.
     struct Row {

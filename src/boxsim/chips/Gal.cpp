@@ -20,7 +20,7 @@ constexpr SimTime kMinProgramPulse = 50;
 
 } // namespace
 
-GalChip::GalChip(Spec spec) : spec_(std::move(spec))
+GalChip::GalChip(Part part) : part_(std::move(part))
 {
     fuses_.assign(static_cast<size_t>(fuseCount()), 1);
 }
@@ -29,18 +29,18 @@ const GalChip::Pins& GalChip::pins() const
 {
     static const Pins p16{{18, 3, 4, 5, 6, 7}, 8, 9, 11, 12, 19};
     static const Pins p20{{21, 3, 4, 5, 8, 9}, 10, 11, 13, 15, 22};
-    return spec_.twentyFour ? p20 : p16;
+    return part_.twentyFour ? p20 : p16;
 }
 
 int GalChip::maxMillivolts(int chipPin) const
 {
-    return chipPin == kVppPin ? spec_.maxVppMillivolts : 7000;
+    return chipPin == kVppPin ? part_.maxVppMillivolts : 7000;
 }
 
 bool GalChip::editMode(ChipIo& io) const
 {
     const PinLevel vpp = io.pin(kVppPin);
-    return io.supplied() && vpp.source == PinSource::Vpp && vpp.millivolts() >= spec_.minVppMillivolts;
+    return io.supplied() && vpp.source == PinSource::Vpp && vpp.millivolts() >= part_.minVppMillivolts;
 }
 
 int GalChip::rowAddress(ChipIo& io) const
@@ -205,9 +205,9 @@ void addGalOffers(std::vector<ChipOffer>& offers)
 {
     const auto add = [&](std::string name, std::vector<ChipRow> rows, std::string what, bool twentyFour,
                          int minVpp, int maxVpp) {
-        GalChip::Spec spec{name, twentyFour, minVpp, maxVpp};
+        GalChip::Part part{name, twentyFour, minVpp, maxVpp};
         offers.push_back({std::move(name), std::move(rows), std::move(what),
-                          [spec] { return std::make_unique<GalChip>(spec); }});
+                          [part] { return std::make_unique<GalChip>(part); }});
     };
     // The first parts are edited at 16.5 V (the box makes 14 V of it); the A,
     // B, D and ATF parts at 12 V

@@ -16,18 +16,18 @@ namespace pontvex::boxsim {
 // AC1, product-term disables, SYN), 61 the security cell, 63 bulk erase.
 class GalChip : public ChipModel {
 public:
-    struct Spec {
+    struct Part {
         std::string name;
         bool twentyFour;      // GAL20V8 package
         int minVppMillivolts; // edit mode needs at least this on pin 2
         int maxVppMillivolts; // above it the chip is damaged
     };
-    explicit GalChip(Spec spec);
+    explicit GalChip(Part part);
 
-    std::string name() const override { return spec_.name; }
-    int pinCount() const override { return spec_.twentyFour ? 24 : 20; }
-    int vccPin() const override { return spec_.twentyFour ? 24 : 20; }
-    int gndPin() const override { return spec_.twentyFour ? 12 : 10; }
+    std::string name() const override { return part_.name; }
+    int pinCount() const override { return part_.twentyFour ? 24 : 20; }
+    int vccPin() const override { return part_.twentyFour ? 24 : 20; }
+    int gndPin() const override { return part_.twentyFour ? 12 : 10; }
     int maxMillivolts(int chipPin) const override;
     void onPins(ChipIo& io) override;
 
@@ -38,7 +38,7 @@ public:
     std::vector<uint8_t> readMemory(const std::string& name) const override;
     bool writeMemory(const std::string& name, std::span<const uint8_t> bytes) override;
 
-    int rows() const { return spec_.twentyFour ? 40 : 32; }
+    int rows() const { return part_.twentyFour ? 40 : 32; }
     int base() const { return rows() * 64; }
     int fuseCount() const { return base() + 146; }
     // Knobs: a fuse (JEDEC number) that stays 1 whatever is programmed, a
@@ -62,7 +62,7 @@ private:
     void program(ChipIo& io, int a);
     void load(int a);
 
-    Spec spec_;
+    Part part_;
     std::vector<uint8_t> fuses_;
     std::set<int> stuck_;
     bool secured_ = false;

@@ -36,8 +36,8 @@ struct PicCommand {
     PicOp op;
 };
 
-// The command table of the flash 16F8x parts (PIC16F83/84/84A programming
-// specification).
+// The command table of the flash 16F8x parts, as the PIC16F83/84/84A
+// programming documents give it.
 const std::vector<PicCommand>& pic16F8xCommands();
 // The EEPROM PIC16C84: no program-only cycle, every begin erases first.
 const std::vector<PicCommand>& pic16C84Commands();
