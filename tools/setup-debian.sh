@@ -6,6 +6,8 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build ccache pkg-config git
   qt6-base-dev qt6-serialport-dev libgl-dev
+  # Qt's own Russian texts (qtbase_ru) for the standard dialogs
+  qt6-translations-l10n
   libgtest-dev googletest
   clang libclang-rt-14-dev clang-format
   # real tools whose output files the file-format tests load

@@ -527,6 +527,20 @@ bool FamilyWindow::setFlag(const std::string& which, bool checked)
     return true;
 }
 
+bool FamilyWindow::selectOption(const std::string& which, int item)
+{
+    OptionGroup* group = findOption(which);
+    if (!group || item < 0 || static_cast<size_t>(item) >= group->items.size())
+        return false;
+    if (group->selected != item) {
+        group->selected = item;
+        if (group->changed)
+            group->changed();
+    }
+    changed();
+    return true;
+}
+
 int FamilyWindow::option(const std::string& which) const
 {
     for (const auto& group : options_)
@@ -597,6 +611,7 @@ bool FamilyWindow::flag(const std::string& which) const
 bool FamilyWindow::acceptChip(const ChipSelection& chip)
 {
     chip_ = chip;
+    chipBytes_ = 0;
     FillVariantTable();
     if (variantValid(chip.VariantIndex))
         return true;
@@ -605,6 +620,47 @@ bool FamilyWindow::acceptChip(const ChipSelection& chip)
     std::snprintf(text, sizeof text, "Нет типа %d в таблице!", chip.VariantIndex);
     refuse(text);
     return false;
+}
+
+void FamilyWindow::selectRangeChip(const ChipSelection& chip, const std::function<RangeChip(int row)>& useRow)
+{
+    if (!acceptChip(chip)) {
+        // A list line that names no row of this window: nothing is set up and
+        // no command runs until a real chip is chosen.
+        useRow(0);
+        return;
+    }
+    const RangeChip r = useRow(chip.VariantIndex);
+    setChipBytes(static_cast<int64_t>(r.addressMask) + 1);
+    try {
+        link.ResetSocket();
+        if (!link.Connected()) {
+            setMessage(connectionErrorText());
+            return;
+        }
+        setMessage(r.readyText);
+        host.fileNew();
+        show();
+        if (r.shown)
+            r.shown();
+        setCaption(format("0 to %x", r.addressMask));
+        setChipNameText(chip.ChipName);
+        host.setEndAddress(r.addressMask);
+        host.showPage();
+        link.SetVppVoltage(0);
+        link.RouteGnd(r.groundPin);
+        link.InitSocket();
+        setProgressMax(r.addressMask);
+        // Shown again as "%x" from what they hold.
+        setFieldValue(Role::BufferStart, fieldValue(Role::BufferStart));
+        setFieldValue(Role::ChipStart, fieldValue(Role::ChipStart));
+        setFieldValue(Role::Length, r.addressMask);
+        link.Flush();
+    } catch (const LinkLost&) {
+        // The link has told the user; the window stays for the buffer's sake.
+        noteLinkLost();
+        setMessage(connectionErrorText());
+    }
 }
 
 // --- side documents ------------------------------------------------------------------

@@ -104,6 +104,8 @@ struct OptionGroup {
     std::string shortName;
     std::vector<std::string> items;
     int selected = 0;
+    // Called after the user chose another item (a family rebuilds its configuration word).
+    std::function<void()> changed;
 };
 
 // One step of the Auto sequence, in the order Auto runs them.
@@ -311,12 +313,14 @@ public:
     // power that package; 0 when the family does not say.
     virtual int packageVccPin() const { return 0; }
     // Bytes of the chosen chip, for the size warnings of a load and of the
-    // Length field; 0 when the family does not say.
-    virtual int64_t chipBytes() const { return 0; }
+    // Length field; 0 when the family has no byte size (a logic tester) or no
+    // chip is chosen. A family sets it when a chip is selected.
+    int64_t chipBytes() const { return chipBytes_; }
     // A note on the message line from outside a command (a load too large).
     void note(const std::string& text) { setMessage(text); }
-    // Takes the chosen chip before SelectChip: stores it, fills the table and
-    // refuses a variant that is no real row (message, ErrorFlag = 1, false).
+    // Takes the chosen chip before SelectChip: stores it, forgets the old
+    // chip's size, fills the table and refuses a variant that is no real row
+    // (message, ErrorFlag = 1, false).
     bool acceptChip(const ChipSelection& chip);
 
     // --- visible state ------------------------------------------------------
@@ -381,6 +385,9 @@ public:
     bool editValue(const std::string& which, const std::string& text);
     // Ticks or clears a check box; false if there is none of that name.
     bool setFlag(const std::string& which, bool checked);
+    // Chooses an item of an option group, as its radio buttons do; false if
+    // there is no such group or item.
+    bool selectOption(const std::string& which, int item);
     int option(const std::string& which) const;
 
     // --- side documents -----------------------------------------------------------
@@ -441,6 +448,23 @@ protected:
     SideDocument& addSideDocument(std::string extension, std::function<void(const std::string&)> load,
                                   std::function<std::string()> save);
     void setAutoGroupCaption(std::string caption) { autoGroupCaption_ = std::move(caption); }
+    void setChipBytes(int64_t bytes) { chipBytes_ = bytes > 0 ? bytes : 0; }
+
+    // The selection of a window whose chip is one address range from 0
+    // (EPROMs, flash). The family's hook takes the row in use (0 when the
+    // choice is refused) and gives, for a real row, what is set up from it.
+    struct RangeChip {
+        uint32_t addressMask = 0;
+        int groundPin = 0;
+        std::string readyText; // the message line when the box answers
+        // The family's own set-up, run once the window is shown.
+        std::function<void()> shown;
+    };
+    // Accepts the row and sets the chip size; then resets the socket and,
+    // when the box answers, shows readyText, opens the hex view, shows the
+    // window, sets caption, end address, ground and the idle socket, the
+    // progress range and the address fields (Length: the whole chip).
+    void selectRangeChip(const ChipSelection& chip, const std::function<RangeChip(int row)>& useRow);
 
     // The usual buttons by role: names, handler names, captions and short
     // names as the family windows carry them ("ReadButton", "ReadClick",
@@ -552,6 +576,7 @@ private:
     int addressDigits_ = 6;
     std::string message_, caption_, chipNameText_, idText_, addressText_;
     int64_t progressValue_ = 0, progressMax_ = 0;
+    int64_t chipBytes_ = 0;
     bool visible_ = false;
     bool hidden_ = false;
     std::string autoGroupCaption_ = "Авто запись";

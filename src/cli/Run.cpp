@@ -384,7 +384,7 @@ private:
     {
         for (const auto& [name, value] : o_.settings) {
             if (OptionGroup* group = findOption(name)) {
-                group->selected = optionItem(*group, value);
+                window_->selectOption(group->name, optionItem(*group, value));
                 continue;
             }
             if (AddressField* field = findField(name)) {

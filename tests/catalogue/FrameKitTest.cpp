@@ -32,6 +32,7 @@ public:
     KitFamily(ProgrammerLink& link, FamilyHost& host) : TTestFamily(link, host) {}
 
     using FamilyWindow::addFlag;
+    using FamilyWindow::addOption;
     using FamilyWindow::addSideDocument;
     using FamilyWindow::addValue;
     using FamilyWindow::blankRange;
@@ -42,6 +43,7 @@ public:
     using FamilyWindow::loadSideDocuments;
     using FamilyWindow::readRange;
     using FamilyWindow::scanRange;
+    using FamilyWindow::setChipBytes;
     using FamilyWindow::value;
     using FamilyWindow::verifyRange;
 
@@ -51,6 +53,22 @@ public:
         return prompt().askValue(text, defaultValue);
     }
     uint8_t* bufferBytes() { return buffer.data(); }
+    // The shared selection of a one-range chip, with the row the hook was given.
+    void selectRange(const ChipSelection& chip)
+    {
+        selectRangeChip(chip, [this](int row) {
+            rowsUsed.push_back(row);
+            RangeChip r;
+            if (row == 0)
+                return r;
+            r.addressMask = static_cast<uint32_t>(kRows[row].addressMask);
+            r.groundPin = 16;
+            r.readyText = "Выбор OK";
+            r.shown = [this] { ran.push_back("shown"); };
+            return r;
+        });
+    }
+    std::vector<int> rowsUsed;
 
     // A long loop that shows progress at every address, with Vcc raised.
     void LongClick()
@@ -432,6 +450,106 @@ TEST(FrameKinds, FlagsTickAndTellTheFamily)
     EXPECT_TRUE(family.setFlag("wdt", true));
     EXPECT_FALSE(family.flag("wdt")); // a disabled box does not change
     EXPECT_FALSE(family.setFlag("sec", true));
+}
+
+TEST(FrameKinds, OptionGroupsChooseAnItemAndTellTheFamily)
+{
+    Rig rig;
+    auto& family = *rig.family;
+    std::vector<int> seen;
+    family.addOption("RadioGroup3", "Режим Osc", "osc", {" LP", " XT", " HS", " RC"}, 1).changed = [&] {
+        seen.push_back(family.option("osc"));
+    };
+    EXPECT_TRUE(family.selectOption("osc", 3));
+    EXPECT_TRUE(family.selectOption("Режим Osc", 3)); // no change, no call
+    EXPECT_TRUE(family.selectOption("RadioGroup3", 0));
+    EXPECT_EQ(seen, (std::vector<int>{3, 0}));
+    // No such item or group: nothing is chosen.
+    EXPECT_FALSE(family.selectOption("osc", 4));
+    EXPECT_FALSE(family.selectOption("osc", -1));
+    EXPECT_FALSE(family.selectOption("clock", 0));
+    EXPECT_EQ(family.option("osc"), 0);
+    // A group without a callback just changes.
+    EXPECT_TRUE(family.selectOption("speed", 2));
+    EXPECT_EQ(family.option("speed"), 2);
+    EXPECT_EQ(seen.size(), 2u);
+}
+
+TEST(FrameKinds, TheChipSizeHoldsTheLengthUntilAnotherChipIsChosen)
+{
+    Rig rig;
+    auto& family = *rig.family;
+    EXPECT_EQ(family.chipBytes(), 0);
+    family.editField("length", "ffff"); // no size: taken as typed
+    EXPECT_EQ(family.findField(Role::Length)->value, 0xFFFF);
+
+    family.setChipBytes(0x10);
+    family.editField("length", "10");
+    EXPECT_EQ(family.findField(Role::Length)->value, 0x0F);
+    EXPECT_EQ(family.message(), "Длина больше микросхемы: микросхема вмещает 16 байт");
+    family.note("");
+    family.editField("length", "f");
+    EXPECT_EQ(family.findField(Role::Length)->value, 0x0F);
+    EXPECT_EQ(family.message(), "");
+
+    // The next choice forgets the old chip's size, refused or not.
+    ChipSelection other = chip16();
+    other.VariantIndex = 7;
+    EXPECT_FALSE(family.acceptChip(other));
+    EXPECT_EQ(family.chipBytes(), 0);
+    family.setChipBytes(0x10);
+    EXPECT_TRUE(family.acceptChip(chip16()));
+    EXPECT_EQ(family.chipBytes(), 0);
+    family.setChipBytes(-5);
+    EXPECT_EQ(family.chipBytes(), 0);
+}
+
+TEST(FrameSelection, ARangeChipIsSetUpFromItsRowAndARefusedRowSetsNothing)
+{
+    Rig rig;
+    auto& family = *rig.family;
+    family.editField("bufferStart", "20");
+    ChipSelection chip = chip16();
+    chip.VariantIndex = 2; // TEST256
+    chip.ChipName = "TEST256";
+    family.selectRange(chip);
+    rig.link.Flush();
+    EXPECT_EQ(family.rowsUsed, (std::vector<int>{2}));
+    EXPECT_EQ(family.ran, (std::vector<std::string>{"shown"}));
+    EXPECT_EQ(family.chipBytes(), 0x100);
+    EXPECT_EQ(family.message(), "Выбор OK");
+    EXPECT_EQ(family.caption(), "0 to ff");
+    EXPECT_EQ(family.chipNameText(), "TEST256");
+    EXPECT_TRUE(family.visible());
+    EXPECT_EQ(rig.host.endAddress(), 0xFF);
+    EXPECT_EQ(family.progressMax(), 0xFF);
+    EXPECT_EQ(family.findField(Role::Length)->text, "ff");
+    EXPECT_EQ(family.findField(Role::BufferStart)->value, 0x20);
+    EXPECT_TRUE(suppliesIdle(rig.link)) << suppliesOnText(rig.link);
+
+    // A row the table does not have: the hook hears 0 and nothing is set up.
+    rig.log->clear();
+    chip.VariantIndex = 3;
+    family.selectRange(chip);
+    rig.link.Flush();
+    EXPECT_EQ(family.rowsUsed, (std::vector<int>{2, 0}));
+    EXPECT_EQ(family.chipBytes(), 0);
+    EXPECT_EQ(family.message(), "Нет типа 3 в таблице!");
+    EXPECT_EQ(family.ErrorFlag(), 1);
+    EXPECT_EQ(family.ran.size(), 1u);
+}
+
+TEST(FrameSelection, ARangeChipOfflineKeepsItsSizeAndShowsTheConnectionText)
+{
+    HeadlessHost host;
+    ProgrammerLink link;
+    link.setPrompt(&host.script());
+    KitFamily family(link, host);
+    family.selectRange(chip16());
+    EXPECT_EQ(family.chipBytes(), 0x10);
+    EXPECT_EQ(family.message(), "Ошб.соед!");
+    EXPECT_TRUE(family.ran.empty());
+    EXPECT_FALSE(family.visible());
 }
 
 // --- side documents --------------------------------------------------------------------

@@ -13,6 +13,7 @@
 #include "link/ui/Ep3.h"
 #include "support/TestTransports.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QKeyEvent>
@@ -20,6 +21,7 @@
 #include <QListWidget>
 #include <QMdiSubWindow>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -126,6 +128,32 @@ protected:
         main->ComboBox2Change(category);
         main->ListBox1->setCurrentRow(0);
         main->List1OnDbClick();
+    }
+    // Chooses a chip by its list name, looking through the groups of a category.
+    bool chooseNamed(int category, const QString& name)
+    {
+        main->ComboBox2Change(category);
+        for (int g = 0; g < std::max(main->ComboBox1->count(), 1); ++g) {
+            main->ComboBox1Change(g);
+            for (int row = 0; row < main->ListBox1->count(); ++row)
+                if (main->ListBox1->item(row)->text().trimmed() == name) {
+                    main->ListBox1->setCurrentRow(row);
+                    main->List1OnDbClick();
+                    return true;
+                }
+        }
+        return false;
+    }
+    // Loads a binary file of `bytes` bytes into the buffer.
+    void loadBytes(const std::string& name, size_t bytes)
+    {
+        const fs::path path = dir / name;
+        {
+            std::ofstream out(path, std::ios::binary);
+            out << std::string(bytes, 'x');
+        }
+        dialogs->openName = path.string();
+        main->LoadFileClick();
     }
     QPushButton* readButton(FamilyWindow& family)
     {
@@ -568,6 +596,94 @@ TEST_F(SafeWindows, AFileOrALengthPastTheChipIsToldAndHeldToTheChip)
     EXPECT_EQ(family.message(), "Длина больше микросхемы: микросхема вмещает 32768 байт");
     family.editField(length->name, "100");
     EXPECT_EQ(length->value, 0x100);
+}
+
+} // namespace
+
+namespace {
+
+// The size warnings are the frame's: every family that knows its chip's bytes
+// gives them at selection, in whatever window the chip opened.
+TEST_F(SafeWindows, EveryFamilyWithABytesSizeWarnsOfALargerFileAndLength)
+{
+    start();
+    struct Case {
+        int category;
+        const char* chip;
+        int64_t bytes;
+        bool hasLength; // a Length field to hold
+    };
+    const Case cases[] = {
+        {1, "AM29F010", 0x20000, true}, // flash, 128 KiB
+        {2, "AT89C51", 0x1000, false},  // 8051, 4 KiB
+        {2, "PIC16F84A", 0x800, false}, // 1 K words, two bytes each
+        {3, "AT24C01A", 0x80, false},   // two-wire EEPROM, 128 bytes
+        {4, "GAL16V8", 2194, false},    // one byte a fuse
+        {5, "HM6116", 0x800, true},     // SRAM, 2 KiB
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.chip);
+        ASSERT_TRUE(chooseNamed(c.category, u(c.chip)));
+        FamilyWindow& family = current();
+        ASSERT_EQ(family.chip().ChipName, c.chip);
+        EXPECT_EQ(family.chipBytes(), c.bytes);
+        const std::string told = chipSizeText("Файл больше микросхемы", c.bytes);
+
+        family.note("");
+        loadBytes("fits.bin", static_cast<size_t>(c.bytes));
+        EXPECT_EQ(family.message().find("Файл больше"), std::string::npos) << family.message();
+        loadBytes("large.bin", static_cast<size_t>(c.bytes) + 1);
+        EXPECT_EQ(family.message(), told);
+        if (FamilyWindowWidget* widget = main->familyWidget(family)) {
+            EXPECT_EQ(widget->messageLine()->text(), QString::fromStdString(told));
+        }
+
+        if (!c.hasLength)
+            continue;
+        AddressField* length = family.findField(Role::Length);
+        ASSERT_NE(length, nullptr);
+        family.editField(length->name, QString::number(c.bytes, 16).toStdString());
+        EXPECT_EQ(length->value, c.bytes - 1);
+        EXPECT_EQ(family.message(), chipSizeText("Длина больше микросхемы", c.bytes));
+        family.editField(length->name, "10");
+        EXPECT_EQ(length->value, 0x10);
+    }
+}
+
+TEST_F(SafeWindows, TheLogicTesterHasNoByteSizeAndNoWarning)
+{
+    start();
+    ASSERT_TRUE(chooseNamed(6, u("74xx")));
+    FamilyWindow& family = current();
+    EXPECT_EQ(family.chipBytes(), 0);
+    family.note("");
+    loadBytes("large.bin", 0x20000);
+    EXPECT_EQ(family.message().find("Файл больше"), std::string::npos) << family.message();
+    // Back to an EPROM: its own size, not the last window's.
+    choose(0);
+    EXPECT_EQ(current().chipBytes(), 0x8000) << current().chip().ChipName;
+}
+
+// The oscillator radio buttons feed the configuration word: a click shows
+// the new word on the message line, as the check boxes do.
+TEST_F(SafeWindows, ThePicOscillatorButtonsShowTheNewConfigurationWord)
+{
+    start();
+    ASSERT_TRUE(chooseNamed(2, u("PIC16F84A")));
+    FamilyWindow& family = current();
+    FamilyWindowWidget* widget = main->familyWidget(family);
+    ASSERT_NE(widget, nullptr);
+    QRadioButton* rc = widget->optionItem(u("Режим Osc"), 3);
+    ASSERT_NE(rc, nullptr);
+    rc->click();
+    EXPECT_EQ(family.option("osc"), 3);
+    EXPECT_EQ(family.message(), "Конфг. = 0017");
+    EXPECT_EQ(widget->messageLine()->text(), u("Конфг. = 0017"));
+    widget->optionItem(u("Режим Osc"), 2)->click();
+    EXPECT_EQ(widget->messageLine()->text(), u("Конфг. = 0016"));
+    // The check boxes build on the chosen oscillator.
+    widget->flagBox(u("CheckBox2"))->click(); // WDT off
+    EXPECT_EQ(widget->messageLine()->text(), u("Конфг. = 0012"));
 }
 
 } // namespace

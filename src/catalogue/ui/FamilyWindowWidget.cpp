@@ -101,8 +101,10 @@ FamilyWindowWidget::FamilyWindowWidget(FamilyWindow& family, QWidget* parent)
         new QGridLayout(box);
         auto* group = new QButtonGroup(box);
         connect(group, &QButtonGroup::idClicked, this, [this, g](int k) {
-            if (!refreshing_)
-                family_.options()[g].selected = k;
+            if (refreshing_)
+                return;
+            family_.selectOption(family_.options()[g].name, k);
+            refresh();
         });
         optionBoxes_.push_back(box);
         options_.emplace_back();

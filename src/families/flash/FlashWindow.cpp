@@ -87,42 +87,16 @@ int FlashWindow::packageVccPin() const
 
 void FlashWindow::SelectChip(const ChipSelection& chip)
 {
-    if (!acceptChip(chip)) {
-        rowIndex_ = 0;
-        return;
-    }
-    rowIndex_ = chip.VariantIndex;
-    try {
-        setUpChip(chip);
-    } catch (const LinkLost&) {
-        noteLinkLost();
-        setMessage(connectionErrorText());
-    }
-}
-
-void FlashWindow::setUpChip(const ChipSelection& chip)
-{
-    link.ResetSocket();
-    if (!link.Connected()) {
-        setMessage(connectionErrorText());
-        return;
-    }
-    setMessage(flash_text::kSelectOk);
-    host.fileNew();
-    show();
-    const FlashRow& r = row();
-    setCaption(format("0 to %x", r.AddressMask));
-    setChipNameText(chip.ChipName);
-    host.setEndAddress(r.AddressMask);
-    host.showPage();
-    link.SetVppVoltage(0);
-    link.RouteGnd(kGroundPin);
-    link.InitSocket();
-    setProgressMax(r.AddressMask);
-    setFieldValue(Role::BufferStart, BufferStart());
-    setFieldValue(Role::ChipStart, ChipStart());
-    setFieldValue(Role::Length, r.AddressMask);
-    link.Flush();
+    selectRangeChip(chip, [this](int index) {
+        rowIndex_ = index;
+        RangeChip r;
+        if (index == 0)
+            return r;
+        r.addressMask = row().AddressMask;
+        r.groundPin = kGroundPin;
+        r.readyText = flash_text::kSelectOk;
+        return r;
+    });
 }
 
 bool FlashWindow::rowChosen()

@@ -106,7 +106,6 @@ protected:
 private:
     bool rowChosen();
     int64_t rangeLength();
-    void setUpChip(const ChipSelection& chip);
     int rowIndex_ = 0;
 };
 

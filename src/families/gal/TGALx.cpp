@@ -106,6 +106,11 @@ bool TGALx::fuse(int n) const
     return (buffer.data()[n] & 1) != 0;
 }
 
+int TGALx::fuseEnd() const
+{
+    return row().Type == 3 ? 5891 : base() + 145;
+}
+
 void TGALx::SelectChip(const ChipSelection& chip)
 {
     if (!acceptChip(chip)) {
@@ -113,6 +118,8 @@ void TGALx::SelectChip(const ChipSelection& chip)
         return;
     }
     rowIndex_ = chip.VariantIndex;
+    // One buffer byte a fuse.
+    setChipBytes(static_cast<int64_t>(fuseEnd()) + 1);
     try {
         link.ResetSocket();
         setMessage(link.Connected() ? gal_text::kSelectOk : gal_text::kConnectionError);
@@ -130,7 +137,7 @@ void TGALx::SelectChip(const ChipSelection& chip)
     if (!host.pldViewExists())
         fillMap('0');
     // The end of the chip's fuse list, as a JEDEC file of it counts its fuses.
-    host.setEndAddress(row().Type == 3 ? 5891 : base() + 145);
+    host.setEndAddress(fuseEnd());
     setChipNameText(chip.ChipName);
     setCaption(row().name);
     setProgressMax(static_cast<int64_t>(row().RowLength) * row().RowBits);

@@ -66,6 +66,8 @@ public:
 
     const VariantRecord& row() const { return Table().at(static_cast<size_t>(rowIndex_)); }
     int base() const { return row().RowLength * row().RowBits; }
+    // The chip's last fuse: 2193 (16V8), 2705 (20V8), 5891 (22V10).
+    int fuseEnd() const;
 
     void ReadRom();
     void WriteClick();

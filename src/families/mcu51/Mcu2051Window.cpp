@@ -41,6 +41,7 @@ void Mcu2051Window::SelectChip(const ChipSelection& chip)
         link.ResetSocket();
         if (!acceptChip(chip))
             return;
+        setChipBytes(static_cast<int64_t>(row()->lastAddress) + 1);
         setMessage(link.Connected() ? connectedText_ : kNoLink);
         link.SetVppVoltage(pins_.vppMillivolts);
         host.fileNew();

@@ -46,6 +46,7 @@ void Mcu51Window::SelectChip(const ChipSelection& chip)
         link.ResetSocket();
         if (!acceptChip(chip))
             return;
+        setChipBytes(static_cast<int64_t>(row()->lastAddress) + 1);
         setChipNameText(chip.ChipName);
         setMessage(link.Connected() ? connectedText_ : kNoLink);
         host.fileNew();

@@ -111,56 +111,23 @@ int EpromWindow::packageVccPin() const
     return variantValid(index) ? rowAt(index).VccPin : 0;
 }
 
-int64_t EpromWindow::chipBytes() const
-{
-    const int index = chip().VariantIndex;
-    return variantValid(index) ? static_cast<int64_t>(rowAt(index).AddressMask) + 1 : 0;
-}
-
 void EpromWindow::SelectChip(const ChipSelection& chip)
 {
-    if (!acceptChip(chip)) {
-        // A list line that names no row of this window: nothing is set up and
-        // no command runs until a real chip is chosen.
-        rowIndex_ = 0;
-        return;
-    }
-    rowIndex_ = chip.VariantIndex;
-    try {
-        setUpChip(chip);
-    } catch (const LinkLost&) {
-        // The link has told the user; the window stays for the buffer's sake.
-        noteLinkLost();
-        setMessage(connectionErrorText());
-    }
-}
-
-void EpromWindow::setUpChip(const ChipSelection& chip)
-{
-    link.ResetSocket();
-    if (!link.Connected()) {
-        setMessage(connectionErrorText());
-        return;
-    }
-    setMessage(eprom_text::kSelectOk);
-    host.fileNew();
-    show();
-    FillVariantTable();
-    WriteBusMode = 15;
-    ReadBusMode = 12;
-    const EpromRow& r = row();
-    setCaption(format("0 to %x", r.AddressMask));
-    setChipNameText(chip.ChipName);
-    host.setEndAddress(r.AddressMask);
-    host.showPage();
-    link.SetVppVoltage(0);
-    link.RouteGnd(kGroundPin);
-    link.InitSocket();
-    setProgressMax(r.AddressMask);
-    setFieldValue(Role::BufferStart, BufferStart());
-    setFieldValue(Role::ChipStart, ChipStart());
-    setFieldValue(Role::Length, r.AddressMask);
-    link.Flush();
+    selectRangeChip(chip, [this](int index) {
+        rowIndex_ = index;
+        RangeChip r;
+        if (index == 0)
+            return r;
+        r.addressMask = row().AddressMask;
+        r.groundPin = kGroundPin;
+        r.readyText = eprom_text::kSelectOk;
+        r.shown = [this] {
+            FillVariantTable();
+            WriteBusMode = 15;
+            ReadBusMode = 12;
+        };
+        return r;
+    });
 }
 
 bool EpromWindow::rowChosen()

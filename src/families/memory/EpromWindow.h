@@ -73,7 +73,6 @@ public:
     std::string rowName(int index) const override;
     // The Vcc pin of the chosen row's package (32, 34 or 36).
     int packageVccPin() const override;
-    int64_t chipBytes() const override;
 
     // The row in use (row 0, the placeholder, while no chip is selected).
     const EpromRow& row() const;
@@ -125,8 +124,6 @@ protected:
     int64_t LastAddress() const { return fieldValue(Role::Length); }
 
 private:
-    // SelectChip's socket and window set-up for a real row.
-    void setUpChip(const ChipSelection& chip);
     // Refuses a command while no real row is chosen.
     bool rowChosen();
     // Number of chip bytes Write and Verify touch from ChipStart, or -1 after

@@ -73,6 +73,8 @@ void PicSerialWindow::SelectChip(const ChipSelection& chip)
         link.ResetSocket();
         if (!acceptChip(chip))
             return;
+        // Program memory, two buffer bytes a word.
+        setChipBytes(static_cast<int64_t>(row()->lastAddress) + 1);
         host.fileNew();
         show();
         FillVariantTable();
@@ -242,12 +244,13 @@ void PicSerialWindow::ShowConfig()
 
 void PicSerialWindow::declareConfigControls()
 {
-    addOption("RadioGroup1", kOscGroup, "osc", {" LP", " XT", " HS", " RC"}, pic::kDefaultOscillator);
     auto rebuild = [this] {
         // While a configuration is being read the controls show the chip's.
         if (!readingConfig_)
             BuildConfigWord();
     };
+    addOption("RadioGroup1", kOscGroup, "osc", {" LP", " XT", " HS", " RC"}, pic::kDefaultOscillator)
+        .changed = rebuild;
     addFlag("CheckBox1", "Sec", "sec", false).changed = rebuild;
     addFlag("CheckBox2", "WDT", "wdt", true).changed = rebuild;
     addFlag("CheckBox3", "PWRT3", "pwrt", false).changed = rebuild;

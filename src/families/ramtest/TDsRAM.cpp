@@ -104,6 +104,7 @@ void TDsRAM::SelectChip(const ChipSelection& chip)
         return;
     }
     rowIndex_ = chip.VariantIndex;
+    setChipBytes(static_cast<int64_t>(row().AddressMask) + 1);
     try {
         link.ResetSocket();
         if (!link.Connected()) {

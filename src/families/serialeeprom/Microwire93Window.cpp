@@ -86,6 +86,7 @@ void Microwire93Window::SelectChip(const ChipSelection& chip)
         if (!acceptChip(chip))
             return;
         FillVariantTable();
+        setChipBytes(static_cast<int64_t>(lastAddress()) + 1);
         setMessage(link.Connected() ? kConnected : kNoLink93);
         host.fileNew();
         setProgressMax(lastAddress());

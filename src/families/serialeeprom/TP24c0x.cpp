@@ -83,6 +83,7 @@ void TP24c0x::SelectChip(const ChipSelection& chip)
         sdaLatchHigh_ = false;
         if (!acceptChip(chip))
             return;
+        setChipBytes(static_cast<int64_t>(row().lastAddress) + 1);
         setMessage(link.Connected() ? kConnected : kNoDevice);
         host.fileNew();
         show();

@@ -234,6 +234,34 @@ TEST(PicConfig, WriteProgramsIdDigitsAndTheWordOfTheControls)
     EXPECT_TRUE(w.findButton(Role::ReadConfig)->enabled);
 }
 
+// The oscillator is part of the word too: choosing it, as the radio buttons
+// and --set do, shows the new word at once, and Write programs that word.
+TEST(PicConfig, ChoosingTheOscillatorShowsTheNewWord)
+{
+    FamilyBench bench("P16C84", 5, "PIC16F84A");
+    auto& w = bench.as<TP16c8x>();
+    ASSERT_TRUE(w.setFlag("sec", true));
+    ASSERT_TRUE(w.setFlag("sec", false));
+    ASSERT_EQ(w.message(), "Конфг. = 0015"); // XT: FOSC1:FOSC0 = 01
+    ASSERT_TRUE(w.selectOption("osc", 3));
+    EXPECT_EQ(w.message(), "Конфг. = 0017"); // RC: 11
+    EXPECT_EQ(w.ConfigWord, 0x0017);
+    ASSERT_TRUE(w.selectOption("Режим Osc", 2)); // HS, the group found by its caption
+    EXPECT_EQ(w.message(), "Конфг. = 0016");
+    ASSERT_TRUE(w.selectOption("RadioGroup1", 0));
+    EXPECT_EQ(w.message(), "Конфг. = 0014"); // LP: 00
+    // No such item: nothing changes.
+    EXPECT_FALSE(w.selectOption("osc", 4));
+    EXPECT_FALSE(w.selectOption("osc", -1));
+    EXPECT_EQ(w.option("osc"), 0);
+    EXPECT_EQ(w.message(), "Конфг. = 0014");
+
+    bench.press("write-config");
+    EXPECT_EQ(w.ErrorFlag(), 0) << w.message();
+    EXPECT_EQ(wordAt(bench.chip()->readMemory("config"), 0), 0x0014);
+    bench.expectIdle();
+}
+
 TEST(PicConfig, TheEepromPartKeepsOnlyItsFiveBits)
 {
     FamilyBench bench("P16C84", 2, "PIC16C84");
