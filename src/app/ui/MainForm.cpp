@@ -721,13 +721,23 @@ void TMainForm::N11Click()
         inputHexDlg_->showMode(FillMode::Size);
 }
 
+namespace {
+
+// Brings a modeless dialog up in front, if it exists.
+void bringUp(QDialog* dialog)
+{
+    if (!dialog)
+        return;
+    dialog->show();
+    dialog->raise();
+    dialog->activateWindow();
+}
+
+} // namespace
+
 void TMainForm::S1Click()
 {
-    if (!findDialog_)
-        return;
-    findDialog_->show();
-    findDialog_->raise();
-    findDialog_->activateWindow();
+    bringUp(findDialog_);
 }
 
 void TMainForm::S2Click()
@@ -737,11 +747,7 @@ void TMainForm::S2Click()
 
 void TMainForm::R1Click()
 {
-    if (!replaceDialog_)
-        return;
-    replaceDialog_->show();
-    replaceDialog_->raise();
-    replaceDialog_->activateWindow();
+    bringUp(replaceDialog_);
 }
 
 void TMainForm::OnFind()
