@@ -74,7 +74,7 @@ BinLoadReport StoreCdsBytes(std::span<const uint8_t> file, std::span<uint8_t> im
 }
 
 // ---------------------------------------------------------------------------
-// Intel HEX reader
+// Record scanner shared by the Intel HEX and S-record readers
 
 namespace {
 
@@ -96,21 +96,23 @@ constexpr std::array<int8_t, 256> makeHexTable()
 
 constexpr std::array<int8_t, 256> kHexValue = makeHexTable();
 
-struct Record {
-    uint8_t bytes[5 + 255]; // count, address high, address low, type, data..., checksum
-    int line = 0;
-    uint8_t count() const { return bytes[0]; }
-    uint32_t offset() const { return (uint32_t{bytes[1]} << 8) | bytes[2]; }
-    int8_t type() const { return static_cast<int8_t>(bytes[3]); }
-    const uint8_t* data() const { return bytes + 4; }
-};
+// A line end where a digit belongs cuts the record short; anything else is a
+// wrong character.
+HexFault badCharacter(uint8_t c)
+{
+    return c == '\r' || c == '\n' ? HexFault::Truncated : HexFault::BadDigit;
+}
 
-// Walks the text record by record. A ":" starts a record only at the start
-// of the text or after a control character; everything else between records
-// is passed over.
-class HexScanner {
+// Walks the text record by record. A record's start character counts only at
+// the start of the text or after a control character; everything else between
+// records is passed over. Format names the start character and decodes what
+// follows it through character() and bytes(); the scanner counts the lines
+// and checks that nothing but blanks follows a record.
+template <class Format> class RecordScanner {
 public:
-    explicit HexScanner(std::span<const uint8_t> text) : p_(text.data()), n_(text.size()) {}
+    using Record = typename Format::Record;
+
+    explicit RecordScanner(std::span<const uint8_t> text) : p_(text.data()), n_(text.size()) {}
 
     // The next record, or false at the end of the text or at a faulty record
     // (then fault() says why and line() names its line).
@@ -118,7 +120,7 @@ public:
     {
         while (pos_ < n_) {
             const uint8_t c = p_[pos_++];
-            if (c == ':' && prev_ < 0x20)
+            if (Format::starts(c) && prev_ < 0x20)
                 return parse(record);
             noteBreak(c);
             if (c > 0x20 && contentLine_ == 0)
@@ -132,18 +134,39 @@ public:
     int line() const { return line_; }
     int contentLine() const { return contentLine_; }
 
+    // For the decoders: stop at a fault (always false).
+    bool fail(HexFault fault)
+    {
+        fault_ = fault;
+        return false;
+    }
+
+    // One character as it stands.
+    bool character(uint8_t& out)
+    {
+        if (pos_ >= n_)
+            return fail(HexFault::Truncated);
+        out = p_[pos_++];
+        return true;
+    }
+
+    // count hex pairs into out, each added to sum.
+    bool bytes(uint8_t* out, int count, uint8_t& sum)
+    {
+        for (int k = 0; k < count; ++k) {
+            if (!pair(out[k]))
+                return false;
+            sum = static_cast<uint8_t>(sum + out[k]);
+        }
+        return true;
+    }
+
 private:
     void noteBreak(uint8_t c)
     {
         // CR LF, LF and a lone CR each end one line.
         if (c == '\n' || (c == '\r' && (pos_ >= n_ || p_[pos_] != '\n')))
             ++line_;
-    }
-
-    bool fail(HexFault fault)
-    {
-        fault_ = fault;
-        return false;
     }
 
     // Two hex digits at pos_ into one byte, or a fault.
@@ -154,7 +177,7 @@ private:
                 return fail(HexFault::Truncated);
             const uint8_t c = p_[pos_ + k];
             if (kHexValue[c] == kNotHex)
-                return fail(c == '\r' || c == '\n' ? HexFault::Truncated : HexFault::BadDigit);
+                return fail(badCharacter(c));
         }
         out = static_cast<uint8_t>((kHexValue[p_[pos_]] << 4) | kHexValue[p_[pos_ + 1]]);
         pos_ += 2;
@@ -164,17 +187,8 @@ private:
     bool parse(Record& record)
     {
         record.line = line_;
-        if (!pair(record.bytes[0]))
+        if (!Format::decode(*this, record))
             return false;
-        const int total = 5 + record.bytes[0];
-        uint8_t sum = record.bytes[0];
-        for (int k = 1; k < total; ++k) {
-            if (!pair(record.bytes[k]))
-                return false;
-            sum = static_cast<uint8_t>(sum + record.bytes[k]);
-        }
-        if (sum != 0)
-            return fail(HexFault::BadChecksum);
         if (pos_ < n_ && p_[pos_] > 0x20)
             return fail(HexFault::ExtraText);
         prev_ = p_[pos_ - 1];
@@ -190,11 +204,89 @@ private:
     HexFault fault_ = HexFault::None;
 };
 
+// The scanner stopped: at a faulty record, or at the end of a text that held
+// something but no record.
+template <class Scanner> void noteScanEnd(const Scanner& scanner, HexReadReport& report)
+{
+    if (scanner.fault() != HexFault::None) {
+        report.stop = HexStop::BadRecord;
+        report.fault = scanner.fault();
+        report.line = scanner.line();
+    } else if (report.records == 0 && scanner.contentLine() != 0) {
+        report.stop = HexStop::BadRecord;
+        report.fault = HexFault::NoRecords;
+        report.line = scanner.contentLine();
+    }
+}
+
+// Stores the data of the record on line `line` from address on. False when the
+// reading stops in it (report says why); firstUnread() then names the first
+// data address of the records after it, or -1.
+template <class FirstUnread>
+bool storeData(HexReadReport& report, std::span<uint8_t> image, uint64_t imageEnd, uint64_t address,
+               const uint8_t* data, int count, int line, FirstUnread firstUnread)
+{
+    for (int k = 0; k < count; ++k) {
+        const uint64_t a = address + static_cast<uint64_t>(k);
+        if (a >= imageEnd) {
+            report.stop = HexStop::AddressLimit;
+            report.line = line;
+            report.dataLeft = true;
+            report.firstLeft = static_cast<int64_t>(a);
+            return false;
+        }
+        image[a] = data[k];
+        ++report.stored;
+        report.last = std::max<int64_t>(report.last, static_cast<int64_t>(a));
+        if (static_cast<int64_t>(a) > kHexLastAddress) {
+            report.stop = HexStop::MemoryLimit;
+            report.line = line;
+            report.firstLeft = k + 1 < count ? static_cast<int64_t>(a + 1) : firstUnread();
+            report.dataLeft = report.firstLeft >= 0;
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+// Intel HEX reader
+
+namespace {
+
+struct HexRecord {
+    uint8_t bytes[5 + 255]; // count, address high, address low, type, data..., checksum
+    int line = 0;
+    uint8_t count() const { return bytes[0]; }
+    uint32_t offset() const { return (uint32_t{bytes[1]} << 8) | bytes[2]; }
+    int8_t type() const { return static_cast<int8_t>(bytes[3]); }
+    const uint8_t* data() const { return bytes + 4; }
+};
+
+struct HexFormat {
+    using Record = HexRecord;
+
+    static bool starts(uint8_t c) { return c == ':'; }
+
+    // Count, address, type, data and checksum, which makes the sum 0.
+    template <class Scanner> static bool decode(Scanner& scanner, HexRecord& record)
+    {
+        uint8_t sum = 0;
+        if (!scanner.bytes(record.bytes, 1, sum) || !scanner.bytes(record.bytes + 1, 4 + record.count(), sum))
+            return false;
+        return sum == 0 || scanner.fail(HexFault::BadChecksum);
+    }
+};
+
+using HexScanner = RecordScanner<HexFormat>;
+
 // After a stop at the address limits: is there a data record that was not read?
 // Returns its first address, or -1.
 int64_t firstUnreadData(HexScanner& scanner, uint64_t base)
 {
-    Record record;
+    HexRecord record;
     while (scanner.next(record)) {
         const int8_t type = record.type();
         if (record.count() == 0 || type == 1)
@@ -217,7 +309,7 @@ HexReadReport ReadHexRecords(std::span<const uint8_t> text, std::span<uint8_t> i
     HexScanner scanner(text);
     const uint64_t imageEnd = std::min<uint64_t>(image.size(), DeviceBuffer::kSize);
     uint64_t base = 0;
-    Record record;
+    HexRecord record;
 
     const auto stop = [&](HexStop why) {
         report.stop = why;
@@ -226,15 +318,7 @@ HexReadReport ReadHexRecords(std::span<const uint8_t> text, std::span<uint8_t> i
 
     for (;;) {
         if (!scanner.next(record)) {
-            if (scanner.fault() != HexFault::None) {
-                report.stop = HexStop::BadRecord;
-                report.fault = scanner.fault();
-                report.line = scanner.line();
-            } else if (report.records == 0 && scanner.contentLine() != 0) {
-                report.stop = HexStop::BadRecord;
-                report.fault = HexFault::NoRecords;
-                report.line = scanner.contentLine();
-            }
+            noteScanEnd(scanner, report);
             return report;
         }
         const uint8_t count = record.count();
@@ -274,27 +358,9 @@ HexReadReport ReadHexRecords(std::span<const uint8_t> text, std::span<uint8_t> i
         if (type != 0)
             continue; // start addresses (03, 05) and types 80..FF
 
-        for (int k = 0; k < count; ++k) {
-            const uint64_t a = address + static_cast<uint64_t>(k);
-            if (a >= imageEnd) {
-                stop(HexStop::AddressLimit);
-                report.dataLeft = true;
-                report.firstLeft = static_cast<int64_t>(a);
-                return report;
-            }
-            image[a] = record.data()[k];
-            ++report.stored;
-            report.last = std::max<int64_t>(report.last, static_cast<int64_t>(a));
-            if (static_cast<int64_t>(a) > kHexLastAddress) {
-                stop(HexStop::MemoryLimit);
-                if (k + 1 < count)
-                    report.firstLeft = static_cast<int64_t>(a + 1);
-                else
-                    report.firstLeft = firstUnreadData(scanner, base);
-                report.dataLeft = report.firstLeft >= 0;
-                return report;
-            }
-        }
+        if (!storeData(report, image, imageEnd, address, record.data(), count, record.line,
+                       [&] { return firstUnreadData(scanner, base); }))
+            return report;
     }
 }
 
@@ -410,95 +476,36 @@ struct SRecord {
     const uint8_t* data() const { return bytes + 1 + addressBytes(); }
 };
 
-// Walks the text record by record; anything that does not start a line with
-// "S" is passed over, as the HEX reader passes over text between records.
-class SrecScanner {
-public:
-    explicit SrecScanner(std::span<const uint8_t> text) : p_(text.data()), n_(text.size()) {}
+// Anything that does not start a line with "S" is passed over, as the HEX
+// reader passes over text between records.
+struct SrecFormat {
+    using Record = SRecord;
 
-    bool next(SRecord& record)
+    static bool starts(uint8_t c) { return c == 'S' || c == 's'; }
+
+    // Type digit, then the count and as many bytes (address, data, checksum),
+    // which make the sum FF.
+    template <class Scanner> static bool decode(Scanner& scanner, SRecord& record)
     {
-        while (pos_ < n_) {
-            const uint8_t c = p_[pos_++];
-            if ((c == 'S' || c == 's') && prev_ < 0x20)
-                return parse(record);
-            noteBreak(c);
-            if (c > 0x20 && contentLine_ == 0)
-                contentLine_ = line_;
-            prev_ = c;
-        }
-        return false;
-    }
-
-    HexFault fault() const { return fault_; }
-    int line() const { return line_; }
-    int contentLine() const { return contentLine_; }
-
-private:
-    void noteBreak(uint8_t c)
-    {
-        if (c == '\n' || (c == '\r' && (pos_ >= n_ || p_[pos_] != '\n')))
-            ++line_;
-    }
-
-    bool fail(HexFault fault)
-    {
-        fault_ = fault;
-        return false;
-    }
-
-    bool pair(uint8_t& out)
-    {
-        for (int k = 0; k < 2; ++k) {
-            if (pos_ + k >= n_)
-                return fail(HexFault::Truncated);
-            const uint8_t c = p_[pos_ + k];
-            if (kHexValue[c] == kNotHex)
-                return fail(c == '\r' || c == '\n' ? HexFault::Truncated : HexFault::BadDigit);
-        }
-        out = static_cast<uint8_t>((kHexValue[p_[pos_]] << 4) | kHexValue[p_[pos_ + 1]]);
-        pos_ += 2;
-        return true;
-    }
-
-    bool parse(SRecord& record)
-    {
-        record.line = line_;
-        if (pos_ >= n_)
-            return fail(HexFault::Truncated);
-        const uint8_t t = p_[pos_++];
+        uint8_t t = 0;
+        if (!scanner.character(t))
+            return false;
         if (t < '0' || t > '9')
-            return fail(t == '\r' || t == '\n' ? HexFault::Truncated : HexFault::BadDigit);
+            return scanner.fail(badCharacter(t));
         record.type = t - '0';
         if (record.type == 4)
-            return fail(HexFault::UnknownType);
-        if (!pair(record.bytes[0]))
+            return scanner.fail(HexFault::UnknownType);
+        uint8_t sum = 0;
+        if (!scanner.bytes(record.bytes, 1, sum) || !scanner.bytes(record.bytes + 1, record.count(), sum))
             return false;
-        uint8_t sum = record.bytes[0];
-        for (int k = 1; k <= record.bytes[0]; ++k) {
-            if (!pair(record.bytes[k]))
-                return false;
-            sum = static_cast<uint8_t>(sum + record.bytes[k]);
-        }
         // The count covers address, data and checksum.
         if (record.count() < record.addressBytes() + 1)
-            return fail(HexFault::BadLength);
-        if (sum != 0xFF)
-            return fail(HexFault::BadChecksum);
-        if (pos_ < n_ && p_[pos_] > 0x20)
-            return fail(HexFault::ExtraText);
-        prev_ = p_[pos_ - 1];
-        return true;
+            return scanner.fail(HexFault::BadLength);
+        return sum == 0xFF || scanner.fail(HexFault::BadChecksum);
     }
-
-    const uint8_t* p_;
-    size_t n_;
-    size_t pos_ = 0;
-    uint8_t prev_ = 0;
-    int line_ = 1;
-    int contentLine_ = 0;
-    HexFault fault_ = HexFault::None;
 };
+
+using SrecScanner = RecordScanner<SrecFormat>;
 
 bool isSrecData(int type)
 {
@@ -533,15 +540,7 @@ HexReadReport ReadSRecords(std::span<const uint8_t> text, std::span<uint8_t> ima
 
     for (;;) {
         if (!scanner.next(record)) {
-            if (scanner.fault() != HexFault::None) {
-                report.stop = HexStop::BadRecord;
-                report.fault = scanner.fault();
-                report.line = scanner.line();
-            } else if (report.records == 0 && scanner.contentLine() != 0) {
-                report.stop = HexStop::BadRecord;
-                report.fault = HexFault::NoRecords;
-                report.line = scanner.contentLine();
-            }
+            noteScanEnd(scanner, report);
             return report;
         }
         ++report.records;
@@ -562,25 +561,9 @@ HexReadReport ReadSRecords(std::span<const uint8_t> text, std::span<uint8_t> ima
         if (!isSrecData(record.type))
             continue; // S0: a header
         ++dataRecords;
-        const uint64_t address = record.address();
-        for (int k = 0; k < record.dataCount(); ++k) {
-            const uint64_t a = address + static_cast<uint64_t>(k);
-            if (a >= imageEnd) {
-                stop(HexStop::AddressLimit);
-                report.dataLeft = true;
-                report.firstLeft = static_cast<int64_t>(a);
-                return report;
-            }
-            image[a] = record.data()[k];
-            ++report.stored;
-            report.last = std::max<int64_t>(report.last, static_cast<int64_t>(a));
-            if (static_cast<int64_t>(a) > kHexLastAddress) {
-                stop(HexStop::MemoryLimit);
-                report.firstLeft = k + 1 < record.dataCount() ? static_cast<int64_t>(a + 1) : firstUnread();
-                report.dataLeft = report.firstLeft >= 0;
-                return report;
-            }
-        }
+        if (!storeData(report, image, imageEnd, record.address(), record.data(), record.dataCount(),
+                       record.line, firstUnread))
+            return report;
     }
 }
 

@@ -74,27 +74,37 @@ void FileCommands::PrepareFormatDialog()
     format_.PrepareFormatDialog(session_.FileName);
 }
 
+std::string FileCommands::askFormat(const std::string& chosen, const std::function<void()>& setUp)
+{
+    // Cancelling the format dialog leaves the data file as it was.
+    const std::string previous = session_.FileName;
+    session_.FileName = chosen;
+    PrepareFormatDialog();
+    setUp();
+    dialogs_.showFormatDialog(format_);
+    std::string format = format_.format();
+    if (format.empty())
+        session_.FileName = previous;
+    else
+        session_.LoadStart = format_.LoadStart;
+    return format;
+}
+
 void FileCommands::LoadFileClick()
 {
     const auto chosen = dialogs_.chooseFileToOpen(files_text::kOpenFilter, "*.*", session_.ProgramDir);
     if (!chosen)
         return;
-    // Cancelling the format dialog leaves the data file as it was.
-    const std::string previous = session_.FileName;
-    session_.FileName = *chosen;
-    PrepareFormatDialog();
-    const ContentFormat content = contentOfFile();
-    format_.preselectContent(content);
-    format_.startText = "000000";
-    format_.endText = "ffffff";
-    format_.checkEnd = false;
-    dialogs_.showFormatDialog(format_);
-    const std::string format = format_.format();
-    if (format.empty()) {
-        session_.FileName = previous;
+    ContentFormat content = ContentFormat::Binary;
+    const std::string format = askFormat(*chosen, [&] {
+        content = contentOfFile();
+        format_.preselectContent(content);
+        format_.startText = "000000";
+        format_.endText = "ffffff";
+        format_.checkEnd = false;
+    });
+    if (format.empty())
         return;
-    }
-    session_.LoadStart = format_.LoadStart;
     if (format == ".HEX") {
         LoadHexFile();
     } else if (format == ".S19") {
@@ -118,21 +128,15 @@ void FileCommands::SaveBufClick()
     const auto chosen = dialogs_.chooseFileToSave(session_.ProgramDir);
     if (!chosen)
         return;
-    const std::string previous = session_.FileName;
-    session_.FileName = *chosen;
-    PrepareFormatDialog();
-    format_.modeEnabled = false;
-    format_.endText = "000000";
-    if (views_.hexViewExists())
-        format_.endText = hex6(views_.EndAddress());
-    format_.checkEnd = true;
-    dialogs_.showFormatDialog(format_);
-    const std::string format = format_.format();
-    if (format.empty()) {
-        session_.FileName = previous;
+    const std::string format = askFormat(*chosen, [&] {
+        format_.modeEnabled = false;
+        format_.endText = "000000";
+        if (views_.hexViewExists())
+            format_.endText = hex6(views_.EndAddress());
+        format_.checkEnd = true;
+    });
+    if (format.empty())
         return;
-    }
-    session_.LoadStart = format_.LoadStart;
     if (format == ".HEX") {
         // The writer reads EndAddress from the hex view; a JEDEC view alone has no byte image to write.
         if (!views_.hexViewExists())

@@ -4,6 +4,7 @@
 #include "files/FileFormatModel.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace pontvex {
@@ -86,6 +87,9 @@ public:
 
 private:
     bool writeFile(const char* data, size_t size);
+    // The format dialog for the file chosen, set up by setUp after the name's
+    // own choices: the format taken, or "" when it was cancelled.
+    std::string askFormat(const std::string& chosen, const std::function<void()>& setUp);
     // What the first part of FileName holds (binary when it cannot be read).
     ContentFormat contentOfFile() const;
     bool loadRecords(bool srec);

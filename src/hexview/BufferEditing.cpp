@@ -63,29 +63,35 @@ bool applyFill(HexPage* page, FillMode mode, const FillFields& fields, UserPromp
     return true;
 }
 
-bool OnFind(HexPage* page, const std::string& what, UserPrompt& prompt, const Beep& beep)
+namespace {
+
+// A search from the dialogs: "not found" is said and beeped; a plain find also
+// drops the selection, a replace's find keeps it.
+bool findFromDialog(HexPage* page, const std::string& what, UserPrompt& prompt, const Beep& beep,
+                    bool dropSelection)
 {
     if (page == nullptr)
         return false;
     if (searchPage(*page, what))
         return true;
     prompt.showBox(kNotFoundText);
-    page->select(0, 0);
+    if (dropSelection)
+        page->select(0, 0);
     if (beep)
         beep();
     return false;
 }
 
+} // namespace
+
+bool OnFind(HexPage* page, const std::string& what, UserPrompt& prompt, const Beep& beep)
+{
+    return findFromDialog(page, what, prompt, beep, true);
+}
+
 bool OnRePlaceFind(HexPage* page, const std::string& what, UserPrompt& prompt, const Beep& beep)
 {
-    if (page == nullptr)
-        return false;
-    if (searchPage(*page, what))
-        return true;
-    prompt.showBox(kNotFoundText);
-    if (beep)
-        beep();
-    return false;
+    return findFromDialog(page, what, prompt, beep, false);
 }
 
 bool OnRePlace(HexPage* page, const std::string& replacement, UserPrompt& prompt)

@@ -1,4 +1,6 @@
 // Boxes from QtPrompt are answered by a script here; boxsim before Qt (emit).
+#include "ui/MainWindowFixture.h"
+
 #include "boxsim/Box.h"
 #include "boxsim/chips/Registry.h"
 
@@ -35,67 +37,13 @@ namespace fs = std::filesystem;
 
 namespace {
 
-QString u(const char* text)
-{
-    return QString::fromUtf8(text);
-}
+using uitest::ScriptDialogs;
+using uitest::u;
 
-// Open and save dialogs that answer from a script; the format dialog takes OK.
-class ScriptDialogs : public FileDialogs {
-public:
-    explicit ScriptDialogs(UserPrompt& prompt) : prompt_(prompt) {}
-    std::optional<std::string> chooseFileToOpen(const std::string&, const std::string&,
-                                                const std::string&) override
-    {
-        return openName.empty() ? std::nullopt : std::optional<std::string>(openName);
-    }
-    std::optional<std::string> chooseFileToSave(const std::string&) override
-    {
-        return saveName.empty() ? std::nullopt : std::optional<std::string>(saveName);
-    }
-    void showFormatDialog(FileFormatModel& model) override { model.OKBtnClick(prompt_); }
-    std::string openName, saveName;
-
-private:
-    UserPrompt& prompt_;
-};
-
-class AppWindow : public ::testing::Test {
+class AppWindow : public uitest::MainWindowFixture {
 protected:
-    void SetUp() override
-    {
-        dir = fs::temp_directory_path() / ("pontvex-ui-" + std::to_string(::getpid()) + "-" +
-                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir);
-        fs::create_directories(dir);
-        previous = fs::current_path();
-        fs::current_path(dir);
-        buffer.reset();
-        QtPrompt::answerer = [this](QtPrompt::Kind, const std::string& text) {
-            shown.push_back(text);
-            return answer;
-        };
-    }
-    void TearDown() override
-    {
-        main.reset();
-        QtPrompt::answerer = nullptr;
-        fs::current_path(previous);
-        fs::remove_all(dir);
-        buffer.reset();
-    }
+    AppWindow() : MainWindowFixture("pontvex-ui-") {}
 
-    void start()
-    {
-        main = std::make_unique<TMainForm>(link, buffer, families);
-        link.setPrompt(&main->qtPrompt());
-        main->createSystemWindow();
-        auto scripted = std::make_unique<ScriptDialogs>(main->qtPrompt());
-        dialogs = scripted.get();
-        main->createDialogs(std::move(scripted));
-        main->createTypeSelection();
-        main->show();
-    }
     // Closes the window as the user would (configuration written) and forgets it.
     void restart()
     {
@@ -113,20 +61,6 @@ protected:
     {
         return view.RichEdit1->document()->findBlockByNumber(index).text();
     }
-
-    // What main() owns in the program: the buffer, the link and the families.
-    DeviceBuffer buffer;
-    FamilyRegistry families = [] {
-        FamilyRegistry registry;
-        registerFamilies(registry);
-        return registry;
-    }();
-    fs::path dir, previous;
-    ProgrammerLink link; // offline: no question asked, nothing sent
-    std::unique_ptr<TMainForm> main;
-    ScriptDialogs* dialogs = nullptr;
-    std::vector<std::string> shown;
-    bool answer = true;
 };
 
 TEST_F(AppWindow, StartsWithoutConfigurationFile)

@@ -1,6 +1,8 @@
 // The main window on the simulated box: one family window in use, a stop
 // that reaches a running command, the changed mark and its question, and
 // cancel paths that leave everything as it was.
+#include "ui/MainWindowFixture.h"
+
 #include "boxsim/Box.h"
 
 #include "app/ui/MainForm.h"
@@ -35,52 +37,16 @@ namespace fs = std::filesystem;
 
 namespace {
 
-QString u(const char* text)
-{
-    return QString::fromUtf8(text);
-}
+using uitest::ScriptDialogs;
+using uitest::u;
 
-class ScriptDialogs : public FileDialogs {
-public:
-    explicit ScriptDialogs(UserPrompt& prompt) : prompt_(prompt) {}
-    std::optional<std::string> chooseFileToOpen(const std::string&, const std::string&,
-                                                const std::string&) override
-    {
-        return openName.empty() ? std::nullopt : std::optional<std::string>(openName);
-    }
-    std::optional<std::string> chooseFileToSave(const std::string&) override
-    {
-        return saveName.empty() ? std::nullopt : std::optional<std::string>(saveName);
-    }
-    void showFormatDialog(FileFormatModel& model) override
-    {
-        if (cancelFormat)
-            model.CancelBtnClick();
-        else
-            model.OKBtnClick(prompt_);
-    }
-    std::string openName, saveName;
-    bool cancelFormat = false;
-
-private:
-    UserPrompt& prompt_;
-};
-
-class SafeWindows : public ::testing::Test {
+class SafeWindows : public uitest::MainWindowFixture {
 protected:
+    SafeWindows() : MainWindowFixture("pontvex-safe-") {}
+
     void SetUp() override
     {
-        dir = fs::temp_directory_path() / ("pontvex-safe-" + std::to_string(::getpid()) + "-" +
-                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir);
-        fs::create_directories(dir);
-        previous = fs::current_path();
-        fs::current_path(dir);
-        buffer.reset();
-        QtPrompt::answerer = [this](QtPrompt::Kind, const std::string& text) {
-            shown.push_back(text);
-            return true;
-        };
+        MainWindowFixture::SetUp();
         QtPrompt::choiceAnswerer = [this](const std::string& text) {
             asked.push_back(text);
             return choice;
@@ -92,29 +58,18 @@ protected:
             link.Disconnect();
         main.reset();
         simulator.reset();
-        QtPrompt::answerer = nullptr;
-        QtPrompt::choiceAnswerer = nullptr;
-        fs::current_path(previous);
-        fs::remove_all(dir);
+        MainWindowFixture::TearDown();
     }
-
-    void start()
+    // The simulated box in the link, with the chip of each family shown.
+    void beforeTypeSelection() override
     {
-        main = std::make_unique<TMainForm>(link, buffer, families);
-        link.setPrompt(&main->qtPrompt());
-        main->createSystemWindow();
         options.connection = ProgramOptions::Connection::Simulator;
         simulator = std::make_unique<SimulatedBox>(options, main->qtPrompt());
         ASSERT_TRUE(simulator->attach(link));
-        auto scripted = std::make_unique<ScriptDialogs>(main->qtPrompt());
-        dialogs = scripted.get();
-        main->createDialogs(std::move(scripted));
         main->onFamilyShown = [this](FamilyWindow&, bool) {
             simulator->followChip(link, main->typeSelection()->chip);
         };
         QObject::connect(main.get(), &TMainForm::closed, [this] { closed = true; });
-        main->createTypeSelection();
-        main->show();
     }
     FamilyWindow& current()
     {
@@ -162,19 +117,9 @@ protected:
         return widget ? widget->button(u("Считать")) : nullptr;
     }
 
-    DeviceBuffer buffer;
-    FamilyRegistry families = [] {
-        FamilyRegistry registry;
-        registerFamilies(registry);
-        return registry;
-    }();
-    fs::path dir, previous;
-    ProgrammerLink link;
     ProgramOptions options;
     std::unique_ptr<SimulatedBox> simulator;
-    std::unique_ptr<TMainForm> main;
-    ScriptDialogs* dialogs = nullptr;
-    std::vector<std::string> shown, asked;
+    std::vector<std::string> asked; // the Yes/No/Cancel questions
     QtPrompt::Answer choice = QtPrompt::Answer::No;
     bool closed = false;
 };

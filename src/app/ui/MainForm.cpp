@@ -576,14 +576,22 @@ bool TMainForm::ensureHexView()
         return false;
     auto* view = new TFileWin(buffer_);
     fileWin_ = view;
-    fileWinFrame_ = mdiArea_->addSubWindow(view);
-    fileWinFrame_->setAttribute(Qt::WA_DeleteOnClose);
-    fileWinFrame_->setWindowIcon(toolIcon(ToolPicture::Fill));
-    connect(view, &TFileWin::FillClick, this, &TMainForm::MainFillClick);
-    connect(view, &TFileWin::MaxAddrClick, this, &TMainForm::N11Click);
+    fileWinFrame_ = addBufferView(view);
     connect(view, &TFileWin::rendered, this, &TMainForm::refreshChangedMark);
-    fileWinFrame_->resize(fileWinFrame_->sizeHint());
     return true;
+}
+
+QMdiSubWindow* TMainForm::addBufferView(TBufferView* view)
+{
+    QMdiSubWindow* frame = mdiArea_->addSubWindow(view);
+    frame->setAttribute(Qt::WA_DeleteOnClose);
+    frame->setWindowIcon(toolIcon(ToolPicture::Fill));
+    if (!view->windowTitle().isEmpty())
+        frame->setWindowTitle(view->windowTitle());
+    connect(view, &TBufferView::FillClick, this, &TMainForm::MainFillClick);
+    connect(view, &TBufferView::MaxAddrClick, this, &TMainForm::N11Click);
+    frame->resize(frame->sizeHint());
+    return frame;
 }
 
 void TMainForm::closePldView()
@@ -602,15 +610,8 @@ bool TMainForm::ensurePldView()
         closeJedecView();
     if (pldWin_)
         return false;
-    auto* view = new TPldFileW(buffer_);
-    pldWin_ = view;
-    pldWinFrame_ = mdiArea_->addSubWindow(view);
-    pldWinFrame_->setAttribute(Qt::WA_DeleteOnClose);
-    pldWinFrame_->setWindowIcon(toolIcon(ToolPicture::Fill));
-    pldWinFrame_->setWindowTitle(view->windowTitle());
-    connect(view, &TPldFileW::FillClick, this, &TMainForm::MainFillClick);
-    connect(view, &TPldFileW::MaxAddrClick, this, &TMainForm::N11Click);
-    pldWinFrame_->resize(pldWinFrame_->sizeHint());
+    pldWin_ = new TPldFileW(buffer_);
+    pldWinFrame_ = addBufferView(pldWin_);
     return true;
 }
 
@@ -720,13 +721,23 @@ void TMainForm::N11Click()
         inputHexDlg_->showMode(FillMode::Size);
 }
 
+namespace {
+
+// Brings a modeless dialog up in front, if it exists.
+void bringUp(QDialog* dialog)
+{
+    if (!dialog)
+        return;
+    dialog->show();
+    dialog->raise();
+    dialog->activateWindow();
+}
+
+} // namespace
+
 void TMainForm::S1Click()
 {
-    if (!findDialog_)
-        return;
-    findDialog_->show();
-    findDialog_->raise();
-    findDialog_->activateWindow();
+    bringUp(findDialog_);
 }
 
 void TMainForm::S2Click()
@@ -736,11 +747,7 @@ void TMainForm::S2Click()
 
 void TMainForm::R1Click()
 {
-    if (!replaceDialog_)
-        return;
-    replaceDialog_->show();
-    replaceDialog_->raise();
-    replaceDialog_->activateWindow();
+    bringUp(replaceDialog_);
 }
 
 void TMainForm::OnFind()

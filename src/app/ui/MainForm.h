@@ -195,6 +195,8 @@ private:
     void familyWindowShown(FamilyWindow& window, bool created);
     // Makes sure the hex view exists; true when it was created now.
     bool ensureHexView();
+    // A buffer view in its own sub-window, its menu wired to fill and size.
+    QMdiSubWindow* addBufferView(TBufferView* view);
     // The hex view's caption: the data file, with "*" while the buffer has unsaved changes.
     void refreshChangedMark();
     uint64_t bufferDigest() const;

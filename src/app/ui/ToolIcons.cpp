@@ -27,24 +27,13 @@ void drawChip(QPainter& p, const QRectF& body)
 
 void drawArrow(QPainter& p, bool up, const QColor& colour)
 {
+    // The up arrow's outline; the down arrow is it upside down in the 32-pixel icon.
+    static constexpr QPointF kUp[] = {{16, 4}, {28, 17}, {21, 17}, {21, 28}, {11, 28}, {11, 17}, {4, 17}};
+    const auto corner = [up](const QPointF& at) { return QPointF(at.x(), up ? at.y() : 32 - at.y()); };
     QPainterPath path;
-    if (up) {
-        path.moveTo(16, 4);
-        path.lineTo(28, 17);
-        path.lineTo(21, 17);
-        path.lineTo(21, 28);
-        path.lineTo(11, 28);
-        path.lineTo(11, 17);
-        path.lineTo(4, 17);
-    } else {
-        path.moveTo(16, 28);
-        path.lineTo(28, 15);
-        path.lineTo(21, 15);
-        path.lineTo(21, 4);
-        path.lineTo(11, 4);
-        path.lineTo(11, 15);
-        path.lineTo(4, 15);
-    }
+    path.moveTo(corner(kUp[0]));
+    for (size_t k = 1; k < std::size(kUp); ++k)
+        path.lineTo(corner(kUp[k]));
     path.closeSubpath();
     p.setPen(QPen(colour.darker(160), 1.5));
     p.setBrush(colour);

@@ -2,17 +2,13 @@
 
 #include <QAbstractTextDocumentLayout>
 #include <QContextMenuEvent>
-#include <QFontDatabase>
-#include <QHBoxLayout>
 #include <QKeyEvent>
-#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextEdit>
-#include <QVBoxLayout>
 
 namespace pontvex {
 
@@ -34,32 +30,17 @@ QColor inkColour(Ink ink)
     return QColor(0, 0, 0);
 }
 
-QLineEdit* field(bool readOnly, int characters, const QFont& font)
+// A field characters digits wide.
+int fieldWidth(const QFont& font, int characters)
 {
-    auto* edit = new QLineEdit;
-    edit->setReadOnly(readOnly);
-    edit->setFont(font);
-    edit->setFixedWidth(QFontMetrics(font).horizontalAdvance(QString(characters, QChar('0'))) + 14);
-    return edit;
+    return QFontMetrics(font).horizontalAdvance(QString(characters, QChar('0'))) + 14;
 }
 
 } // namespace
 
-TFileWin::TFileWin(DeviceBuffer& buffer, QWidget* parent) : QWidget(parent), page_(buffer)
+TFileWin::TFileWin(DeviceBuffer& buffer, QWidget* parent)
+    : TBufferView(QString(), Qt::ScrollBarAlwaysOff, parent), page_(buffer)
 {
-    const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-
-    RichEdit1 = new QTextEdit;
-    RichEdit1->setObjectName("RichEdit1");
-    RichEdit1->setFont(fixed);
-    RichEdit1->setReadOnly(true);
-    RichEdit1->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-    RichEdit1->setLineWrapMode(QTextEdit::NoWrap);
-    RichEdit1->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    RichEdit1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    RichEdit1->setUndoRedoEnabled(false);
-    RichEdit1->setContextMenuPolicy(Qt::CustomContextMenu);
-    RichEdit1->installEventFilter(this);
     // Keep the selection visible when the focus is elsewhere (find dialog).
     QPalette palette = RichEdit1->palette();
     palette.setColor(QPalette::Inactive, QPalette::Highlight,
@@ -72,41 +53,12 @@ TFileWin::TFileWin(DeviceBuffer& buffer, QWidget* parent) : QWidget(parent), pag
     ScrollBar1->setObjectName("ScrollBar1");
     ScrollBar1->setPageStep(1);
 
-    Edit2 = field(true, 9, fixed);
-    Edit2->setObjectName("Edit2");
-    Edit1 = field(true, 8, fixed);
-    Edit1->setObjectName("Edit1");
-    Edit3 = field(false, 8, fixed);
-    Edit3->setObjectName("Edit3");
-
-    auto* top = new QHBoxLayout;
-    top->setContentsMargins(0, 0, 0, 0);
-    top->setSpacing(0);
-    top->addWidget(RichEdit1, 1);
-    top->addWidget(ScrollBar1);
-
-    auto* bottom = new QHBoxLayout;
-    bottom->setContentsMargins(4, 2, 4, 2);
-    bottom->addWidget(new QLabel(QString::fromUtf8("Контрольная сумма:")));
-    bottom->addWidget(Edit2);
-    bottom->addSpacing(6);
-    bottom->addWidget(new QLabel(QString::fromUtf8("Курсор:")));
-    bottom->addWidget(Edit1);
-    bottom->addSpacing(6);
-    bottom->addWidget(new QLabel(QString::fromUtf8("Стартовый адрес:")));
-    bottom->addWidget(Edit3);
-    bottom->addStretch(1);
-
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
-    layout->addLayout(top, 1);
-    layout->addLayout(bottom);
-
-    contextMenu_ = new QMenu(this);
-    contextMenu_->addAction(QString::fromUtf8("Заполнить буфер"), this, &TFileWin::FillClick);
-    contextMenu_->addAction(QString::fromUtf8("Установить максимальный адрес"), this,
-                            &TFileWin::MaxAddrClick);
+    const QFont& fixed = fixedFont();
+    Edit2 = makeField("Edit2", true, fieldWidth(fixed, 9));
+    Edit1 = makeField("Edit1", true, fieldWidth(fixed, 8));
+    Edit3 = makeField("Edit3", false, fieldWidth(fixed, 8));
+    layOut(ScrollBar1, {{"Контрольная сумма:", Edit2}, {"Курсор:", Edit1}, {"Стартовый адрес:", Edit3}}, 6,
+           "Заполнить буфер");
     connect(RichEdit1, &QWidget::customContextMenuRequested, this, &TFileWin::showContextMenu);
 
     connect(RichEdit1, &QTextEdit::cursorPositionChanged, this, &TFileWin::selectionFromControl);

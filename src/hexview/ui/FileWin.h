@@ -1,20 +1,16 @@
 #pragma once
 
 #include "hexview/HexPage.h"
+#include "hexview/ui/BufferView.h"
 
-#include <QWidget>
-
-class QLineEdit;
-class QMenu;
 class QScrollBar;
-class QTextEdit;
 
 namespace pontvex {
 
 // The hex view window: the page text of a HexPage in a read-only text
 // control, the page scroll bar and the row of checksum, cursor and page start.
 // All arithmetic is the page's; this widget only renders and forwards.
-class TFileWin : public QWidget {
+class TFileWin : public TBufferView {
     Q_OBJECT
 public:
     explicit TFileWin(DeviceBuffer& buffer, QWidget* parent = nullptr);
@@ -24,10 +20,8 @@ public:
     const HexPage& page() const { return page_; }
     void ShowPage() { page_.ShowPage(); }
 
-    QTextEdit* RichEdit1 = nullptr;
+    // RichEdit1, Edit1 (cursor address) and Edit2 (checksum) are the base's.
     QScrollBar* ScrollBar1 = nullptr;
-    QLineEdit* Edit1 = nullptr; // cursor address
-    QLineEdit* Edit2 = nullptr; // checksum
     QLineEdit* Edit3 = nullptr; // page start
 
     // The page text as plain text with CR LF after each line (printing).
@@ -39,8 +33,6 @@ public:
     QSize sizeHint() const override;
 
 signals:
-    void FillClick();
-    void MaxAddrClick();
     // The page was drawn again (an edit, a page step, a reload).
     void rendered();
 
@@ -53,7 +45,6 @@ private:
     void showContextMenu(const QPoint& at);
 
     HexPage page_;
-    QMenu* contextMenu_ = nullptr;
     std::string shownText_;
     std::vector<Ink> shownInk_;
     bool rendering_ = false;

@@ -1,65 +1,20 @@
 #include "hexview/ui/PldFileW.h"
 
-#include <QFontDatabase>
-#include <QHBoxLayout>
 #include <QKeyEvent>
-#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QScrollBar>
 #include <QTextCursor>
 #include <QTextEdit>
-#include <QVBoxLayout>
 
 namespace pontvex {
 
-TPldFileW::TPldFileW(DeviceBuffer& buffer, QWidget* parent) : QWidget(parent), page_(buffer)
+TPldFileW::TPldFileW(DeviceBuffer& buffer, QWidget* parent)
+    : TBufferView(QString::fromUtf8("Просмотр PLD"), Qt::ScrollBarAsNeeded, parent), page_(buffer)
 {
-    setWindowTitle(QString::fromUtf8("Просмотр PLD"));
-    const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-
-    RichEdit1 = new QTextEdit;
-    RichEdit1->setObjectName("RichEdit1");
-    RichEdit1->setFont(fixed);
-    RichEdit1->setReadOnly(true);
-    RichEdit1->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-    RichEdit1->setLineWrapMode(QTextEdit::NoWrap);
-    RichEdit1->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    RichEdit1->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    RichEdit1->setUndoRedoEnabled(false);
-    RichEdit1->setContextMenuPolicy(Qt::CustomContextMenu);
-    RichEdit1->installEventFilter(this);
-
-    Edit1 = new QLineEdit;
-    Edit1->setObjectName("Edit1");
-    Edit1->setReadOnly(true);
-    Edit1->setFont(fixed);
-    Edit1->setFixedWidth(90);
-    Edit2 = new QLineEdit;
-    Edit2->setObjectName("Edit2");
-    Edit2->setReadOnly(true);
-    Edit2->setFont(fixed);
-    Edit2->setFixedWidth(70);
-
-    auto* bottom = new QHBoxLayout;
-    bottom->setContentsMargins(4, 2, 4, 2);
-    bottom->addWidget(new QLabel(QString::fromUtf8("Адрес")));
-    bottom->addWidget(Edit1);
-    bottom->addSpacing(10);
-    bottom->addWidget(new QLabel(QString::fromUtf8("Сумма")));
-    bottom->addWidget(Edit2);
-    bottom->addStretch(1);
-
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
-    layout->addWidget(RichEdit1, 1);
-    layout->addLayout(bottom);
-
-    contextMenu_ = new QMenu(this);
-    contextMenu_->addAction(QString::fromUtf8("Заполнить с адреса"), this, &TPldFileW::FillClick);
-    contextMenu_->addAction(QString::fromUtf8("Установить максимальный адрес"), this,
-                            &TPldFileW::MaxAddrClick);
+    Edit1 = makeField("Edit1", true, 90);
+    Edit2 = makeField("Edit2", true, 70);
+    layOut(nullptr, {{"Адрес", Edit1}, {"Сумма", Edit2}}, 10, "Заполнить с адреса");
     connect(RichEdit1, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& at) { contextMenu_->popup(RichEdit1->mapToGlobal(at)); });
     connect(RichEdit1, &QTextEdit::cursorPositionChanged, this, [this] {

@@ -1,12 +1,7 @@
 #pragma once
 
 #include "hexview/PldPage.h"
-
-#include <QWidget>
-
-class QLineEdit;
-class QMenu;
-class QTextEdit;
+#include "hexview/ui/BufferView.h"
 
 namespace pontvex {
 
@@ -14,7 +9,7 @@ namespace pontvex {
 // read-only text control, with the fuse under the caret ("Адрес") and the
 // checksum ("Сумма"). All arithmetic is the page's; this widget renders and
 // forwards keys.
-class TPldFileW : public QWidget {
+class TPldFileW : public TBufferView {
     Q_OBJECT
 public:
     explicit TPldFileW(DeviceBuffer& buffer, QWidget* parent = nullptr);
@@ -23,18 +18,12 @@ public:
     PldPage& page() { return page_; }
     void ShowMap() { page_.ShowMap(); }
 
-    QTextEdit* RichEdit1 = nullptr;
-    QLineEdit* Edit1 = nullptr; // fuse under the caret
-    QLineEdit* Edit2 = nullptr; // checksum
+    // RichEdit1, Edit1 (fuse under the caret) and Edit2 (checksum) are the base's.
 
     // The map text for printing.
     QString mapText() const { return QString::fromLatin1(page_.text()) + "\n"; }
 
     QSize sizeHint() const override;
-
-signals:
-    void FillClick();
-    void MaxAddrClick();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -43,7 +32,6 @@ private:
     void render();
 
     PldPage page_;
-    QMenu* contextMenu_ = nullptr;
     std::string shownText_;
     std::vector<Ink> shownInk_;
     bool rendering_ = false;
