@@ -248,7 +248,7 @@ TEST(LogicTester, MissingOrDamagedLibraryKeepsTheTableReadBefore)
     tester.t().selectSeries(1);
     EXPECT_EQ(tester.t().message(), "缺库文件");
     EXPECT_EQ(tester.t().typeNames().size(), types);
-    EXPECT_EQ(tester.t().typeNames()[1], "74xx00");
+    EXPECT_EQ(tester.t().typeNames()[0], "74xx00");
 
     std::vector<uint8_t> lib = iclib::buildLibrary(iclib::Series::Cmos40);
     const size_t records = iclib::readLogicLibrary(lib).library.entries.size();
@@ -351,7 +351,7 @@ TEST(LogicTester, SelectionOfflineAndTheWindowsTexts)
     tester.choose("74xx86");
     EXPECT_EQ(tester.t().number(), "74xx86");
     // The list's selection as the GUI or CLI sets it is what Test runs.
-    tester.t().findOption("type")->selected = 1;
+    tester.t().findOption("type")->selected = 0;
     tester.bench.press("test");
     EXPECT_EQ(tester.t().number(), "74xx00");
     EXPECT_EQ(tester.t().message(), "ОК!");
@@ -359,4 +359,38 @@ TEST(LogicTester, SelectionOfflineAndTheWindowsTexts)
     tester.bench.press("test");
     EXPECT_EQ(tester.t().message(), "Ош соедн!");
     EXPECT_EQ(tester.t().ErrorFlag(), 1);
+}
+
+TEST(LogicTester, TheDummyRecordsStayInTheFileButNotInTheList)
+{
+    LibraryDir dir("dummies");
+    dir.writeGenerated();
+    for (int series : {0, 1, 2}) {
+        Tester tester(dir, series, "");
+        const auto& entries = tester.t().library().entries;
+        ASSERT_GT(entries.size(), 3u);
+        EXPECT_EQ(entries.front().number, 9990);
+        EXPECT_EQ(entries[entries.size() - 2].number, 9998);
+        EXPECT_EQ(entries.back().number, 9999);
+        const auto& names = tester.t().typeNames();
+        EXPECT_EQ(names.size(), entries.size() - 3);
+        EXPECT_EQ(tester.t().findOption("type")->items, names);
+        for (const std::string& name : names)
+            EXPECT_EQ(name.find("999"), std::string::npos) << name;
+    }
+    // The list's index and the library's entry stay one apart: the last type
+    // listed is the one tested, and a search still finds it.
+    Tester tester(dir, 0, "74126");
+    const int last = static_cast<int>(tester.t().typeNames().size()) - 1;
+    EXPECT_EQ(tester.t().typeNames().back(), "74xx126");
+    tester.t().findOption("type")->selected = last;
+    tester.bench.press("test");
+    EXPECT_EQ(tester.t().number(), "74xx126");
+    EXPECT_EQ(tester.t().selectedEntry(), last + 1);
+    EXPECT_EQ(tester.t().message(), "ОК!");
+    tester.t().findOption("type")->selected = 0;
+    tester.bench.press("search");
+    EXPECT_EQ(tester.t().message(), "查找到了一个型号!");
+    EXPECT_EQ(tester.t().findOption("type")->selected, last);
+    EXPECT_EQ(tester.t().number(), "74xx126");
 }
