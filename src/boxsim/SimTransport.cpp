@@ -67,6 +67,11 @@ size_t SimTransport::read(uint8_t* data, size_t n, int timeoutMs)
     return k;
 }
 
+void SimTransport::waitUntilIdle()
+{
+    stats_.hostTime = std::max({stats_.hostTime, line_.lineFree(), box_->readyAt()});
+}
+
 void SimTransport::purge()
 {
     inbox_.clear();

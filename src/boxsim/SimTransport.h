@@ -33,6 +33,10 @@ public:
     };
     const Stats& stats() const { return stats_; }
     SimTime hostTime() const { return stats_.hostTime; }
+    // The host waits until the line has carried every byte written and the
+    // box has finished with them: a measurement that starts here does not
+    // pay for the bytes of the one before.
+    void waitUntilIdle();
 
 private:
     std::shared_ptr<Box> box_;

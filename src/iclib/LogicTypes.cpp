@@ -229,6 +229,161 @@ std::vector<std::vector<int>> decadeSteps()
     return s;
 }
 
+// Steps built one change at a time: a clock never moves with another input.
+class StepList {
+public:
+    explicit StepList(std::vector<int> first) { steps_.push_back(std::move(first)); }
+    StepList& set(size_t input, int level)
+    {
+        std::vector<int> v = steps_.back();
+        v[input] = level;
+        steps_.push_back(std::move(v));
+        return *this;
+    }
+    // Several data inputs in one step, bit 0 first, while nothing is clocked.
+    StepList& word(size_t from, size_t bits, int value)
+    {
+        std::vector<int> v = steps_.back();
+        for (size_t i = 0; i < bits; ++i)
+            v[from + i] = (value >> i) & 1;
+        steps_.push_back(std::move(v));
+        return *this;
+    }
+    // The input away from its level and back.
+    StepList& pulse(size_t input)
+    {
+        const int idle = steps_.back()[input];
+        return set(input, !idle).set(input, idle);
+    }
+    std::vector<std::vector<int>> steps() const { return steps_; }
+
+private:
+    std::vector<std::vector<int>> steps_;
+};
+
+// J, CLK, K, /CLR (the 107) or J, CLK, K, /PRE, /CLR: clear, set, reset,
+// toggle, hold on the falling clock, and nothing on the rising one.
+std::vector<std::vector<int>> jkSteps(bool preset, bool activeLowK)
+{
+    const size_t clr = preset ? 4 : 3;
+    std::vector<int> first = {0, 1, activeLowK ? 1 : 0, 1};
+    if (preset)
+        first.push_back(1);
+    first[clr] = 0;
+    StepList s(first);
+    s.set(clr, 1);
+    // K held off: J high sets, J low with K on resets, both on toggle.
+    const int kOff = activeLowK ? 1 : 0, kOn = !kOff;
+    const bool rising = activeLowK;
+    if (!rising) {
+        // J high, then a rising edge: no clock for these.
+        s.set(1, 0).set(0, 1).set(1, 1);
+    } else {
+        s.set(1, 0).set(0, 1);
+    }
+    s.pulse(1);
+    s.set(0, 0).set(2, kOn).pulse(1);
+    s.set(0, 1).pulse(1).pulse(1).pulse(1);
+    s.set(0, 0).set(2, kOff).pulse(1).pulse(1);
+    s.set(clr, 0).set(clr, 1);
+    if (preset) {
+        s.set(3, 0).set(3, 1).set(clr, 0).set(3, 0).set(clr, 1).set(clr, 0).set(3, 1).set(clr, 1);
+    }
+    return s.steps();
+}
+
+// SH/LD, CLK, CLK INH, SER, A..H: load, shift eight bits through, held by
+// CLK INH, load again.
+std::vector<std::vector<int>> shift165Steps()
+{
+    StepList s({0, 0, 0, 0, 0, 1, 0, 0, 1, 1, 0, 1});
+    s.set(0, 1);
+    for (int bit : {1, 0, 0, 1, 1, 0, 1, 0, 1})
+        s.set(3, bit).pulse(1);
+    // CLK INH high while CLK is high: the clock that follows does nothing.
+    s.set(1, 1).set(2, 1).set(1, 0).set(1, 1).set(2, 0).set(1, 0);
+    s.word(4, 8, 0x6A).set(0, 0).word(4, 8, 0x95).set(0, 1).set(3, 0).pulse(1).pulse(1);
+    return s.steps();
+}
+
+// SH/LD, CLK, CLK INH, SER, /CLR, A..H: clear, load on the clock, shift
+// eight bits through, held by CLK INH, clear with the clock high.
+std::vector<std::vector<int>> shift166Steps()
+{
+    StepList s({1, 0, 0, 0, 0, 1, 0, 1, 1, 0, 0, 1, 0});
+    s.set(4, 1).set(0, 0).pulse(1).set(0, 1);
+    for (int bit : {0, 1, 1, 0, 1, 0, 0, 1, 1})
+        s.set(3, bit).pulse(1);
+    s.set(1, 1).set(2, 1).set(1, 0).set(1, 1).set(2, 0).set(1, 0);
+    s.word(5, 8, 0x80).set(0, 0).pulse(1).set(0, 1).set(1, 1).set(4, 0).set(4, 1).set(1, 0);
+    return s.steps();
+}
+
+// /LOAD, CLK, /CTEN, D/U, A..D: load 0, count up through 15 and round,
+// down (direction changed with the clock high) through 0, held by /CTEN,
+// load 9.
+std::vector<std::vector<int>> counter191Steps()
+{
+    StepList s({0, 0, 0, 0, 0, 0, 0, 0});
+    s.set(0, 1);
+    for (int i = 0; i < 17; ++i)
+        s.pulse(1);
+    s.set(1, 1).set(3, 1).set(1, 0);
+    for (int i = 0; i < 17; ++i)
+        s.pulse(1);
+    s.set(1, 1).set(2, 1).set(1, 0).set(1, 1).set(2, 0).set(1, 0);
+    s.word(4, 4, 9).set(0, 0).set(0, 1).pulse(1).set(1, 1).set(3, 0).set(1, 0).pulse(1);
+    return s.steps();
+}
+
+// /LOAD, UP, DOWN, CLR, A..D: clear, count up through 15 and round, down
+// through 0, load 6, a clear beats a load.
+std::vector<std::vector<int>> counter193Steps()
+{
+    StepList s({1, 1, 1, 1, 0, 0, 0, 0});
+    s.set(3, 0);
+    for (int i = 0; i < 17; ++i)
+        s.set(1, 0).set(1, 1);
+    for (int i = 0; i < 18; ++i)
+        s.set(2, 0).set(2, 1);
+    s.word(4, 4, 6).set(0, 0).set(0, 1).set(1, 0).set(1, 1);
+    s.word(4, 4, 9).set(0, 0).set(3, 1).set(3, 0).set(0, 1).set(2, 0).set(2, 1);
+    return s.steps();
+}
+
+// /CLR, CLK, S0, S1, SR, SL, A..D: clear, load 5, hold, shift right four
+// bits in, shift left four bits in, clear with the clock high. Modes change
+// while the clock is high.
+std::vector<std::vector<int>> shift194Steps()
+{
+    StepList s({0, 1, 0, 0, 0, 0, 0, 0, 0, 0});
+    s.set(0, 1).word(6, 4, 5).set(2, 1).set(3, 1).pulse(1).set(2, 0).set(3, 0).word(6, 4, 10).pulse(1);
+    s.set(2, 1);
+    for (int bit : {1, 0, 1, 1, 0})
+        s.set(4, bit).pulse(1);
+    s.set(2, 0).set(3, 1);
+    for (int bit : {0, 1, 1, 0, 1})
+        s.set(5, bit).pulse(1);
+    s.set(0, 0).set(0, 1);
+    return s.steps();
+}
+
+// SER, SRCLK, /SRCLR, RCLK, /OE: clear and store while off, shown; eight
+// bits shifted in while the outputs hold, stored, off, more bits shifted
+// while off, stored and shown, a clear of the shift register alone.
+std::vector<std::vector<int>> shift595Steps()
+{
+    StepList s({0, 0, 0, 0, 1});
+    s.pulse(3).set(4, 0).set(2, 1);
+    for (int bit : {1, 0, 1, 1, 0, 0, 1, 0})
+        s.set(0, bit).pulse(1);
+    s.pulse(3).set(4, 1);
+    for (int bit : {0, 1, 1})
+        s.set(0, bit).pulse(1);
+    s.pulse(3).set(4, 0).set(2, 0).set(2, 1).pulse(3).set(0, 1).pulse(1);
+    return s.steps();
+}
+
 Gates registerBits(Op op, int clock, int control, std::vector<std::vector<int>> bits)
 {
     Gates g;
@@ -340,6 +495,70 @@ std::vector<LogicType> makeTypes()
         {T, 574, 20, "74574", registerBits(Op::DRegOe, 11, 1, kOctal574), kRegisterOeSteps, {}},
         {T, 125, 14, "74125", quadBuffer(Op::BufOeLow), {}, {}},
         {T, 126, 14, "74126", quadBuffer(Op::BufOeHigh), {}, {}},
+        // 74xx, second set.
+        {T,
+         107,
+         14,
+         "74107",
+         {{Op::Jk107, {1, 12, 4, 13}, 3, 2}, {Op::Jk107, {8, 9, 11, 10}, 5, 6}},
+         jkSteps(false, false),
+         {}},
+        {T,
+         109,
+         16,
+         "74109",
+         {{Op::Jk109, {2, 4, 3, 5, 1}, 6, 7}, {Op::Jk109, {14, 12, 13, 11, 15}, 10, 9}},
+         jkSteps(true, true),
+         {}},
+        {T,
+         112,
+         16,
+         "74112",
+         {{Op::Jk112, {3, 1, 2, 4, 15}, 5, 6}, {Op::Jk112, {11, 13, 12, 10, 14}, 9, 7}},
+         jkSteps(true, false),
+         {}},
+        {T,
+         165,
+         16,
+         "74165",
+         one(Op::Shift165, {1, 2, 15, 10, 11, 12, 13, 14, 3, 4, 5, 6}, {9, 7}),
+         shift165Steps(),
+         {}},
+        {T,
+         166,
+         16,
+         "74166",
+         {{Op::Shift166, {15, 7, 6, 1, 9, 2, 3, 4, 5, 10, 11, 12, 14}, 0, 0, {13}}},
+         shift166Steps(),
+         {}},
+        {T,
+         191,
+         16,
+         "74191",
+         one(Op::Counter191, {11, 14, 4, 5, 15, 1, 10, 9}, {3, 2, 6, 7, 12, 13}),
+         counter191Steps(),
+         {}},
+        {T,
+         193,
+         16,
+         "74193",
+         one(Op::Counter193, {11, 5, 4, 14, 15, 1, 10, 9}, {3, 2, 6, 7, 12, 13}),
+         counter193Steps(),
+         {}},
+        {T,
+         194,
+         16,
+         "74194",
+         one(Op::Shift194, {1, 11, 9, 10, 2, 7, 3, 4, 5, 6}, {15, 14, 13, 12}),
+         shift194Steps(),
+         {}},
+        {T,
+         595,
+         16,
+         "74595",
+         one(Op::Shift595, {14, 11, 10, 12, 13}, {15, 1, 2, 3, 4, 5, 6, 7, 9}),
+         shift595Steps(),
+         {}},
         {C, 1, 14, "4001", quad4000(Op::Nor), {}, {}},
         {C, 11, 14, "4011", quad4000(Op::Nand), {}, {"4093"}},
         {C,
@@ -639,6 +858,121 @@ void evaluate(const Element& e, const std::vector<int>& in, ElementState& state,
             state.q = ((state.q << 1) | (in[0] & in[1])) & 0xFF;
         for (size_t i = 0; i < e.outs.size(); ++i)
             push(e.outs[i], (state.q >> i) & 1);
+        return;
+    }
+    case Op::Jk107:
+    case Op::Jk109:
+    case Op::Jk112: {
+        const bool rising = e.op == Op::Jk109;
+        const bool edge = rising ? state.clock == 0 && in[1] == 1 : state.clock == 1 && in[1] == 0;
+        state.clock = in[1];
+        const bool preset = e.op != Op::Jk107 && in[3] == 0;
+        const bool clear = in[e.op == Op::Jk107 ? 3 : 4] == 0;
+        if (preset && clear) {
+            push(e.out, 1);
+            push(e.out2, 1);
+            return;
+        }
+        // The 109's K input is active low: J /K = 1 0 toggles, 0 1 holds.
+        const int j = in[0], k = rising ? !in[2] : in[2];
+        if (preset)
+            state.q = 1;
+        else if (clear)
+            state.q = 0;
+        else if (edge)
+            state.q = j && k ? !state.q : j ? 1 : k ? 0 : state.q;
+        push(e.out, state.q);
+        push(e.out2, !state.q);
+        return;
+    }
+    case Op::Shift165:
+    case Op::Shift166: {
+        const bool is165 = e.op == Op::Shift165;
+        const size_t data = is165 ? 4 : 5;
+        const int clock = in[1] | in[2];
+        const bool rose = state.clock == 0 && clock == 1;
+        state.clock = clock;
+        if (is165 && in[0] == 0)
+            state.q = word(in, data, 8);
+        else if (!is165 && in[4] == 0)
+            state.q = 0;
+        else if (rose && !is165 && in[0] == 0)
+            state.q = word(in, data, 8);
+        else if (rose)
+            state.q = ((state.q << 1) | in[3]) & 0xFF;
+        push(e.outs[0], (state.q >> 7) & 1);
+        if (is165)
+            push(e.outs[1], !((state.q >> 7) & 1));
+        return;
+    }
+    case Op::Counter191: {
+        const bool rose = state.clock == 0 && in[1] == 1;
+        state.clock = in[1];
+        const bool down = in[3] == 1;
+        if (in[0] == 0)
+            state.q = word(in, 4, 4);
+        else if (rose && in[2] == 0)
+            state.q = (state.q + (down ? 15 : 1)) & 15;
+        for (size_t i = 0; i < 4; ++i)
+            push(e.outs[i], (state.q >> i) & 1);
+        const int maxMin = down ? state.q == 0 : state.q == 15;
+        push(e.outs[4], maxMin);
+        push(e.outs[5], !(in[1] == 0 && in[2] == 0 && maxMin));
+        return;
+    }
+    case Op::Counter193: {
+        const bool up = state.clock == 0 && in[1] == 1 && in[2] == 1;
+        const bool down = state.enable == 0 && in[2] == 1 && in[1] == 1;
+        state.clock = in[1];
+        state.enable = in[2];
+        if (in[3] == 1)
+            state.q = 0;
+        else if (in[0] == 0)
+            state.q = word(in, 4, 4);
+        else if (up)
+            state.q = (state.q + 1) & 15;
+        else if (down)
+            state.q = (state.q + 15) & 15;
+        for (size_t i = 0; i < 4; ++i)
+            push(e.outs[i], (state.q >> i) & 1);
+        push(e.outs[4], !(in[1] == 0 && state.q == 15));
+        push(e.outs[5], !(in[2] == 0 && state.q == 0));
+        return;
+    }
+    case Op::Shift194: {
+        const bool rose = state.clock == 0 && in[1] == 1;
+        state.clock = in[1];
+        const int mode = in[2] | (in[3] << 1);
+        if (in[0] == 0)
+            state.q = 0;
+        else if (rose && mode == 1)
+            state.q = ((state.q << 1) | in[4]) & 15;
+        else if (rose && mode == 2)
+            state.q = (state.q >> 1) | (in[5] << 3);
+        else if (rose && mode == 3)
+            state.q = word(in, 6, 4);
+        for (size_t i = 0; i < 4; ++i)
+            push(e.outs[i], (state.q >> i) & 1);
+        return;
+    }
+    case Op::Shift595: {
+        // Bits 0..7: the shift register (QA' first); 8..15: the storage register.
+        int shift = state.q & 0xFF, storage = (state.q >> 8) & 0xFF;
+        const bool shiftRose = state.clock == 0 && in[1] == 1;
+        const bool storeRose = state.enable == 0 && in[3] == 1;
+        state.clock = in[1];
+        state.enable = in[3];
+        // Both clocks together: the storage register takes the stages before the shift.
+        if (storeRose)
+            storage = shift;
+        if (in[2] == 0)
+            shift = 0;
+        else if (shiftRose)
+            shift = ((shift << 1) | in[0]) & 0xFF;
+        state.q = shift | (storage << 8);
+        for (size_t i = 0; i < 8; ++i)
+            push(e.outs[i], (storage >> i) & 1, in[4] == 0);
+        push(e.outs[8], (shift >> 7) & 1);
         return;
     }
     }

@@ -53,6 +53,27 @@ enum class Op : uint8_t {
     // in = {CP0, /CP1, MR}; outs = {Q0..Q9, CO}: counts on a rising CP0 with
     // /CP1 low or a falling /CP1 with CP0 high; one Q high, CO high for 0..4.
     Decade4017,
+    // 74xx, second set. The clock is always in[1].
+    Jk107, // in = {J, CLK, K, /CLR}; falling CLK; out = Q, out2 = /Q
+    Jk109, // in = {J, CLK, /K, /PRE, /CLR}; rising CLK; both low: Q = /Q = 1
+    Jk112, // in = {J, CLK, K, /PRE, /CLR}; falling CLK; both low: Q = /Q = 1
+    // in = {SH/LD, CLK, CLK INH, SER, A..H}; outs = {QH, /QH}; the clock is
+    // CLK OR CLK INH; SH/LD low loads at once.
+    Shift165,
+    // in = {SH/LD, CLK, CLK INH, SER, /CLR, A..H}; out = QH; SH/LD low
+    // loads on the clock, /CLR clears at once.
+    Shift166,
+    // in = {/LOAD, CLK, /CTEN, D/U, A..D}; outs = {QA..QD, MAX/MIN, /RCO}.
+    Counter191,
+    // in = {/LOAD, UP, DOWN, CLR, A..D}; outs = {QA..QD, /CO, /BO}; counts
+    // up on a rising UP with DOWN high, down on a rising DOWN with UP high.
+    Counter193,
+    // in = {/CLR, CLK, S0, S1, SR, SL, A..D}; outs = QA..QD; S1 S0: hold,
+    // shift right (towards QD), shift left, load.
+    Shift194,
+    // in = {SER, SRCLK, /SRCLR, RCLK, /OE}; outs = {QA..QH, QH'}; QA..QH
+    // show the storage register, off while /OE is high.
+    Shift595,
 };
 
 // One gate or flip-flop of a package, in chip pin numbers.

@@ -15,6 +15,7 @@
 #include "families/Families.h"
 #include "link/ProgrammerLink.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -58,6 +59,19 @@ const Part kParts[] = {
     {"GAL20V8", "GAL3M", 4, kFourLoops},
 };
 
+// The logic tester's rows: its list entry with another type in the socket,
+// chosen in the window's type list. A single-type test (the 74161, one of the
+// longest records) and a search of the whole 74 library on that chip.
+struct TesterPart {
+    const char* chip;   // the tester's list entry
+    const char* socket; // the chip model in the socket
+    const char* type;   // the item of the type list
+    std::vector<const char*> commands;
+};
+const TesterPart kTesterParts[] = {
+    {"74xx", "74161", "74xx161", {"test", "search"}},
+};
+
 struct Row {
     uint64_t toBox = 0;
     uint64_t fromBox = 0;
@@ -76,10 +90,11 @@ void printRow(const char* chip, double latency, const char* command, const Row& 
                 message.c_str());
 }
 
-bool run(const Part& part, double latencyMs, int replyWindow)
+bool run(const Part& part, double latencyMs, int replyWindow, const TesterPart* tester = nullptr)
 {
     auto box = std::make_shared<boxsim::Box>();
-    auto chip = boxsim::makeChipForRow(part.key, part.variant, part.chip);
+    auto chip = tester ? boxsim::makeChipModel(tester->socket)
+                       : boxsim::makeChipForRow(part.key, part.variant, part.chip);
     if (!chip) {
         std::fprintf(stderr, "no simulated model of %s (%s %d)\n", part.chip, part.key, part.variant);
         return false;
@@ -113,6 +128,16 @@ bool run(const Part& part, double latencyMs, int replyWindow)
     selection.VariantIndex = part.variant;
     selection.ChipName = part.chip;
     family.SelectChip(selection);
+    if (tester) {
+        OptionGroup* list = family.findOption("ListBox1");
+        const auto at = list ? std::find(list->items.begin(), list->items.end(), tester->type)
+                             : std::vector<std::string>::iterator{};
+        if (!list || at == list->items.end()) {
+            std::fprintf(stderr, "no type %s in the tester's list\n", tester->type);
+            return false;
+        }
+        list->selected = static_cast<int>(at - list->items.begin());
+    }
 
     // A blank chip first, then an image with every bit pattern.
     DeviceBuffer& buffer = host.buffer();
@@ -123,6 +148,8 @@ bool run(const Part& part, double latencyMs, int replyWindow)
     bool clean = true;
     for (const char* command : part.commands) {
         link.Flush();
+        // The bytes of the command before may still be on the line.
+        sim->waitUntilIdle();
         const auto before = sim->stats();
         const double busyBefore = box->stats().busy;
         family.press(command);
@@ -134,7 +161,8 @@ bool run(const Part& part, double latencyMs, int replyWindow)
         r.waits = after.hostWaits - before.hostWaits;
         r.units = after.hostTime - before.hostTime;
         r.busy = box->stats().busy - busyBefore;
-        printRow(part.chip, latencyMs, command, r, family.ErrorFlag() ? "FAILED: " + family.message() : "");
+        printRow(tester ? tester->socket : part.chip, latencyMs, command, r,
+                 family.ErrorFlag() ? "FAILED: " + family.message() : "");
         clean = clean && family.ErrorFlag() == 0;
     }
     const std::string problems = box->errorReport();
@@ -174,6 +202,12 @@ int main(int argc, char** argv)
             if (!onlyChip.empty() && onlyChip != part.chip)
                 continue;
             clean = run(part, latency, window) && clean;
+        }
+        for (const TesterPart& t : kTesterParts) {
+            if (!onlyChip.empty() && onlyChip != t.socket)
+                continue;
+            const Part part{t.chip, "ICTEST", 0, t.commands};
+            clean = run(part, latency, window, &t) && clean;
         }
     }
     return clean ? 0 : 1;

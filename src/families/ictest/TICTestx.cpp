@@ -3,6 +3,7 @@
 #include "catalogue/TypeSelection.h"
 #include "link/ReadAhead.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -46,11 +47,23 @@ std::string TICTestx::typeName(int number) const
     return text;
 }
 
+size_t TICTestx::firstListed() const
+{
+    // A library of three entries or fewer has no dummies around its types
+    // (the search finds nothing in it): every entry is listed.
+    return library_.entries.size() > 3 ? 1 : 0;
+}
+
+size_t TICTestx::listedCount() const
+{
+    return library_.entries.size() > 3 ? library_.entries.size() - 3 : library_.entries.size();
+}
+
 void TICTestx::showList()
 {
     if (OptionGroup* list = findOption("ListBox1")) {
         list->items = typeNames_;
-        list->selected = selected_;
+        list->selected = std::max(0, selected_ - static_cast<int>(firstListed()));
     }
     setIdText([this] {
         std::string report;
@@ -99,14 +112,19 @@ void TICTestx::Gr1OnClick()
     library_ = r.library;
     loadedSeries_ = series;
     typeNames_.clear();
-    for (const iclib::LibraryEntry& e : library_.entries)
-        typeNames_.push_back(typeName(e.number));
+    const size_t first = firstListed();
+    for (size_t i = first; i < first + listedCount(); ++i)
+        typeNames_.push_back(typeName(library_.entries[i].number));
     // The type in Number stays chosen when the new table has it.
+    bool kept = false;
     for (size_t i = 0; i < typeNames_.size(); ++i)
-        if (typeNames_[i] == chipNameText())
-            selected_ = static_cast<int>(i);
-    if (selected_ >= static_cast<int>(typeNames_.size()))
-        selected_ = 0;
+        if (typeNames_[i] == chipNameText()) {
+            selected_ = static_cast<int>(first + i);
+            kept = true;
+        }
+    if (!kept &&
+        (selected_ < static_cast<int>(first) || selected_ >= static_cast<int>(first + typeNames_.size())))
+        selected_ = static_cast<int>(first);
     showList();
 }
 
@@ -114,7 +132,7 @@ void TICTestx::LBox1OnClick(int index)
 {
     if (index < 0 || index >= static_cast<int>(typeNames_.size()))
         return;
-    selected_ = index;
+    selected_ = index + static_cast<int>(firstListed());
     setChipNameText(typeNames_[static_cast<size_t>(index)]);
     showList();
 }
@@ -202,7 +220,7 @@ void TICTestx::followControls()
     if (option("RadioGroup1") != loadedSeries_)
         Gr1OnClick();
     const int chosen = option("ListBox1");
-    if (chosen != selected_)
+    if (chosen + static_cast<int>(firstListed()) != selected_)
         LBox1OnClick(chosen);
 }
 
@@ -257,7 +275,7 @@ void TICTestx::SearchClick()
         link.WriteLatch(3, 0);
         found_.clear();
         if (selected_ >= static_cast<int>(library_.entries.size()))
-            selected_ = 0;
+            selected_ = static_cast<int>(firstListed());
         for (size_t k = 1; k + 2 < library_.entries.size(); ++k) {
             const iclib::LibraryEntry& e = library_.entries[k];
             // Against the pin now routed: the entry before may have been skipped.
@@ -270,9 +288,10 @@ void TICTestx::SearchClick()
             }
             counter_ = 0;
             if (runEntry(k)) {
+                const std::string& name = typeNames_[k - firstListed()];
                 if (found_.empty())
-                    setChipNameText(typeNames_[k]);
-                found_.push_back(typeNames_[k]);
+                    setChipNameText(name);
+                found_.push_back(name);
                 selected_ = static_cast<int>(k);
             }
             progress(static_cast<int64_t>(k));

@@ -38,8 +38,11 @@ public:
     std::vector<std::string> libraryDirs;
 
     const iclib::LogicLibrary& library() const { return library_; }
+    // The types the user picks from: the library's entries without the
+    // dummy first and last two that the search skips.
     const std::vector<std::string>& typeNames() const { return typeNames_; }
     const std::vector<std::string>& found() const { return found_; }
+    // The chosen type as an index into library().entries.
     int selectedEntry() const { return selected_; }
     const std::string& number() const { return chipNameText(); }
     // Vectors applied in the last run (repeats counted one by one).
@@ -50,6 +53,9 @@ private:
     bool runEntry(size_t k);
     void showList();
     void followControls();
+    // The first entry the list shows and how many it shows.
+    size_t firstListed() const;
+    size_t listedCount() const;
 
     iclib::LogicLibrary library_;
     std::vector<std::string> typeNames_;

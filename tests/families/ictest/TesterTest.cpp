@@ -142,8 +142,9 @@ TEST(LogicTester, SequentialTypesPassFromEitherPowerUpState)
 {
     LibraryDir dir("powerup");
     dir.writeGenerated();
-    for (const char* name : {"7474", "4013", "4017", "4518", "4520", "74161", "74163", "74164", "74174",
-                             "74175", "74273", "74373", "74374", "74573", "74574"}) {
+    for (const char* name : {"7474",  "4013",  "4017",  "4518",  "4520",  "74161", "74163", "74164",
+                             "74174", "74175", "74273", "74373", "74374", "74573", "74574", "74107",
+                             "74109", "74112", "74165", "74166", "74191", "74193", "74194", "74595"}) {
         for (int q : {0, 1}) {
             const iclib::LogicType& type = *iclib::findLogicType(name);
             Tester tester(dir, static_cast<int>(type.series), name);
@@ -248,7 +249,7 @@ TEST(LogicTester, MissingOrDamagedLibraryKeepsTheTableReadBefore)
     tester.t().selectSeries(1);
     EXPECT_EQ(tester.t().message(), "缺库文件");
     EXPECT_EQ(tester.t().typeNames().size(), types);
-    EXPECT_EQ(tester.t().typeNames()[1], "74xx00");
+    EXPECT_EQ(tester.t().typeNames()[0], "74xx00");
 
     std::vector<uint8_t> lib = iclib::buildLibrary(iclib::Series::Cmos40);
     const size_t records = iclib::readLogicLibrary(lib).library.entries.size();
@@ -351,7 +352,7 @@ TEST(LogicTester, SelectionOfflineAndTheWindowsTexts)
     tester.choose("74xx86");
     EXPECT_EQ(tester.t().number(), "74xx86");
     // The list's selection as the GUI or CLI sets it is what Test runs.
-    tester.t().findOption("type")->selected = 1;
+    tester.t().findOption("type")->selected = 0;
     tester.bench.press("test");
     EXPECT_EQ(tester.t().number(), "74xx00");
     EXPECT_EQ(tester.t().message(), "ОК!");
@@ -359,4 +360,38 @@ TEST(LogicTester, SelectionOfflineAndTheWindowsTexts)
     tester.bench.press("test");
     EXPECT_EQ(tester.t().message(), "Ош соедн!");
     EXPECT_EQ(tester.t().ErrorFlag(), 1);
+}
+
+TEST(LogicTester, TheDummyRecordsStayInTheFileButNotInTheList)
+{
+    LibraryDir dir("dummies");
+    dir.writeGenerated();
+    for (int series : {0, 1, 2}) {
+        Tester tester(dir, series, "");
+        const auto& entries = tester.t().library().entries;
+        ASSERT_GT(entries.size(), 3u);
+        EXPECT_EQ(entries.front().number, 9990);
+        EXPECT_EQ(entries[entries.size() - 2].number, 9998);
+        EXPECT_EQ(entries.back().number, 9999);
+        const auto& names = tester.t().typeNames();
+        EXPECT_EQ(names.size(), entries.size() - 3);
+        EXPECT_EQ(tester.t().findOption("type")->items, names);
+        for (const std::string& name : names)
+            EXPECT_EQ(name.find("999"), std::string::npos) << name;
+    }
+    // The list's index and the library's entry stay one apart: the last type
+    // listed is the one tested, and a search still finds it.
+    Tester tester(dir, 0, "74595");
+    const int last = static_cast<int>(tester.t().typeNames().size()) - 1;
+    EXPECT_EQ(tester.t().typeNames().back(), "74xx595");
+    tester.t().findOption("type")->selected = last;
+    tester.bench.press("test");
+    EXPECT_EQ(tester.t().number(), "74xx595");
+    EXPECT_EQ(tester.t().selectedEntry(), last + 1);
+    EXPECT_EQ(tester.t().message(), "ОК!");
+    tester.t().findOption("type")->selected = 0;
+    tester.bench.press("search");
+    EXPECT_EQ(tester.t().message(), "查找到了一个型号!");
+    EXPECT_EQ(tester.t().findOption("type")->selected, last);
+    EXPECT_EQ(tester.t().number(), "74xx595");
 }
