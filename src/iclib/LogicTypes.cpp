@@ -430,6 +430,19 @@ const LogicType* findLogicType(const std::string& name)
     return nullptr;
 }
 
+const std::vector<UnfitType>& unfitTypes()
+{
+    // Pinouts from the datasheets: the 74 types ground a middle pin, the
+    // 4049 and 4050 take Vcc on pin 1 (16 is not connected).
+    static const std::vector<UnfitType> all = {
+        {Series::Ttl74, 73, "7473", 4, 11}, {Series::Ttl74, 75, "7475", 5, 12},
+        {Series::Ttl74, 76, "7476", 5, 13}, {Series::Ttl74, 83, "7483", 5, 12},
+        {Series::Ttl74, 90, "7490", 5, 10}, {Series::Ttl74, 93, "7493", 5, 10},
+        {Series::Cmos40, 49, "4049", 1, 8}, {Series::Cmos40, 50, "4050", 1, 8},
+    };
+    return all;
+}
+
 const char* seriesLibraryName(Series series)
 {
     switch (series) {

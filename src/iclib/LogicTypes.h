@@ -93,6 +93,18 @@ const std::vector<LogicType>& logicTypes();
 const LogicType* findLogicType(const std::string& name);
 const char* seriesLibraryName(Series series);
 
+// Types whose supply pins are not on the package corners the socket feeds:
+// a record's Vcc pin follows from its package and ground is socket pin 20,
+// the end of a row, so only a corner pin of the chip can sit on it.
+struct UnfitType {
+    Series series;
+    int number;
+    const char* name;
+    int vccPin; // chip pins
+    int gndPin;
+};
+const std::vector<UnfitType>& unfitTypes();
+
 // Output state of one element pin: driven level or off (three-state).
 struct PinDrive {
     int pin = 0;

@@ -101,6 +101,14 @@ void TICTestx::Gr1OnClick()
     typeNames_.clear();
     for (const iclib::LibraryEntry& e : library_.entries)
         typeNames_.push_back(typeName(e.number));
+    // Listed after the library's types so that asking for one explains why
+    // it cannot be tested rather than finding nothing.
+    unfit_.clear();
+    for (const iclib::UnfitType& u : iclib::unfitTypes())
+        if (static_cast<int>(u.series) == series) {
+            unfit_.push_back(u);
+            typeNames_.push_back(typeName(u.number));
+        }
     // The type in Number stays chosen when the new table has it.
     for (size_t i = 0; i < typeNames_.size(); ++i)
         if (typeNames_[i] == chipNameText())
@@ -196,6 +204,14 @@ bool TICTestx::runEntry(size_t k)
     return true;
 }
 
+const iclib::UnfitType* TICTestx::unfitChosen() const
+{
+    const size_t at = static_cast<size_t>(selected_) - library_.entries.size();
+    if (selected_ < static_cast<int>(library_.entries.size()) || at >= unfit_.size())
+        return nullptr;
+    return &unfit_[at];
+}
+
 void TICTestx::followControls()
 {
     // The GUI and the CLI change the two lists' selections directly.
@@ -211,8 +227,15 @@ void TICTestx::Test1Click()
     followControls();
     runCommand("", [this] {
         if (library_.entries.empty() || selected_ < 0 ||
-            selected_ >= static_cast<int>(library_.entries.size())) {
+            (selected_ >= static_cast<int>(library_.entries.size()) && !unfitChosen())) {
             refuse(kNoLibrary);
+            return;
+        }
+        if (const iclib::UnfitType* u = unfitChosen()) {
+            char text[160];
+            std::snprintf(text, sizeof text, "%s: выводы питания %d и %d не совпадают с питанием панели",
+                          typeNames_[static_cast<size_t>(selected_)].c_str(), u->vccPin, u->gndPin);
+            refuse(text);
             return;
         }
         const iclib::LibraryEntry& e = library_.entries[static_cast<size_t>(selected_)];

@@ -360,3 +360,43 @@ TEST(LogicTester, SelectionOfflineAndTheWindowsTexts)
     EXPECT_EQ(tester.t().message(), "Ош соедн!");
     EXPECT_EQ(tester.t().ErrorFlag(), 1);
 }
+
+TEST(LogicTester, ATypeWhoseSupplyPinsMissTheSocketsIsRefusedWithItsPins)
+{
+    LibraryDir dir("unfit");
+    dir.writeGenerated();
+    const struct {
+        int series;
+        const char* name;
+        const char* text;
+    } kCases[] = {
+        {0, "74xx73", "74xx73: выводы питания 4 и 11 не совпадают с питанием панели"},
+        {0, "74xx75", "74xx75: выводы питания 5 и 12 не совпадают с питанием панели"},
+        {0, "74xx76", "74xx76: выводы питания 5 и 13 не совпадают с питанием панели"},
+        {0, "74xx83", "74xx83: выводы питания 5 и 12 не совпадают с питанием панели"},
+        {0, "74xx90", "74xx90: выводы питания 5 и 10 не совпадают с питанием панели"},
+        {0, "74xx93", "74xx93: выводы питания 5 и 10 не совпадают с питанием панели"},
+        {1, "4049", "4049: выводы питания 1 и 8 не совпадают с питанием панели"},
+        {1, "4050", "4050: выводы питания 1 и 8 не совпадают с питанием панели"},
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.name);
+        Tester tester(dir, c.series, c.series == 0 ? "7400" : "4011");
+        tester.choose(c.name);
+        tester.bench.take();
+        tester.bench.press("test");
+        EXPECT_EQ(tester.t().message(), c.text);
+        EXPECT_NE(tester.t().ErrorFlag(), 0);
+        // Refused before the socket is touched: no supply reaches a signal pin.
+        EXPECT_TRUE(tester.bench.take().empty());
+        // The library's own types still test, and the search never lists these.
+        tester.bench.press("search");
+        for (const std::string& found : tester.t().found())
+            EXPECT_NE(found, c.name);
+    }
+    // Not in the other series' lists.
+    Tester cmos(dir, 1, "4011");
+    const auto& names = cmos.t().typeNames();
+    EXPECT_EQ(std::find(names.begin(), names.end(), "74xx90"), names.end());
+    EXPECT_EQ(std::find(names.begin(), names.end(), "4090"), names.end());
+}
