@@ -400,3 +400,51 @@ TEST(LogicTester, ATypeWhoseSupplyPinsMissTheSocketsIsRefusedWithItsPins)
     EXPECT_EQ(std::find(names.begin(), names.end(), "74xx90"), names.end());
     EXPECT_EQ(std::find(names.begin(), names.end(), "4090"), names.end());
 }
+
+TEST(LogicTester, TheSecondCmosSetPassesFromEitherPowerUpStateAndCountsEveryStage)
+{
+    LibraryDir dir("cmos2");
+    dir.writeGenerated();
+    for (const char* name : {"4020", "4024", "4027", "4040", "4060", "4094", "4510", "4511", "4516", "4543"})
+        for (int q : {0, 1}) {
+            const iclib::LogicType& type = *iclib::findLogicType(name);
+            Tester tester(dir, static_cast<int>(type.series), name);
+            tester.bench.model<boxsim::LogicChip>().setPowerUpState(q);
+            tester.choose(listName(type));
+            tester.bench.press("test");
+            EXPECT_EQ(tester.t().message(), "ОК!") << name << " from " << q;
+        }
+    // The counters' last stages: the repeats really clock the chip, two
+    // vectors a count, and a dead last stage is seen only at its half count.
+    const struct {
+        const char* name;
+        int stages;
+        int lastPin;
+    } kRipple[] = {{"4020", 14, 3}, {"4024", 7, 3}, {"4040", 12, 1}, {"4060", 14, 3}};
+    for (const auto& c : kRipple) {
+        SCOPED_TRACE(c.name);
+        Tester good(dir, 1, c.name);
+        good.choose(c.name);
+        good.bench.press("test");
+        EXPECT_EQ(good.t().message(), "ОК!");
+        EXPECT_EQ(good.t().vectorCounter(), 3 + 2 * (1 << c.stages));
+        Tester dead(dir, 1, c.name);
+        dead.bench.model<boxsim::LogicChip>().setStuckOutput(c.lastPin, 0);
+        dead.choose(c.name);
+        dead.bench.press("test");
+        EXPECT_EQ(dead.t().message(), "Ошиб!");
+        EXPECT_GE(dead.t().vectorCounter(), 2 * (1 << (c.stages - 1)));
+        EXPECT_LT(dead.t().vectorCounter(), 3 + 2 * (1 << c.stages));
+    }
+    // A three-state output stuck low is seen while it is on; the serial
+    // output and the decoders' segments too.
+    for (const auto& [name, pin] : std::vector<std::pair<const char*, int>>{
+             {"4094", 4}, {"4094", 10}, {"4511", 13}, {"4543", 15}, {"4516", 7}, {"4027", 14}}) {
+        const iclib::LogicType& type = *iclib::findLogicType(name);
+        Tester tester(dir, static_cast<int>(type.series), name);
+        tester.bench.model<boxsim::LogicChip>().setStuckOutput(pin, 0);
+        tester.choose(listName(type));
+        tester.bench.press("test");
+        EXPECT_EQ(tester.t().message(), "Ошиб!") << name << " pin " << pin;
+    }
+}
