@@ -34,6 +34,11 @@ struct Part {
     const char* key;
     int variant;
     std::vector<const char*> commands;
+    // A chip model by name in the socket instead of the row's, and an option
+    // item chosen before the commands (both optional).
+    const char* socket = nullptr;
+    const char* option = nullptr;
+    const char* item = nullptr;
 };
 
 const std::vector<const char*> kMemoryCommands{"blank", "write", "verify", "read", "checksum"};
@@ -54,6 +59,8 @@ const Part kParts[] = {
     {"28F010", "PI28F", 4, {"erase", "blank", "write", "verify", "read", "checksum"}},
     {"28F001BX-T", "PI28F001", 1, {"erase", "blank", "write", "verify", "read", "checksum"}},
     {"74xx", "ICTEST", 0, {"test", "search"}},
+    {"40xx", "ICTEST", 1, {"test", "search"}, "4020", "type", "4020"},
+    {"45xx", "ICTEST", 2, {"test", "search"}, "4516", "type", "4516"},
     {"GAL16V8", "GAL3M", 1, kFourLoops},
     {"GAL20V8", "GAL3M", 4, kFourLoops},
 };
@@ -79,7 +86,8 @@ void printRow(const char* chip, double latency, const char* command, const Row& 
 bool run(const Part& part, double latencyMs, int replyWindow)
 {
     auto box = std::make_shared<boxsim::Box>();
-    auto chip = boxsim::makeChipForRow(part.key, part.variant, part.chip);
+    auto chip = part.socket ? boxsim::makeChipModel(part.socket)
+                            : boxsim::makeChipForRow(part.key, part.variant, part.chip);
     if (!chip) {
         std::fprintf(stderr, "no simulated model of %s (%s %d)\n", part.chip, part.key, part.variant);
         return false;
@@ -113,6 +121,10 @@ bool run(const Part& part, double latencyMs, int replyWindow)
     selection.VariantIndex = part.variant;
     selection.ChipName = part.chip;
     family.SelectChip(selection);
+    if (OptionGroup* group = part.option ? family.findOption(part.option) : nullptr)
+        for (size_t i = 0; i < group->items.size(); ++i)
+            if (group->items[i] == part.item)
+                group->selected = static_cast<int>(i);
 
     // A blank chip first, then an image with every bit pattern.
     DeviceBuffer& buffer = host.buffer();
