@@ -56,3 +56,19 @@ TEST(CliLogicTester, ATypeTheSocketCannotSupplyIsExplained)
     EXPECT_NE(r.out.find("74xx90: выводы питания 5 и 10 не совпадают с питанием панели"), std::string::npos)
         << r.out;
 }
+
+TEST(CliLogicTester, TheSecondCmosSetTestsAndIsFound)
+{
+    CliSandbox box;
+    CliResult r = box.run(
+        {"--simulator", "--chip", "40xx", "--socket-chip", "4060", "--set", "type=4060", "press", "test"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("ОК!"), std::string::npos) << r.out;
+    r = box.run(
+        {"--simulator", "--chip", "40xx", "--socket-chip", "4040", "--set", "type=4060", "press", "test"});
+    EXPECT_NE(r.exitCode, 0);
+    EXPECT_NE(r.out.find("Ошиб!"), std::string::npos) << r.out;
+    r = box.run({"--simulator", "--chip", "45xx", "--socket-chip", "4511", "press", "search"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("查找到了一个型号!"), std::string::npos) << r.out;
+}
