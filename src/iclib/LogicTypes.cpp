@@ -396,6 +396,163 @@ const std::vector<std::vector<int>> kOctal273 = {{3, 2},   {4, 5},   {7, 6},   {
 const std::vector<std::vector<int>> kOctal574 = {{2, 19}, {3, 18}, {4, 17}, {5, 16},
                                                  {6, 15}, {7, 14}, {8, 13}, {9, 12}};
 
+// RESET, CLK: reset, then count with a check at 2^k - 1 and 2^k for every
+// stage k (the last wraps to 0); the counts between come from repeat vectors
+// of an unchecked pair.
+std::vector<std::vector<int>> rippleSteps(int stages)
+{
+    std::vector<std::vector<int>> s = {{1, 0}, {1, 1}, {0, 1}};
+    int count = 0;
+    const auto pair = [&s] {
+        s.push_back({0, 0});
+        s.push_back({0, 1});
+    };
+    for (int k = 1; k <= stages; ++k)
+        for (int target : {(1 << k) - 1, 1 << k}) {
+            // A repeat replays a pair of its own: the checked pair before it
+            // would be read back on every replay.
+            if (target - count > 2) {
+                pair();
+                s.push_back({-(target - count - 2)});
+            } else if (target - count == 2) {
+                pair();
+            }
+            pair();
+            count = target;
+        }
+    return s;
+}
+
+// J, CLK, SET, RESET, K: reset, set by J, reset by K, toggle three times,
+// hold, then the asynchronous inputs alone and together.
+std::vector<std::vector<int>> jkSteps()
+{
+    std::vector<std::vector<int>> s = {{0, 0, 0, 1, 0}, {0, 0, 0, 0, 0}};
+    const auto set = [&s](size_t input, int level) {
+        std::vector<int> v = s.back();
+        v[input] = level;
+        s.push_back(v);
+    };
+    const auto clock = [&] {
+        set(1, 1);
+        set(1, 0);
+    };
+    set(0, 1);
+    clock();
+    set(0, 0);
+    set(4, 1);
+    clock();
+    set(0, 1);
+    for (int i = 0; i < 3; ++i)
+        clock();
+    set(0, 0);
+    set(4, 0);
+    clock();
+    set(3, 1);
+    set(3, 0);
+    set(2, 1);
+    set(3, 1);
+    set(3, 0);
+    set(2, 0);
+    set(3, 1);
+    set(3, 0);
+    return s;
+}
+
+// STROBE, CLK, DATA, OE: eight bits shifted in unseen (the register is
+// unknown until then), stored, shown, held while more shift, followed while
+// STROBE is high, then off.
+std::vector<std::vector<int>> shift4094Steps(int& unchecked)
+{
+    std::vector<std::vector<int>> s = {{0, 0, 0, 0}};
+    const auto set = [&s](size_t input, int level) {
+        std::vector<int> v = s.back();
+        v[input] = level;
+        s.push_back(v);
+    };
+    const auto shift = [&](int bit) {
+        set(2, bit);
+        set(1, 1);
+        set(1, 0);
+    };
+    for (int bit : {1, 0, 1, 1, 0, 0, 1, 0})
+        shift(bit);
+    unchecked = static_cast<int>(s.size());
+    set(0, 1);
+    set(3, 1);
+    set(0, 0);
+    for (int bit : {1, 1, 0})
+        shift(bit);
+    set(0, 1);
+    for (int bit : {0, 1, 0, 0, 1})
+        shift(bit);
+    set(3, 0);
+    shift(1);
+    set(3, 1);
+    return s;
+}
+
+// PE, CLK, RESET, UP, /CI, P1..P4: reset, count up round once, held by /CI,
+// down through 0, load 5, down and up from it, reset.
+std::vector<std::vector<int>> upDownSteps(int modulus)
+{
+    std::vector<std::vector<int>> s = {{0, 0, 1, 1, 0, 0, 0, 0, 0}, {0, 0, 0, 1, 0, 0, 0, 0, 0}};
+    const auto set = [&s](size_t input, int level) {
+        std::vector<int> v = s.back();
+        v[input] = level;
+        s.push_back(v);
+    };
+    const auto clock = [&] {
+        set(1, 1);
+        set(1, 0);
+    };
+    for (int i = 0; i <= modulus; ++i)
+        clock();
+    set(4, 1);
+    clock();
+    set(4, 0);
+    set(3, 0);
+    for (int i = 0; i < 3; ++i)
+        clock();
+    set(5, 1);
+    set(7, 1);
+    set(0, 1);
+    set(0, 0);
+    clock();
+    set(3, 1);
+    clock();
+    clock();
+    set(4, 1);
+    set(2, 1);
+    set(2, 0);
+    return s;
+}
+
+// A, B, C, D, LE (LD), blanking, lamp test or phase: every code while the
+// latch follows, the control inputs, a code held while the inputs change.
+// active is the level of LE/LD that lets the latch follow.
+std::vector<std::vector<int>> segmentSteps(int follow, int blankOff, int third)
+{
+    std::vector<std::vector<int>> s;
+    const auto code = [&](int v, int le, int blank, int t) {
+        s.push_back({v & 1, (v >> 1) & 1, (v >> 2) & 1, (v >> 3) & 1, le, blank, t});
+    };
+    for (int v = 0; v < 16; ++v)
+        code(v, follow, blankOff, third);
+    code(15, follow, blankOff, !third);
+    code(8, follow, blankOff, !third);
+    code(8, follow, !blankOff, third);
+    code(8, follow, !blankOff, !third);
+    code(3, follow, blankOff, third);
+    code(3, !follow, blankOff, third);
+    code(8, !follow, blankOff, third);
+    code(8, !follow, blankOff, !third);
+    code(8, follow, blankOff, !third);
+    code(6, follow, blankOff, !third);
+    code(9, follow, blankOff, !third);
+    return s;
+}
+
 std::vector<LogicType> makeTypes()
 {
     const Series T = Series::Ttl74, C = Series::Cmos40, C45 = Series::Cmos45;
@@ -582,7 +739,77 @@ std::vector<LogicType> makeTypes()
         {C, 93, 14, "4093", quad4000(Op::Nand), {}, {"4011"}},
         {C45, 18, 16, "4518", dualCounter(Op::Counter10), counterSteps(), {}},
         {C45, 20, 16, "4520", dualCounter(Op::Counter16), counterSteps(), {}},
+        // 4000 series, second set: pinouts and function tables from the datasheets.
+        {C,
+         20,
+         16,
+         "4020",
+         one(Op::RippleFall, {11, 10}, {9, 0, 0, 7, 5, 4, 6, 13, 12, 14, 15, 1, 2, 3}),
+         rippleSteps(14),
+         {}},
+        {C, 24, 14, "4024", one(Op::RippleFall, {2, 1}, {12, 11, 9, 6, 5, 4, 3}), rippleSteps(7), {}},
+        {C,
+         27,
+         16,
+         "4027",
+         {{Op::Jk4027, {10, 13, 9, 12, 11}, 15, 14}, {Op::Jk4027, {6, 3, 7, 4, 5}, 1, 2}},
+         jkSteps(),
+         {}},
+        {C,
+         40,
+         16,
+         "4040",
+         one(Op::RippleFall, {11, 10}, {9, 7, 6, 5, 3, 2, 4, 13, 12, 14, 15, 1}),
+         rippleSteps(12),
+         {}},
+        {C,
+         60,
+         16,
+         "4060",
+         {{Op::Osc4060, {12, 11}, 10, 9, {0, 0, 0, 7, 5, 4, 6, 14, 13, 15, 0, 1, 2, 3}}},
+         rippleSteps(14),
+         {},
+         2},
+        {C,
+         66,
+         14,
+         "4066",
+         gates(Op::Switch4066, {{1, 2, 13, 0}, {4, 3, 5, 0}, {8, 9, 6, 0}, {11, 10, 12, 0}}),
+         {},
+         {}},
+        {C, 94, 16, "4094", one(Op::Shift4094, {1, 3, 2, 15}, {4, 5, 6, 7, 14, 13, 12, 11, 9, 10}), {}, {}},
+        {C45,
+         10,
+         16,
+         "4510",
+         one(Op::UpDown4510, {1, 15, 9, 10, 5, 4, 12, 13, 3}, {6, 11, 14, 2, 7}),
+         upDownSteps(10),
+         {}},
+        {C45,
+         11,
+         16,
+         "4511",
+         one(Op::Seg4511, {7, 1, 2, 6, 5, 4, 3}, {13, 12, 11, 10, 9, 15, 14}),
+         segmentSteps(0, 1, 1),
+         {}},
+        {C45,
+         16,
+         16,
+         "4516",
+         one(Op::UpDown4516, {1, 15, 9, 10, 5, 4, 12, 13, 3}, {6, 11, 14, 2, 7}),
+         upDownSteps(16),
+         {}},
+        {C45,
+         43,
+         16,
+         "4543",
+         one(Op::Seg4543, {5, 3, 2, 4, 1, 7, 6}, {9, 10, 11, 12, 13, 14, 15}),
+         segmentSteps(1, 0, 0),
+         {}},
     };
+    for (LogicType& type : t)
+        if (type.name == "4094")
+            type.steps = shift4094Steps(type.uncheckedSteps);
     return t;
 }
 
@@ -647,6 +874,19 @@ const LogicType* findLogicType(const std::string& name)
         if (t.name == name)
             return &t;
     return nullptr;
+}
+
+const std::vector<UnfitType>& unfitTypes()
+{
+    // Pinouts from the datasheets: the 74 types ground a middle pin, the
+    // 4049 and 4050 take Vcc on pin 1 (16 is not connected).
+    static const std::vector<UnfitType> all = {
+        {Series::Ttl74, 73, "7473", 4, 11}, {Series::Ttl74, 75, "7475", 5, 12},
+        {Series::Ttl74, 76, "7476", 5, 13}, {Series::Ttl74, 83, "7483", 5, 12},
+        {Series::Ttl74, 90, "7490", 5, 10}, {Series::Ttl74, 93, "7493", 5, 10},
+        {Series::Cmos40, 49, "4049", 1, 8}, {Series::Cmos40, 50, "4050", 1, 8},
+    };
+    return all;
 }
 
 const char* seriesLibraryName(Series series)
@@ -849,6 +1089,109 @@ void evaluate(const Element& e, const std::vector<int>& in, ElementState& state,
         push(e.outs[10], state.q < 5);
         return;
     }
+    case Op::RippleFall:
+    case Op::Osc4060: {
+        const bool fell = state.clock == 1 && in[1] == 0;
+        state.clock = in[1];
+        if (in[0] == 1)
+            state.q = 0;
+        else if (fell)
+            state.q = (state.q + 1) & ((1 << e.outs.size()) - 1);
+        for (size_t i = 0; i < e.outs.size(); ++i)
+            if (e.outs[i] > 0)
+                push(e.outs[i], (state.q >> i) & 1);
+        if (e.op == Op::Osc4060) {
+            push(e.out, !in[1]);
+            push(e.out2, in[1]);
+        }
+        return;
+    }
+    case Op::Jk4027: {
+        const bool rose = state.clock == 0 && in[1] == 1;
+        state.clock = in[1];
+        if (in[2] == 1 && in[3] == 1) {
+            push(e.out, 1);
+            push(e.out2, 1);
+            return;
+        }
+        if (in[2] == 1)
+            state.q = 1;
+        else if (in[3] == 1)
+            state.q = 0;
+        else if (rose && in[0] == 1 && in[4] == 1)
+            state.q = !state.q;
+        else if (rose && (in[0] == 1 || in[4] == 1))
+            state.q = in[0];
+        push(e.out, state.q);
+        push(e.out2, !state.q);
+        return;
+    }
+    case Op::Switch4066:
+        if (in[2] == 1 && in[0] == 0)
+            push(e.in[1], 0);
+        if (in[2] == 1 && in[1] == 0)
+            push(e.in[0], 0);
+        return;
+    case Op::Shift4094: {
+        // q: the register in bits 0..7, the store in 8..15, Q'S in bit 16.
+        const bool rose = state.clock == 0 && in[1] == 1;
+        const bool fell = state.clock == 1 && in[1] == 0;
+        state.clock = in[1];
+        int shift = state.q & 0xFF, store = (state.q >> 8) & 0xFF, late = (state.q >> 16) & 1;
+        if (rose)
+            shift = ((shift << 1) | in[2]) & 0xFF;
+        if (fell)
+            late = (shift >> 7) & 1;
+        if (in[0] == 1)
+            store = shift;
+        state.q = shift | (store << 8) | (late << 16);
+        for (size_t i = 0; i < 8; ++i)
+            push(e.outs[i], (store >> i) & 1, in[3] == 1);
+        push(e.outs[8], (shift >> 7) & 1);
+        push(e.outs[9], late);
+        return;
+    }
+    case Op::UpDown4510:
+    case Op::UpDown4516: {
+        const int modulus = e.op == Op::UpDown4510 ? 10 : 16;
+        const bool rose = state.clock == 0 && in[1] == 1;
+        state.clock = in[1];
+        if (in[2] == 1)
+            state.q = 0;
+        else if (in[0] == 1)
+            state.q = word(in, 5, 4);
+        else if (rose && in[4] == 0)
+            state.q = in[3] == 1 ? (state.q + 1) % modulus : (state.q + modulus - 1) % modulus;
+        for (size_t i = 0; i < 4; ++i)
+            push(e.outs[i], (state.q >> i) & 1);
+        push(e.outs[4], !(in[4] == 0 && state.q == (in[3] == 1 ? modulus - 1 : 0)));
+        return;
+    }
+    case Op::Seg4511:
+    case Op::Seg4543: {
+        // Segments a..g in bits 0..6 for 0..9.
+        static const int k4511[10] = {0x3F, 0x06, 0x5B, 0x4F, 0x66, 0x6D, 0x7C, 0x07, 0x7F, 0x67};
+        static const int k4543[10] = {0x3F, 0x06, 0x5B, 0x4F, 0x66, 0x6D, 0x7D, 0x07, 0x7F, 0x6F};
+        const bool is4511 = e.op == Op::Seg4511;
+        if (in[4] == (is4511 ? 0 : 1))
+            state.q = word(in, 0, 4);
+        const int* table = is4511 ? k4511 : k4543;
+        int segments = state.q < 10 ? table[state.q] : 0;
+        if (is4511) {
+            if (in[6] == 0)
+                segments = 0x7F;
+            else if (in[5] == 0)
+                segments = 0;
+        } else {
+            if (in[5] == 1)
+                segments = 0;
+            if (in[6] == 1)
+                segments ^= 0x7F;
+        }
+        for (size_t i = 0; i < 7; ++i)
+            push(e.outs[i], (segments >> i) & 1);
+        return;
+    }
     case Op::Shift164: {
         const bool rose = state.clock == 0 && in[2] == 1;
         state.clock = in[2];
@@ -1020,8 +1363,38 @@ std::vector<ChipVector> chipVectors(const LogicType& type)
         for (int clock = 0; clock < 2; ++clock)
             states.push_back(std::vector<ElementState>(type.elements.size(), ElementState{q, clock}));
     std::vector<ChipVector> vectors;
+    // The steps behind the last two vectors, for a repeat to replay.
+    std::vector<const std::vector<int>*> behind;
     for (const std::vector<int>& step : steps) {
         const int index = static_cast<int>(&step - steps.data());
+        if (step.size() == 1 && step[0] < 0) {
+            // The tester replays the two vectors before a repeat unchecked, so
+            // both must be plain ones of one step each.
+            if (behind.size() < 2 || behind[behind.size() - 1] == nullptr ||
+                behind[behind.size() - 2] == nullptr)
+                throw std::logic_error(type.name + ": a repeat needs two plain steps before it");
+            const std::vector<int>* pair[2] = {behind[behind.size() - 2], behind[behind.size() - 1]};
+            for (int n = 0; n < -step[0]; ++n)
+                for (const std::vector<int>* replay : pair)
+                    for (auto& state : states)
+                        for (size_t k = 0; k < type.elements.size(); ++k) {
+                            const Element& e = type.elements[k];
+                            std::vector<int> in(replay->begin(),
+                                                replay->begin() + static_cast<std::ptrdiff_t>(e.in.size()));
+                            std::vector<PinDrive> out;
+                            evaluate(e, in, state[k], out);
+                        }
+            // Replayed unchecked, so looked at never: the tester would read
+            // the box back for every replay of a checked vector.
+            vectors[vectors.size() - 1].check = false;
+            vectors[vectors.size() - 2].check = false;
+            ChipVector r;
+            r.repeat = -step[0];
+            r.check = false;
+            vectors.push_back(r);
+            behind.push_back(nullptr);
+            continue;
+        }
         ChipVector v;
         v.drive.assign(static_cast<size_t>(type.pins) + 1, 1);
         for (const Element& e : type.elements)
@@ -1054,6 +1427,7 @@ std::vector<ChipVector> chipVectors(const LogicType& type)
                 for (int pin : e.outs)
                     v.drive[static_cast<size_t>(pin)] = v.expect[static_cast<size_t>(pin)] = 1;
             vectors.push_back(v);
+            behind.push_back(&step);
             continue;
         }
         // A driven output is pulled the other way through the box's weak port
@@ -1067,6 +1441,7 @@ std::vector<ChipVector> chipVectors(const LogicType& type)
                 v.drive[static_cast<size_t>(pin)] = !v.expect[static_cast<size_t>(pin)];
         if (off.empty()) {
             vectors.push_back(v);
+            behind.push_back(&step);
             continue;
         }
         // An output that is off follows the box both ways: pulled low it
@@ -1078,6 +1453,9 @@ std::vector<ChipVector> chipVectors(const LogicType& type)
         for (int pin : off)
             v.drive[static_cast<size_t>(pin)] = v.expect[static_cast<size_t>(pin)] = 1;
         vectors.push_back(v);
+        // Two vectors of one step: a repeat right after would replay half of it.
+        behind.push_back(nullptr);
+        behind.push_back(nullptr);
     }
     return vectors;
 }
@@ -1092,6 +1470,14 @@ std::vector<uint8_t> typeRecord(const LogicType& type)
     for (size_t i = 0; i < vectors.size(); ++i) {
         const size_t at = out.size();
         out.resize(at + 9, 0);
+        if (vectors[i].repeat > 0) {
+            if (i < 2 || vectors[i].repeat > 0xFFFF)
+                throw std::logic_error(type.name + ": a repeat needs two vectors before it");
+            out[at] = 0x40;
+            out[at + 4] = static_cast<uint8_t>(vectors[i].repeat >> 8);
+            out[at + 5] = static_cast<uint8_t>(vectors[i].repeat & 0xFF);
+            continue;
+        }
         out[at] = vectors[i].check ? 0x00 : 0x80;
         if (i == 0)
             appendPackage(out, at, type.pins);

@@ -74,6 +74,33 @@ enum class Op : uint8_t {
     // in = {SER, SRCLK, /SRCLR, RCLK, /OE}; outs = {QA..QH, QH'}; QA..QH
     // show the storage register, off while /OE is high.
     Shift595,
+    // 4000 series, second set
+    // in = {RESET, CLK}; outs = Q1.. (0 for a stage without a pin); counts on
+    // a falling CLK, RESET high clears.
+    RippleFall,
+    // As RippleFall with the oscillator's inverters: in = {RESET, PHI_I},
+    // out = /PHI_O (not PHI_I), out2 = PHI_O (as PHI_I).
+    Osc4060,
+    // in = {J, CLK, SET, RESET, K}; out = Q, out2 = /Q; rising CLK; SET and
+    // RESET both high: Q = /Q = 1.
+    Jk4027,
+    // in = {X, Y, CONTROL}: while CONTROL is high a low on one side (from the
+    // box, not from the switch) pulls the other side low.
+    Switch4066,
+    // in = {STROBE, CLK, DATA, OE}; outs = {Q1..Q8, QS, Q'S}: shifts on a
+    // rising CLK, the store follows the register while STROBE is high, Q1..Q8
+    // off while OE is low, Q'S takes QS on a falling CLK.
+    Shift4094,
+    // in = {PE, CLK, RESET, UP, /CI, P1..P4}; outs = {Q1..Q4, /CO}; counts on a
+    // rising CLK while /CI is low; PE loads and RESET clears at once.
+    UpDown4510,
+    UpDown4516,
+    // in = {A, B, C, D, LE, /BL, /LT}; outs = a..g: latched while LE is high;
+    // 6 and 9 without tails, 10..15 blank.
+    Seg4511,
+    // in = {A, B, C, D, LD, BI, PH}; outs = a..g: latched while LD is low; 6
+    // and 9 with tails, 10..15 and BI high blank; PH high inverts every segment.
+    Seg4543,
 };
 
 // One gate or flip-flop of a package, in chip pin numbers.
@@ -100,6 +127,7 @@ struct LogicType {
     // Types whose vectors cannot tell them apart from this one (same function
     // on the same pins).
     std::vector<std::string> sameAs;
+    // A step {-n} is a repeat vector: the two steps before it n times more.
     // Leading steps applied without checking: a synchronous reset needs its
     // clock before the outputs are known.
     int uncheckedSteps = 0;
@@ -113,6 +141,18 @@ struct LogicType {
 const std::vector<LogicType>& logicTypes();
 const LogicType* findLogicType(const std::string& name);
 const char* seriesLibraryName(Series series);
+
+// Types whose supply pins are not on the package corners the socket feeds:
+// a record's Vcc pin follows from its package and ground is socket pin 20,
+// the end of a row, so only a corner pin of the chip can sit on it.
+struct UnfitType {
+    Series series;
+    int number;
+    const char* name;
+    int vccPin; // chip pins
+    int gndPin;
+};
+const std::vector<UnfitType>& unfitTypes();
 
 // Output state of one element pin: driven level or off (three-state).
 struct PinDrive {
@@ -139,6 +179,8 @@ struct ChipVector {
     std::vector<int> drive;  // index = chip pin, 1..pins
     std::vector<int> expect; // index = chip pin
     bool check = true;
+    // A repeat vector: the two vectors before it replayed this many times.
+    int repeat = 0;
 };
 
 // The vectors of a type at its chip pins. Sequential types are simulated

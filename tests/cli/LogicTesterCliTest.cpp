@@ -44,3 +44,34 @@ TEST(CliLogicTester, ALibraryInTheWorkingDirectoryComesFirst)
     EXPECT_NE(r.exitCode, 0);
     EXPECT_NE(r.out.find("缺库文件"), std::string::npos) << r.out;
 }
+
+TEST(CliLogicTester, ATypeTheSocketCannotSupplyIsExplained)
+{
+    CliSandbox box;
+    CliResult r = box.run(
+        {"--simulator", "--chip", "40xx", "--socket-chip", "4011", "--set", "type=4049", "press", "test"});
+    EXPECT_NE(r.exitCode, 0);
+    EXPECT_NE(r.out.find("4049: выводы питания 1 и 8 не совпадают с питанием панели"), std::string::npos)
+        << r.out;
+    r = box.run(
+        {"--simulator", "--chip", "74xx", "--socket-chip", "7400", "--set", "type=74xx90", "press", "test"});
+    EXPECT_NE(r.exitCode, 0);
+    EXPECT_NE(r.out.find("74xx90: выводы питания 5 и 10 не совпадают с питанием панели"), std::string::npos)
+        << r.out;
+}
+
+TEST(CliLogicTester, TheSecondCmosSetTestsAndIsFound)
+{
+    CliSandbox box;
+    CliResult r = box.run(
+        {"--simulator", "--chip", "40xx", "--socket-chip", "4060", "--set", "type=4060", "press", "test"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("ОК!"), std::string::npos) << r.out;
+    r = box.run(
+        {"--simulator", "--chip", "40xx", "--socket-chip", "4040", "--set", "type=4060", "press", "test"});
+    EXPECT_NE(r.exitCode, 0);
+    EXPECT_NE(r.out.find("Ошиб!"), std::string::npos) << r.out;
+    r = box.run({"--simulator", "--chip", "45xx", "--socket-chip", "4511", "press", "search"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("查找到了一个型号!"), std::string::npos) << r.out;
+}

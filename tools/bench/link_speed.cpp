@@ -35,6 +35,11 @@ struct Part {
     const char* key;
     int variant;
     std::vector<const char*> commands;
+    // A chip model by name in the socket instead of the row's, and an option
+    // item chosen before the commands (both optional).
+    const char* socket = nullptr;
+    const char* option = nullptr;
+    const char* item = nullptr;
 };
 
 const std::vector<const char*> kMemoryCommands{"blank", "write", "verify", "read", "checksum"};
@@ -55,21 +60,12 @@ const Part kParts[] = {
     {"28F010", "PI28F", 4, {"erase", "blank", "write", "verify", "read", "checksum"}},
     {"28F001BX-T", "PI28F001", 1, {"erase", "blank", "write", "verify", "read", "checksum"}},
     {"74xx", "ICTEST", 0, {"test", "search"}},
+    {"40xx", "ICTEST", 1, {"test", "search"}, "4020", "type", "4020"},
+    {"45xx", "ICTEST", 2, {"test", "search"}, "4516", "type", "4516"},
+    // One of the longest 74 records, and a search of the whole library on it.
+    {"74xx", "ICTEST", 0, {"test", "search"}, "74161", "type", "74xx161"},
     {"GAL16V8", "GAL3M", 1, kFourLoops},
     {"GAL20V8", "GAL3M", 4, kFourLoops},
-};
-
-// The logic tester's rows: its list entry with another type in the socket,
-// chosen in the window's type list. A single-type test (the 74161, one of the
-// longest records) and a search of the whole 74 library on that chip.
-struct TesterPart {
-    const char* chip;   // the tester's list entry
-    const char* socket; // the chip model in the socket
-    const char* type;   // the item of the type list
-    std::vector<const char*> commands;
-};
-const TesterPart kTesterParts[] = {
-    {"74xx", "74161", "74xx161", {"test", "search"}},
 };
 
 struct Row {
@@ -90,11 +86,11 @@ void printRow(const char* chip, double latency, const char* command, const Row& 
                 message.c_str());
 }
 
-bool run(const Part& part, double latencyMs, int replyWindow, const TesterPart* tester = nullptr)
+bool run(const Part& part, double latencyMs, int replyWindow)
 {
     auto box = std::make_shared<boxsim::Box>();
-    auto chip = tester ? boxsim::makeChipModel(tester->socket)
-                       : boxsim::makeChipForRow(part.key, part.variant, part.chip);
+    auto chip = part.socket ? boxsim::makeChipModel(part.socket)
+                            : boxsim::makeChipForRow(part.key, part.variant, part.chip);
     if (!chip) {
         std::fprintf(stderr, "no simulated model of %s (%s %d)\n", part.chip, part.key, part.variant);
         return false;
@@ -128,16 +124,10 @@ bool run(const Part& part, double latencyMs, int replyWindow, const TesterPart* 
     selection.VariantIndex = part.variant;
     selection.ChipName = part.chip;
     family.SelectChip(selection);
-    if (tester) {
-        OptionGroup* list = family.findOption("ListBox1");
-        const auto at = list ? std::find(list->items.begin(), list->items.end(), tester->type)
-                             : std::vector<std::string>::iterator{};
-        if (!list || at == list->items.end()) {
-            std::fprintf(stderr, "no type %s in the tester's list\n", tester->type);
-            return false;
-        }
-        list->selected = static_cast<int>(at - list->items.begin());
-    }
+    if (OptionGroup* group = part.option ? family.findOption(part.option) : nullptr)
+        for (size_t i = 0; i < group->items.size(); ++i)
+            if (group->items[i] == part.item)
+                group->selected = static_cast<int>(i);
 
     // A blank chip first, then an image with every bit pattern.
     DeviceBuffer& buffer = host.buffer();
@@ -161,7 +151,7 @@ bool run(const Part& part, double latencyMs, int replyWindow, const TesterPart* 
         r.waits = after.hostWaits - before.hostWaits;
         r.units = after.hostTime - before.hostTime;
         r.busy = box->stats().busy - busyBefore;
-        printRow(tester ? tester->socket : part.chip, latencyMs, command, r,
+        printRow(part.socket ? part.socket : part.chip, latencyMs, command, r,
                  family.ErrorFlag() ? "FAILED: " + family.message() : "");
         clean = clean && family.ErrorFlag() == 0;
     }
@@ -199,15 +189,9 @@ int main(int argc, char** argv)
     bool clean = true;
     for (double latency : latencies) {
         for (const Part& part : kParts) {
-            if (!onlyChip.empty() && onlyChip != part.chip)
+            if (!onlyChip.empty() && onlyChip != part.chip && !(part.socket && onlyChip == part.socket))
                 continue;
             clean = run(part, latency, window) && clean;
-        }
-        for (const TesterPart& t : kTesterParts) {
-            if (!onlyChip.empty() && onlyChip != t.socket)
-                continue;
-            const Part part{t.chip, "ICTEST", 0, t.commands};
-            clean = run(part, latency, window, &t) && clean;
         }
     }
     return clean ? 0 : 1;

@@ -49,10 +49,22 @@ void LogicChip::onPins(ChipIo& io)
     for (size_t k = 0; k < type_.elements.size(); ++k) {
         const iclib::Element& e = type_.elements[k];
         in.clear();
-        for (int p : e.in)
-            in.push_back(io.pin(p).level);
+        const bool isSwitch = e.op == iclib::Op::Switch4066;
+        for (int p : e.in) {
+            // A switch passes the box's low, not the low it drives itself.
+            const PinLevel level = io.pin(p);
+            in.push_back(isSwitch && level.source == PinSource::Chip ? 1 : level.level);
+        }
         out.clear();
         iclib::evaluate(e, in, state_[k], out);
+        if (isSwitch)
+            for (size_t side = 0; side < 2; ++side) {
+                bool pulled = false;
+                for (const iclib::PinDrive& d : out)
+                    pulled = pulled || d.pin == e.in[side];
+                if (!pulled && io.pin(e.in[side]).source == PinSource::Chip)
+                    io.release(e.in[side]);
+            }
         for (const iclib::PinDrive& d : out) {
             if (d.pin == stuckPin_)
                 io.drive(d.pin, stuckLevel_);

@@ -115,6 +115,14 @@ void TICTestx::Gr1OnClick()
     const size_t first = firstListed();
     for (size_t i = first; i < first + listedCount(); ++i)
         typeNames_.push_back(typeName(library_.entries[i].number));
+    // Listed after the library's types so that asking for one explains why
+    // it cannot be tested rather than finding nothing.
+    unfit_.clear();
+    for (const iclib::UnfitType& u : iclib::unfitTypes())
+        if (static_cast<int>(u.series) == series) {
+            unfit_.push_back(u);
+            typeNames_.push_back(typeName(u.number));
+        }
     // The type in Number stays chosen when the new table has it.
     bool kept = false;
     for (size_t i = 0; i < typeNames_.size(); ++i)
@@ -197,6 +205,10 @@ bool TICTestx::runEntry(size_t k)
     for (uint32_t i = 0; i < e.count; ++i) {
         const uint32_t at = e.position + i * iclib::kVectorBytes;
         if (image[at] & 0x40) {
+            // A long repeat checks nothing: a chip that already failed is not
+            // worth clocking through it.
+            if (!ahead.drain())
+                break;
             // The reader refuses a repeat that does not follow two plain vectors.
             const int times = image[at + 4] * 256 + image[at + 5];
             for (int t = 0; t < times; ++t) {
@@ -214,6 +226,16 @@ bool TICTestx::runEntry(size_t k)
     return true;
 }
 
+const iclib::UnfitType* TICTestx::unfitChosen() const
+{
+    // They follow the listed types, so their indices may be those of the
+    // hidden dummy entries at the library's end.
+    const int end = static_cast<int>(firstListed() + listedCount());
+    if (selected_ < end || static_cast<size_t>(selected_ - end) >= unfit_.size())
+        return nullptr;
+    return &unfit_[static_cast<size_t>(selected_ - end)];
+}
+
 void TICTestx::followControls()
 {
     // The GUI and the CLI change the two lists' selections directly.
@@ -228,6 +250,19 @@ void TICTestx::Test1Click()
 {
     followControls();
     runCommand("", [this] {
+        // Without a library the table is what is missing, whatever is chosen.
+        if (library_.entries.empty()) {
+            refuse(kNoLibrary);
+            return;
+        }
+        if (const iclib::UnfitType* u = unfitChosen()) {
+            char text[160];
+            std::snprintf(text, sizeof text, "%s: выводы питания %d и %d не совпадают с питанием панели",
+                          typeNames_[static_cast<size_t>(selected_) - firstListed()].c_str(), u->vccPin,
+                          u->gndPin);
+            refuse(text);
+            return;
+        }
         if (library_.entries.empty() || selected_ < 0 ||
             selected_ >= static_cast<int>(library_.entries.size())) {
             refuse(kNoLibrary);

@@ -2,6 +2,7 @@
 
 #include "catalogue/FamilyWindow.h"
 #include "iclib/LogicLibrary.h"
+#include "iclib/LogicTypes.h"
 
 #include <string>
 #include <vector>
@@ -51,6 +52,8 @@ public:
 private:
     std::string typeName(int number) const;
     bool runEntry(size_t k);
+    // The chosen type when it is one whose supply pins the socket cannot feed.
+    const iclib::UnfitType* unfitChosen() const;
     void showList();
     void followControls();
     // The first entry the list shows and how many it shows.
@@ -60,6 +63,7 @@ private:
     iclib::LogicLibrary library_;
     std::vector<std::string> typeNames_;
     std::vector<std::string> found_;
+    std::vector<iclib::UnfitType> unfit_;
     int loadedSeries_ = -1;
     int selected_ = 0;
     int counter_ = 0;

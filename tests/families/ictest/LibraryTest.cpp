@@ -235,3 +235,63 @@ TEST(LibraryGenerator, SequentialVectorsDoNotDependOnThePowerUpState)
         }
     }
 }
+
+TEST(LibraryGenerator, LongCountsUseRepeatVectorsAfterTwoPlainOnes)
+{
+    const std::vector<uint8_t> record = typeRecord(*findLogicType("4020"));
+    const size_t vectors = record[5];
+    ASSERT_EQ(record.size(), 7 + vectors * 9);
+    long counts = 0;
+    int repeats = 0;
+    for (size_t i = 3; i < vectors; ++i) {
+        const uint8_t* v = record.data() + 7 + i * 9;
+        if (v[0] == 0x40) {
+            ++repeats;
+            counts += v[4] * 256 + v[5];
+            // The pair it replays is applied only: a checked one would be
+            // read back on every replay.
+            EXPECT_EQ(v[-9], 0x80);
+            EXPECT_EQ(v[-18], 0x80);
+        } else if (!(v[4] & 0x20)) {
+            ++counts; // the clock, chip pin 10 at socket pin 22, driven low
+        }
+    }
+    EXPECT_EQ(counts, 1 << 14);
+    EXPECT_EQ(repeats, 12);
+    EXPECT_TRUE(readLogicLibrary(buildLibrary(Series::Cmos40)).ok);
+    // The tester replays the two vectors before a repeat unchecked: one at
+    // the start, or one after a step of two vectors (an output that is off),
+    // is a fault of the table.
+    LogicType early = *findLogicType("4024");
+    early.steps.insert(early.steps.begin() + 1, {-5});
+    EXPECT_THROW(chipVectors(early), std::logic_error);
+    LogicType split = *findLogicType("4094");
+    split.steps.insert(split.steps.begin() + split.uncheckedSteps + 1, {-2});
+    EXPECT_THROW(chipVectors(split), std::logic_error);
+}
+
+TEST(LibraryGenerator, SegmentDecodersDrawTheirDigitsAsTheDatasheetsDo)
+{
+    // Steps 0..15 show the codes 0..15 with the latch following. Segments
+    // a..g: the 4511 draws 6 and 9 without tails, the 4543 with them.
+    const auto segments = [](const char* name, int code) {
+        const LogicType& t = *findLogicType(name);
+        const ChipVector v = chipVectors(t)[static_cast<size_t>(code)];
+        std::string s;
+        for (int pin : t.elements[0].outs)
+            s += v.expect[static_cast<size_t>(pin)] ? '1' : '0';
+        return s;
+    };
+    EXPECT_EQ(segments("4511", 0), "1111110");
+    EXPECT_EQ(segments("4511", 4), "0110011");
+    EXPECT_EQ(segments("4511", 6), "0011111");
+    EXPECT_EQ(segments("4511", 9), "1110011");
+    EXPECT_EQ(segments("4511", 12), "0000000");
+    EXPECT_EQ(segments("4543", 6), "1011111");
+    EXPECT_EQ(segments("4543", 9), "1111011");
+    EXPECT_EQ(segments("4543", 7), "1110000");
+    EXPECT_EQ(segments("4543", 10), "0000000");
+    // The lamp test lights all on the 4511; the phase inverts the 4543's blank.
+    EXPECT_EQ(segments("4511", 16), "1111111");
+    EXPECT_EQ(segments("4543", 16), "1111111");
+}

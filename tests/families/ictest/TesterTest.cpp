@@ -374,16 +374,21 @@ TEST(LogicTester, TheDummyRecordsStayInTheFileButNotInTheList)
         EXPECT_EQ(entries[entries.size() - 2].number, 9998);
         EXPECT_EQ(entries.back().number, 9999);
         const auto& names = tester.t().typeNames();
-        EXPECT_EQ(names.size(), entries.size() - 3);
+        // The types the socket cannot supply follow the library's own.
+        size_t unfit = 0;
+        for (const iclib::UnfitType& u : iclib::unfitTypes())
+            unfit += static_cast<int>(u.series) == series ? 1 : 0;
+        EXPECT_EQ(names.size(), entries.size() - 3 + unfit);
         EXPECT_EQ(tester.t().findOption("type")->items, names);
         for (const std::string& name : names)
             EXPECT_EQ(name.find("999"), std::string::npos) << name;
     }
-    // The list's index and the library's entry stay one apart: the last type
-    // listed is the one tested, and a search still finds it.
+    // The list's index and the library's entry stay one apart: the last
+    // library type listed is the one tested, and a search still finds it.
     Tester tester(dir, 0, "74595");
-    const int last = static_cast<int>(tester.t().typeNames().size()) - 1;
-    EXPECT_EQ(tester.t().typeNames().back(), "74xx595");
+    const auto& entries = tester.t().library().entries;
+    const int last = static_cast<int>(entries.size()) - 4;
+    EXPECT_EQ(tester.t().typeNames()[static_cast<size_t>(last)], "74xx595");
     tester.t().findOption("type")->selected = last;
     tester.bench.press("test");
     EXPECT_EQ(tester.t().number(), "74xx595");
@@ -394,4 +399,93 @@ TEST(LogicTester, TheDummyRecordsStayInTheFileButNotInTheList)
     EXPECT_EQ(tester.t().message(), "查找到了一个型号!");
     EXPECT_EQ(tester.t().findOption("type")->selected, last);
     EXPECT_EQ(tester.t().number(), "74xx595");
+}
+
+TEST(LogicTester, ATypeWhoseSupplyPinsMissTheSocketsIsRefusedWithItsPins)
+{
+    LibraryDir dir("unfit");
+    dir.writeGenerated();
+    const struct {
+        int series;
+        const char* name;
+        const char* text;
+    } kCases[] = {
+        {0, "74xx73", "74xx73: выводы питания 4 и 11 не совпадают с питанием панели"},
+        {0, "74xx75", "74xx75: выводы питания 5 и 12 не совпадают с питанием панели"},
+        {0, "74xx76", "74xx76: выводы питания 5 и 13 не совпадают с питанием панели"},
+        {0, "74xx83", "74xx83: выводы питания 5 и 12 не совпадают с питанием панели"},
+        {0, "74xx90", "74xx90: выводы питания 5 и 10 не совпадают с питанием панели"},
+        {0, "74xx93", "74xx93: выводы питания 5 и 10 не совпадают с питанием панели"},
+        {1, "4049", "4049: выводы питания 1 и 8 не совпадают с питанием панели"},
+        {1, "4050", "4050: выводы питания 1 и 8 не совпадают с питанием панели"},
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.name);
+        Tester tester(dir, c.series, c.series == 0 ? "7400" : "4011");
+        tester.choose(c.name);
+        tester.bench.take();
+        tester.bench.press("test");
+        EXPECT_EQ(tester.t().message(), c.text);
+        EXPECT_NE(tester.t().ErrorFlag(), 0);
+        // Refused before the socket is touched: no supply reaches a signal pin.
+        EXPECT_TRUE(tester.bench.take().empty());
+        // The library's own types still test, and the search never lists these.
+        tester.bench.press("search");
+        for (const std::string& found : tester.t().found())
+            EXPECT_NE(found, c.name);
+    }
+    // Not in the other series' lists.
+    Tester cmos(dir, 1, "4011");
+    const auto& names = cmos.t().typeNames();
+    EXPECT_EQ(std::find(names.begin(), names.end(), "74xx90"), names.end());
+    EXPECT_EQ(std::find(names.begin(), names.end(), "4090"), names.end());
+}
+
+TEST(LogicTester, TheSecondCmosSetPassesFromEitherPowerUpStateAndCountsEveryStage)
+{
+    LibraryDir dir("cmos2");
+    dir.writeGenerated();
+    for (const char* name : {"4020", "4024", "4027", "4040", "4060", "4094", "4510", "4511", "4516", "4543"})
+        for (int q : {0, 1}) {
+            const iclib::LogicType& type = *iclib::findLogicType(name);
+            Tester tester(dir, static_cast<int>(type.series), name);
+            tester.bench.model<boxsim::LogicChip>().setPowerUpState(q);
+            tester.choose(listName(type));
+            tester.bench.press("test");
+            EXPECT_EQ(tester.t().message(), "ОК!") << name << " from " << q;
+        }
+    // The counters' last stages: the repeats really clock the chip, two
+    // vectors a count, and a dead last stage is seen only at its half count.
+    const struct {
+        const char* name;
+        int stages;
+        int lastPin;
+    } kRipple[] = {{"4020", 14, 3}, {"4024", 7, 3}, {"4040", 12, 1}, {"4060", 14, 3}};
+    for (const auto& c : kRipple) {
+        SCOPED_TRACE(c.name);
+        Tester good(dir, 1, c.name);
+        good.choose(c.name);
+        good.bench.press("test");
+        EXPECT_EQ(good.t().message(), "ОК!");
+        EXPECT_EQ(good.t().vectorCounter(), 3 + 2 * (1 << c.stages));
+        Tester dead(dir, 1, c.name);
+        dead.bench.model<boxsim::LogicChip>().setStuckOutput(c.lastPin, 0);
+        dead.choose(c.name);
+        dead.bench.press("test");
+        EXPECT_EQ(dead.t().message(), "Ошиб!");
+        // Seen at the half count, and the last repeat is not sent after it.
+        EXPECT_GE(dead.t().vectorCounter(), 2 * (1 << (c.stages - 1)));
+        EXPECT_LT(dead.t().vectorCounter(), 3 + 2 * (1 << c.stages) - (1 << (c.stages - 1)));
+    }
+    // A three-state output stuck low is seen while it is on; the serial
+    // output and the decoders' segments too.
+    for (const auto& [name, pin] : std::vector<std::pair<const char*, int>>{
+             {"4094", 4}, {"4094", 10}, {"4511", 13}, {"4543", 15}, {"4516", 7}, {"4027", 14}}) {
+        const iclib::LogicType& type = *iclib::findLogicType(name);
+        Tester tester(dir, static_cast<int>(type.series), name);
+        tester.bench.model<boxsim::LogicChip>().setStuckOutput(pin, 0);
+        tester.choose(listName(type));
+        tester.bench.press("test");
+        EXPECT_EQ(tester.t().message(), "Ошиб!") << name << " pin " << pin;
+    }
 }
