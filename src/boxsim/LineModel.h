@@ -1,6 +1,7 @@
 #pragma once
 
 #include "boxsim/Box.h"
+#include "link/BoxCommands.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -15,10 +16,10 @@ namespace pontvex::boxsim {
 // - box -> host: one unit per byte, then a USB-serial adapter that holds
 //   reply bytes until its latency timer runs out or its packet fills.
 struct LineOptions {
-    // The box's input buffer. A small microcontroller UART buffer; 16 is a
-    // guess we keep as the design limit: a host that never has more than 16
-    // unhandled bytes in flight is safe on the real box.
-    std::size_t inputBuffer = 16;
+    // The box's input buffer. A small microcontroller UART buffer; its size
+    // is a guess we keep as the design limit: a host that never has more
+    // than that many unhandled bytes in flight is safe on the real box.
+    std::size_t inputBuffer = pontvex::kBoxInputBuffer;
     double latencyMs = 0;           // adapter latency timer (0: native UART)
     std::size_t adapterPacket = 62; // payload of one adapter packet
 };

@@ -958,11 +958,12 @@ namespace {
 
 // The units a loop has queued whose replies it has not taken yet, in order.
 // With N replies a unit, at most the link's reply window of reply bytes is
-// owed, as ReadAhead keeps them. Unlike ReadAhead, a unit whose command keeps
-// the box busy (a 256-byte blank check or sum) is taken at once: the link
-// sends nothing after it until it has answered anyway, and a failed block
-// must be seen before the next block's address goes out, so that a stopped
-// check sends after the stop exactly what the plain loop sends.
+// owed, as ReadAhead keeps them. A unit whose command keeps the box busy (a
+// 256-byte blank check or sum) is taken once the next one is queued: the
+// next block's address and command wait in the box's input buffer while it
+// works (the link keeps them within it), so the adapter's latency is not
+// paid per block, and a check that stops has sent one block more than the
+// plain loop, a read that changes nothing on the chip.
 class UnitPipeline {
 public:
     UnitPipeline(ProgrammerLink& link, const ReadUnit& unit,
@@ -980,7 +981,8 @@ public:
         link_.QueueCommand(unit_.command.data(), unit_.command.size(), unit_.replies, unit_.longCommand);
         pending_.push_back(address);
         const size_t perUnit = static_cast<size_t>(std::max(unit_.replies, 1));
-        const size_t keep = long_ ? 0 : static_cast<size_t>(link_.ReplyWindow()) / perUnit;
+        const size_t window = static_cast<size_t>(link_.ReplyWindow()) / perUnit;
+        const size_t keep = long_ ? std::min<size_t>(window, 1) : window;
         return settle(keep);
     }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <stdexcept>
@@ -47,6 +48,12 @@ enum class BoxAction : uint8_t {
     SerialNumber,
 };
 
+// The box's input buffer, in bytes: it has no flow control, so a byte that
+// arrives while the buffer is full is lost. The real buffer's size is not
+// documented; 16 is the design limit the link keeps to and the simulator
+// models.
+constexpr std::size_t kBoxInputBuffer = 16;
+
 // The operand count of the commands whose data follow them: as many bytes as
 // the page length set with command 131 (0 meaning 256).
 constexpr int kPageLengthOperands = -1;
@@ -59,8 +66,8 @@ struct BoxCommand {
     const char* name;
     int operands; // or kPageLengthOperands
     int replies;
-    // Keeps the box busy long enough that nothing more may be sent before its
-    // reply has come back (the box does not read its input meanwhile).
+    // Keeps the box busy for long: it does not read its input meanwhile, so
+    // what is sent after it waits in the box's input buffer until its reply.
     bool longCommand;
     BoxAction action;
     // The trace's text. {i} is the index in the run (command - first), {p} the

@@ -58,7 +58,7 @@ void ByteLink::dropQueues()
     out_.clear();
     replies_.clear();
     owed_ = 0;
-    longOwed_ = false;
+    owedLongs_.clear();
 }
 
 void ByteLink::loseLink(const std::string& message)
@@ -76,8 +76,8 @@ void ByteLink::SendByte(uint8_t value)
     if (!connected_) {
         return;
     }
-    settleLongCommand();
-    out_.push_back(value);
+    makeRoom(1);
+    append(&value, 1);
     if (out_.size() >= kFlushThreshold) {
         Flush();
     }
@@ -98,8 +98,8 @@ uint8_t ByteLink::ReceiveByte()
     if (transport_->read(&value, 1, timeoutForBytes(1)) != 1) {
         loseLink(kReadLost);
     }
-    if (owed_ > 0 && --owed_ == 0) {
-        longOwed_ = false;
+    if (owed_ > 0) {
+        countRead(1);
     }
     return value;
 }
@@ -109,8 +109,9 @@ void ByteLink::LinkDelay(int n)
     if (!connected_ || n <= 0) {
         return;
     }
-    settleLongCommand();
+    makeRoom(static_cast<size_t>(n));
     out_.insert(out_.end(), static_cast<size_t>(n), kNoOperation);
+    queued_ += static_cast<uint64_t>(n);
     if (out_.size() >= kFlushThreshold) {
         Flush();
     }
@@ -121,8 +122,8 @@ void ByteLink::BlockWrite(const uint8_t* data, size_t n)
     if (!connected_ || n == 0) {
         return;
     }
-    settleLongCommand();
-    out_.insert(out_.end(), data, data + n);
+    makeRoom(n);
+    append(data, n);
     Flush();
 }
 
@@ -170,23 +171,37 @@ void ByteLink::collect(size_t n)
         const size_t want = std::min(n, sizeof chunk);
         const size_t got = transport_->read(chunk, want, timeoutForBytes(want));
         replies_.insert(replies_.end(), chunk, chunk + got);
-        owed_ -= got;
+        countRead(got);
         n -= got;
-        if (owed_ == 0) {
-            longOwed_ = false;
-        }
         if (got < want) {
             loseLink(kReadLost);
         }
     }
 }
 
-void ByteLink::settleLongCommand()
+void ByteLink::countRead(size_t n)
 {
-    // A busy box does not read its input; whatever follows a long command
-    // waits on our side until the command has answered.
-    if (longOwed_) {
-        collect(owed_);
+    owed_ -= n;
+    repliesRead_ += n;
+    // A long command's reply in full: the box is past it and reads its input again.
+    while (!owedLongs_.empty() && owedLongs_.front().replyEnd <= repliesRead_) {
+        owedLongs_.pop_front();
+    }
+}
+
+void ByteLink::append(const uint8_t* bytes, size_t n)
+{
+    out_.insert(out_.end(), bytes, bytes + n);
+    queued_ += n;
+}
+
+void ByteLink::makeRoom(size_t n)
+{
+    // A busy box does not read its input: everything sent after the oldest
+    // long command still owed may sit in its buffer at once. What does not
+    // fit waits on our side until that command has answered.
+    while (!owedLongs_.empty() && queued_ + n - owedLongs_.front().queuedAt > kBytesBehindLongCommand) {
+        collect(static_cast<size_t>(owedLongs_.front().replyEnd - repliesRead_));
     }
 }
 
@@ -207,14 +222,14 @@ void ByteLink::QueueCommand(const uint8_t* bytes, size_t n, int replyBytes, bool
         return;
     }
     const size_t replies = replyBytes > 0 ? static_cast<size_t>(replyBytes) : 0;
-    settleLongCommand();
+    makeRoom(n);
     if (owed_ + replies > window_) {
         collect(owed_ + replies - window_);
     }
-    out_.insert(out_.end(), bytes, bytes + n);
+    append(bytes, n);
     owed_ += replies;
     if (replies > 0 && (longCommand || row.longCommand)) {
-        longOwed_ = true;
+        owedLongs_.push_back({repliesRead_ + owed_, queued_});
     }
     if (out_.size() >= kFlushThreshold) {
         Flush();

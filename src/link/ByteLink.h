@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/UserPrompt.h"
+#include "link/BoxCommands.h"
 #include "link/Transport.h"
 
 #include <cstddef>
@@ -67,9 +68,11 @@ public:
     // ReceiveByte, strictly in the order the commands were queued. The bytes
     // the box receives are the same as for send-then-read; only the waiting
     // moves. Two limits keep a real box safe: at most ReplyWindow() reply
-    // bytes are owed at any time, and after a long firmware command
-    // (IsLongCommand, or longCommand = true for a family's own) nothing more
-    // is sent until its reply has arrived.
+    // bytes are owed at any time, and while the reply of a long firmware
+    // command (IsLongCommand, or longCommand = true for a family's own) is
+    // owed, at most kBytesBehindLongCommand bytes are sent after it: the busy
+    // box holds them in its input buffer. A byte beyond that waits until the
+    // oldest long command has answered.
     //
     //   for (i = 0; i < 256; ++i) link.QueueCommand({128}, 1);   // read-ahead
     //   for (i = 0; i < 256; ++i) buf[i] = link.ReceiveByte();   // collect
@@ -94,6 +97,11 @@ public:
     // Firmware commands that keep the box busy for long (blank check, sum,
     // the program commands, page and block writes): the command table's flag.
     static bool IsLongCommand(uint8_t command);
+    // Bytes that may follow a long command whose reply is still owed: the
+    // box's input buffer less a margin, as the buffer's real size is a guess.
+    // A loop that queues blocks of up to this many bytes (address set-up and
+    // the command) keeps the next block waiting in the box while it works.
+    static constexpr size_t kBytesBehindLongCommand = kBoxInputBuffer - 4;
     // A blocking read of command's reply is about to start: with queued
     // replies still owed that read would take one of theirs, a programming
     // error (LinkMisuse naming the command).
@@ -102,8 +110,11 @@ public:
 private:
     [[noreturn]] void loseLink(const std::string& message);
     void dropQueues();
-    void settleLongCommand();
+    // Waits for long commands' replies until n more bytes may be sent.
+    void makeRoom(size_t n);
+    void append(const uint8_t* bytes, size_t n);
     void collect(size_t n);
+    void countRead(size_t n);
 
     UserPrompt* prompt_ = nullptr;
     std::unique_ptr<Transport> transport_;
@@ -111,12 +122,22 @@ private:
     // Bytes queued for the box; written in one piece before any read, before
     // any question to the user and by Flush.
     std::vector<uint8_t> out_;
-    // Pipelining: replies owed by the box, replies read ahead of collection,
-    // the window, and whether a long command is among those owed.
+    // Pipelining: replies owed by the box, replies read ahead of collection
+    // and the window.
     size_t owed_ = 0;
     std::deque<uint8_t> replies_;
     size_t window_ = 128;
-    bool longOwed_ = false;
+    // Bytes queued since going online and owed reply bytes read, both
+    // counted from the start, and the long commands whose replies are owed,
+    // oldest first: where their reply ends and how many bytes had been
+    // queued when they were.
+    struct OwedLong {
+        uint64_t replyEnd;
+        uint64_t queuedAt;
+    };
+    uint64_t queued_ = 0;
+    uint64_t repliesRead_ = 0;
+    std::deque<OwedLong> owedLongs_;
 };
 
 } // namespace pontvex

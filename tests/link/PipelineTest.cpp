@@ -1,5 +1,5 @@
 // Reply pipelining: commands queued ahead of their replies, under the window
-// and the long-command rule, with the same bytes on the line as send-then-read.
+// and the budget behind long commands, with the same bytes on the line as send-then-read.
 
 #include "LinkTestSupport.h"
 
@@ -107,37 +107,64 @@ TEST_F(Pipelining, WindowIsConfigurableAndZeroMeansSendThenRead)
     }
 }
 
-TEST_F(Pipelining, NothingFollowsALongCommandUntilItHasAnswered)
+TEST_F(Pipelining, ALongCommandHoldsWhatFollowsWithinTheBoxBuffer)
 {
+    constexpr size_t kBudget = ProgrammerLink::kBytesBehindLongCommand;
+    static_assert(kBudget > 2 && kBudget <= kBoxInputBuffer);
     FakeBox box;
     countingBus(box);
     box.install(*log);
     link.QueueCommand({128}, 1);
     link.QueueCommand({129}, 2); // blank check of 256 addresses
-    link.QueueCommand({128}, 1);
-    // The 128 and 129 replies were taken while 129 was the last byte written.
-    ASSERT_EQ(box.writtenAtReply.size(), 3u);
-    EXPECT_EQ(box.writtenAtReply, (std::vector<size_t>{2, 2, 2}));
+    link.LinkDelay(static_cast<int>(kBudget) - 1);
+    link.QueueCommand({128}, 1); // the budget's last byte
+    EXPECT_TRUE(box.writtenAtReply.empty());
+    // One byte more would overrun the busy box: the blank check answers first.
+    link.SendByte(147);
+    EXPECT_EQ(box.writtenAtReply, (std::vector<size_t>(3, 2 + kBudget)));
     EXPECT_EQ(link.ReceiveByte(), 0);
     EXPECT_EQ(link.ReceiveByte(), 0x11);
     EXPECT_EQ(link.ReceiveByte(), 0x22);
     EXPECT_EQ(link.ReceiveByte(), 1);
+    EXPECT_EQ(link.PendingReplies(), 0);
 
-    // Plain bytes after a program command wait for its answer too.
+    // A long command behind another: what follows the first counts the
+    // second, and only the oldest is waited for.
+    link.Flush();
     box.writtenAtReply.clear();
-    const size_t base = log->written.size();
+    size_t base = log->written.size();
+    link.QueueCommand({129}, 2);
+    link.QueueCommand({130}, 2);
+    link.LinkDelay(static_cast<int>(kBudget) - 1);
+    EXPECT_TRUE(box.writtenAtReply.empty());
+    link.SendByte(147); // over for 129, the budget's last byte for 130
+    EXPECT_EQ(box.writtenAtReply, (std::vector<size_t>(2, base + 1 + kBudget)));
+    link.SendByte(147); // over for 130
+    EXPECT_EQ(box.writtenAtReply.size(), 4u);
+    EXPECT_EQ(box.writtenAtReply.back(), base + 2 + kBudget);
+    for (int k = 0; k < 2; ++k) {
+        EXPECT_EQ(link.ReceiveByte(), 0x11);
+        EXPECT_EQ(link.ReceiveByte(), 0x22);
+    }
+
+    // A run longer than the budget (a delay) waits for a program command's answer.
+    link.Flush();
+    box.writtenAtReply.clear();
+    base = log->written.size();
     link.QueueCommand({140, 0xA5}, 1);
-    link.LinkDelay(5);
-    link.SendByte(147);
+    link.LinkDelay(static_cast<int>(kBudget) + 5);
     EXPECT_EQ(box.writtenAtReply, std::vector<size_t>{base + 2});
     EXPECT_EQ(link.ReceiveByte(), 0x5A);
 
     // A family marks its own command long.
+    link.Flush();
     box.writtenAtReply.clear();
-    const size_t base2 = log->written.size() + 6; // the queued delay and 147 go out first
+    base = log->written.size();
     link.QueueCommand({169, 0x04}, 2, true);
     link.QueueCommand({128}, 1);
-    EXPECT_EQ(box.writtenAtReply, (std::vector<size_t>{base2 + 2, base2 + 2}));
+    EXPECT_TRUE(box.writtenAtReply.empty());
+    link.LinkDelay(static_cast<int>(kBudget));
+    EXPECT_EQ(box.writtenAtReply, (std::vector<size_t>(2, base + 3)));
     link.DiscardReplies();
     EXPECT_EQ(link.PendingReplies(), 0);
 

@@ -45,6 +45,9 @@ struct Part {
 const std::vector<const char*> kMemoryCommands{"blank", "write", "verify", "read", "checksum"};
 const std::vector<const char*> kFourLoops{"blank", "write", "verify", "read"};
 const Part kParts[] = {
+    // An EPROM write reads each byte's program status before it goes on (a
+    // retry depends on it): a round trip a byte by nature, as are a flash
+    // write's status reads beyond the budget the link keeps behind them.
     {"27C256", "P27", 13, kMemoryCommands},
     {"27C512", "P27", 14, kMemoryCommands},
     {"27C040", "P27", 18, kMemoryCommands},
