@@ -32,8 +32,11 @@ std::array<uint8_t, 5> FlashPortLatchValues(uint32_t address, uint32_t highMask)
     port[2] = 0xFF;
     port[3] = static_cast<uint8_t>(0x01 | bit(a, 10) << 1 | bit(a, 11) << 3 | bit(a, 9) << 4 |
                                    bit(a, 8) << 5 | bit(a, 13) << 6 | bit(a, 14) << 7);
-    port[0] =
-        static_cast<uint8_t>(0x0F | bit(a, 12) << 7 | bit(a, 15) << 6 | bit(a, 16) << 5 | bit(a, 18) << 4);
+    // Pins 3 and 4, above a 32-pin chip, carry A18 and A19 of the parts on a
+    // 40-pin footprint (1 MiB, and 512 K with Vpp on pin 5); the high mask
+    // keeps them at 1 for every smaller part.
+    port[0] = static_cast<uint8_t>(0x03 | bit(a, 12) << 7 | bit(a, 15) << 6 | bit(a, 16) << 5 |
+                                   bit(a, 18) << 4 | bit(a, 19) << 3 | bit(a, 18) << 2);
     port[4] = static_cast<uint8_t>(0x02 | bit(a, 12) << 5 | bit(a, 15) << 4 | bit(a, 17));
     return port;
 }
