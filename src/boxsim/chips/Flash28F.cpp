@@ -182,10 +182,7 @@ void Flash28F::writeStatusKind(ChipIo& io, uint32_t a, uint8_t d)
             sr_ |= 0x20;
             return;
         }
-        busy_ = true;
-        opErase_ = true;
-        opAddress_ = blocks_[static_cast<size_t>(blockOf(a))].start;
-        until_ = io.now() + eraseUnits_;
+        begin(io, true, blocks_[static_cast<size_t>(blockOf(a))].start, 0xFF, eraseUnits_);
         if (boot_ >= 0 && blockOf(a) == boot_)
             bootErases_.push_back(opAddress_);
         return;
@@ -199,11 +196,7 @@ void Flash28F::writeStatusKind(ChipIo& io, uint32_t a, uint8_t d)
             sr_ |= 0x10;
             return;
         }
-        busy_ = true;
-        opErase_ = false;
-        opAddress_ = a;
-        opData_ = d;
-        until_ = io.now() + programUnits_;
+        begin(io, false, a, d, programUnits_);
         if (oeHigh12(io))
             ++(boot_ >= 0 && blockOf(a) == boot_ ? oe12InBoot_ : oe12Outside_);
         return;
@@ -243,12 +236,9 @@ void Flash28F::endBulkOperation(ChipIo& io)
     if (mode_ != Mode::Programming && mode_ != Mode::Erasing)
         return;
     const SimTime held = io.now() - since_;
-    if (mode_ == Mode::Programming && held >= kBulkProgramUnits) {
-        memory_[opAddress_] &= opData_;
-    } else if (mode_ == Mode::Erasing && held >= eraseUnits_) {
-        std::fill(memory_.begin(), memory_.end(), 0xFF);
-        erased_.push_back(0);
-    }
+    const bool erase = mode_ == Mode::Erasing;
+    if (held >= (erase ? eraseUnits_ : kBulkProgramUnits))
+        complete(erase, 0, static_cast<uint32_t>(memory_.size()));
     mode_ = Mode::Verify;
 }
 
@@ -298,8 +288,29 @@ void Flash28F::finish(ChipIo& io)
     busy_ = false;
     if (opErase_) {
         const Block& b = blocks_[static_cast<size_t>(blockOf(opAddress_))];
-        std::fill_n(memory_.begin() + static_cast<long>(b.start), b.size, 0xFF);
-        erased_.push_back(b.start);
+        complete(true, b.start, b.size);
+    } else {
+        complete(false, 0, 0);
+    }
+}
+
+// A status-kind operation starts on the part's own timer.
+void Flash28F::begin(ChipIo& io, bool erase, uint32_t a, uint8_t d, SimTime units)
+{
+    busy_ = true;
+    opErase_ = erase;
+    opAddress_ = a;
+    opData_ = d;
+    until_ = io.now() + units;
+}
+
+// The effect of a finished operation of either kind: an erase sets the
+// range to 0xFF, a program clears the bits of the byte it was given.
+void Flash28F::complete(bool erase, uint32_t start, uint32_t size)
+{
+    if (erase) {
+        std::fill_n(memory_.begin() + static_cast<long>(start), size, 0xFF);
+        erased_.push_back(start);
     } else {
         memory_[opAddress_] &= opData_;
     }

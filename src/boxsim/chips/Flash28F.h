@@ -73,6 +73,8 @@ private:
     void writeStatusKind(ChipIo& io, uint32_t a, uint8_t d);
     void writeBulkKind(ChipIo& io, uint32_t a, uint8_t d);
     void endBulkOperation(ChipIo& io);
+    void begin(ChipIo& io, bool erase, uint32_t a, uint8_t d, SimTime units);
+    void complete(bool erase, uint32_t start, uint32_t size);
     void finish(ChipIo& io);
     void drive(ChipIo& io);
 

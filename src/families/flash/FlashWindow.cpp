@@ -339,6 +339,61 @@ void FlashWindow::UnProtectChipClick()
     });
 }
 
+void FlashWindow::suppliesOff()
+{
+    link.RouteVpp(0);
+    link.SetVppVoltage(0);
+    link.RouteVcc(0);
+}
+
+uint8_t FlashWindow::chipErase(const ChipEraseLoop& loop)
+{
+    constexpr uint8_t kDq6 = 0x40, kDq7 = 0x80;
+    const FlashRow& r = row();
+    PrepareIdle();
+    link.LinkDelay(100);
+    link.RouteVcc(r.VccPin);
+    // The row's own level, not whatever the previous command left selected.
+    link.SetVppVoltage(r.VppMillivolts);
+    if (r.VppPin != 0)
+        link.RouteVpp(r.VppPin);
+    if (loop.pageModeAndPulse) {
+        link.SetPageWriteMode(r.VccPin == 34 ? 64 : 128);
+        link.SetPulseLength(10);
+    }
+    SetFlashAddress(0);
+    link.LinkDelay(100);
+    uint8_t data = 0;
+    for (int attempt = 0; attempt < loop.attempts; ++attempt) {
+        if (loop.messageEachAttempt)
+            setMessage(format(flash_text::kEraseAttempt, attempt));
+        link.SetBusMode(15);
+        link.FloatPin(kOePin);
+        for (const auto& [address, value] : {std::pair<uint32_t, uint8_t>{0x5555, 0xAA},
+                                             {0x2AAA, 0x55},
+                                             {0x5555, 0x80},
+                                             {0x5555, 0xAA},
+                                             {0x2AAA, 0x55},
+                                             {0x5555, 0x10}})
+            WriteCommandCycle(address, value);
+        link.LinkDelay(1000);
+        link.SetBusMode(12);
+        link.DrivePin(kOePin);
+        link.DrivePin(kCePin);
+        data = link.ReadPort(2);
+        for (int wait = 0; loop.waitForDq6 && wait < 10 && (data & kDq6) == 0; ++wait) {
+            link.LinkDelay(1000);
+            data = link.ReadPort(2);
+        }
+        const bool erased = (data & kDq7) != 0;
+        if (!erased || loop.progressAfterSuccess)
+            progress(0);
+        if (erased)
+            break;
+    }
+    return data;
+}
+
 void FlashWindow::programBytes145(uint32_t chipStart, uint32_t bufferStart, uint32_t length)
 {
     ReadAhead ahead(link, [](uint32_t, uint8_t) { return true; });
