@@ -53,6 +53,9 @@ const Part kParts[] = {
     // 28F: erase and the boot-block write poll the status per block and per byte.
     {"28F010", "PI28F", 4, {"erase", "blank", "write", "verify", "read", "checksum"}},
     {"28F001BX-T", "PI28F001", 1, {"erase", "blank", "write", "verify", "read", "checksum"}},
+    // The 1 MiB 29F and 512 K 28F parts, whose top address lines sit above the chip.
+    {"29F008T", "P29F", 12, {"erase", "blank", "write", "verify", "read", "checksum"}},
+    {"28F040", "PI28F", 6, {"erase", "blank", "write", "verify", "read", "checksum"}},
     {"74xx", "ICTEST", 0, {"test", "search"}},
     {"GAL16V8", "GAL3M", 1, kFourLoops},
     {"GAL20V8", "GAL3M", 4, kFourLoops},

@@ -13,8 +13,11 @@ constexpr uint32_t K = 1024;
 
 // 32-pin JEDEC flash pinout, address bit -> chip pin (A18 on pin 1). The
 // 1 MiB parts sit on a 40-pin footprint whose pins 5..36 are the 32-pin
-// ones, with A19 on footprint pin 4 (32-pin "pin 0" here).
-constexpr int kAddress[] = {12, 11, 10, 9, 8, 7, 6, 5, 27, 26, 23, 25, 4, 28, 29, 3, 2, 30, 1, 0};
+// ones: A18 and A19 on footprint pins 3 and 4 (32-pin "pins -1 and 0"
+// here), pin 1 of the 32-pin layout the 12 V input that lifts the sector
+// protection while held (the row routes its Vpp there).
+constexpr int kAddress[] = {12, 11, 10, 9, 8, 7, 6, 5, 27, 26, 23, 25, 4, 28, 29, 3, 2, 30, 1};
+constexpr int kWideAddress[] = {12, 11, 10, 9, 8, 7, 6, 5, 27, 26, 23, 25, 4, 28, 29, 3, 2, 30, -1, 0};
 constexpr int kData[] = {13, 14, 15, 17, 18, 19, 20, 21};
 constexpr int kCe = 22, kOe = 24, kWe = 31, kA9 = 26, kReset = 1;
 
@@ -35,7 +38,7 @@ const Flash29FType T512{64 * K, 8 * K, 0x7FFF, false, kChipEraseUnits};
 const Flash29FType TBoot128{128 * K, 16 * K, 0x7FF, true, kChipEraseUnits};
 const Flash29FType TBoot256{256 * K, 32 * K, 0x7FF, true, kChipEraseUnits};
 const Flash29FType TBoot512{512 * K, 64 * K, 0x7FF, false, kChipEraseUnits};
-const Flash29FType TBoot1M{1024 * K, 64 * K, 0x7FF, false, kChipEraseUnits, true};
+const Flash29FType TBoot1M{1024 * K, 64 * K, 0x7FF, true, kChipEraseUnits, true};
 
 struct Part {
     const char* name;
@@ -113,7 +116,7 @@ uint32_t Flash29F::address(ChipIo& io) const
 {
     uint32_t a = 0;
     for (int bit = 0; (1u << bit) < type_.size; ++bit)
-        a |= static_cast<uint32_t>(pin(io, kAddress[bit]).level) << bit;
+        a |= static_cast<uint32_t>(pin(io, type_.wide ? kWideAddress[bit] : kAddress[bit]).level) << bit;
     return a;
 }
 
@@ -257,7 +260,9 @@ void Flash29F::beforeSample(ChipIo& io)
 
 void Flash29F::onPins(ChipIo& io)
 {
-    if (!io.powered() || (type_.resetPin && pin(io, kReset).level == 0)) {
+    // The footprint's pin 1 follows A18 of the 32-pin parts when not at 12 V: no reset there.
+    const bool reset = type_.resetPin && !type_.wide && pin(io, kReset).level == 0;
+    if (!io.powered() || reset) {
         io.releaseAll();
         step_ = Step::Read;
         autoselect_ = false;

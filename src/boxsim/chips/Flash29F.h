@@ -17,7 +17,7 @@ struct Flash29FType {
         0;                 // address bits the unlock decoder compares: 0x7FFF (5555/2AAA) or 0x7FF (555/2AA)
     bool resetPin = false; // pin 1 is RESET# (12 V there lifts the protection while held)
     SimTime chipEraseUnits = 0; // embedded chip erase
-    bool wide = false;          // 40-pin footprint: A19 on pin 4, the 32-pin pins on 5..36
+    bool wide = false;          // 40-pin footprint: A18, A19 on pins 3, 4, the 32-pin pins on 5..36
 };
 
 // A flash memory with the JEDEC software command set: every command starts

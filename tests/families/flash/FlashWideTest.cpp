@@ -1,9 +1,9 @@
-// The parts on a 40-pin footprint: A19 of the 1 MiB 29F rows on socket pin
-// 4 and A18 of the 512 K 28F row on socket pin 3. Their upper halves must
-// not alias the lower ones.
+// The parts on a 40-pin footprint: A18 on socket pin 3 and A19 of the 1 MiB
+// 29F rows on socket pin 4. Their upper halves must not alias the lower ones.
 
 #include "support/FamilyBench.h"
 
+#include "boxsim/chips/Flash29F.h"
 #include "families/flash/FlashWindow.h"
 
 #include <algorithm>
@@ -61,6 +61,19 @@ INSTANTIATE_TEST_SUITE_P(Flash, WideParts,
                          [](const testing::TestParamInfo<Wide>& info) {
                              return std::string(info.param.key) + "_" + info.param.chip;
                          });
+
+TEST(FlashWide, TheRowsVppOnPin5LiftsTheProtectionOfThe1MiBPartDuringErase)
+{
+    FamilyBench bench("MX29F", 10, "29F008T");
+    auto& chip = bench.model<boxsim::Flash29F>();
+    chip.setChipEraseUnits(0);
+    chip.protectSector(15);
+    ASSERT_TRUE(chip.loadImage(std::vector<uint8_t>(bench.size(), 0x00)));
+    bench.press("erase");
+    EXPECT_EQ(bench.w().message(), "OK!");
+    EXPECT_EQ(bench.chipImage(), std::vector<uint8_t>(bench.size(), 0xFF));
+    EXPECT_EQ(bench.box->errorReport(), ""); // 12 V only where the part takes it
+}
 
 TEST(FlashAddress, HighLinesAboveA17SitOnPins3To5AndRestHighOnSmallerParts)
 {
