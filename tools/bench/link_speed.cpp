@@ -62,6 +62,9 @@ const Part kParts[] = {
     // 28F: erase and the boot-block write poll the status per block and per byte.
     {"28F010", "PI28F", 4, {"erase", "blank", "write", "verify", "read", "checksum"}},
     {"28F001BX-T", "PI28F001", 1, {"erase", "blank", "write", "verify", "read", "checksum"}},
+    // The 1 MiB 29F and 512 K 28F parts, whose top address lines sit above the chip.
+    {"29F008T", "P29F", 12, {"erase", "blank", "write", "verify", "read", "checksum"}},
+    {"28F040", "PI28F", 6, {"erase", "blank", "write", "verify", "read", "checksum"}},
     {"74xx", "ICTEST", 0, {"test", "search"}},
     {"40xx", "ICTEST", 1, {"test", "search"}, "4020", "type", "4020"},
     {"45xx", "ICTEST", 2, {"test", "search"}, "4516", "type", "4516"},

@@ -11,7 +11,10 @@ namespace {
 
 constexpr uint32_t K = 1024;
 
-constexpr int kAddress[] = {12, 11, 10, 9, 8, 7, 6, 5, 27, 26, 23, 25, 4, 28, 29, 3, 2, 30};
+// 32-pin pinout, address bit -> chip pin. The 512 K part has no pin left for
+// A18 there (pin 1 is Vpp): it sits on a 40-pin footprint whose pins 5..36
+// are the 32-pin ones, with A18 on footprint pin 3 (32-pin "pin -1" here).
+constexpr int kAddress[] = {12, 11, 10, 9, 8, 7, 6, 5, 27, 26, 23, 25, 4, 28, 29, 3, 2, 30, -1};
 constexpr int kData[] = {13, 14, 15, 17, 18, 19, 20, 21};
 constexpr int kVpp = 1, kCe = 22, kOe = 24, kWe = 31;
 
@@ -69,9 +72,11 @@ const std::vector<Part>& parts()
          0x7D,
          {"PI28F001", 4}},
         {"28F256A", 32 * K, false, {}, -1, 0x89, 0xB9, {"PI28F", 1}},
+        {"28F256", 32 * K, false, {}, -1, 0x89, 0xB9, {"PI28F", 2}},
         {"28F512", 64 * K, false, {}, -1, 0x89, 0xB8, {"PI28F", 3}},
         {"28F010", 128 * K, false, {}, -1, 0x89, 0xB4, {"PI28F", 4}},
         {"28F020", 256 * K, false, {}, -1, 0x89, 0xBD, {"PI28F", 5}},
+        {"28F040", 512 * K, false, {}, -1, 0, 0, {"PI28F", 6}},
     };
     return all;
 }
@@ -86,8 +91,9 @@ Flash28F::Flash28F(std::string name, uint32_t size, bool statusKind, std::vector
 {
 }
 
-int Flash28F::maxMillivolts(int chipPin) const
+int Flash28F::maxMillivolts(int footprintPin) const
 {
+    const int chipPin = footprintPin - shift();
     if (chipPin == kVpp || chipPin == kOe || chipPin == 26)
         return 13000;
     return 7000;
@@ -116,7 +122,7 @@ uint32_t Flash28F::address(ChipIo& io) const
 {
     uint32_t a = 0;
     for (int bit = 0; (1u << bit) < memory_.size(); ++bit)
-        a |= static_cast<uint32_t>(io.pin(kAddress[bit]).level) << bit;
+        a |= static_cast<uint32_t>(pin(io, kAddress[bit]).level) << bit;
     return a;
 }
 
@@ -124,19 +130,19 @@ uint8_t Flash28F::dataBus(ChipIo& io) const
 {
     uint8_t d = 0;
     for (int bit = 0; bit < 8; ++bit)
-        d |= static_cast<uint8_t>(io.pin(kData[bit]).level << bit);
+        d |= static_cast<uint8_t>(pin(io, kData[bit]).level << bit);
     return d;
 }
 
 bool Flash28F::vppHigh(ChipIo& io) const
 {
-    const PinLevel v = io.pin(kVpp);
+    const PinLevel v = pin(io, kVpp);
     return v.source == PinSource::Vpp && v.vppCode != 0;
 }
 
 bool Flash28F::oeHigh12(ChipIo& io) const
 {
-    const PinLevel v = io.pin(kOe);
+    const PinLevel v = pin(io, kOe);
     return v.source == PinSource::Vpp && v.vppCode != 0;
 }
 
@@ -176,10 +182,7 @@ void Flash28F::writeStatusKind(ChipIo& io, uint32_t a, uint8_t d)
             sr_ |= 0x20;
             return;
         }
-        busy_ = true;
-        opErase_ = true;
-        opAddress_ = blocks_[static_cast<size_t>(blockOf(a))].start;
-        until_ = io.now() + eraseUnits_;
+        begin(io, true, blocks_[static_cast<size_t>(blockOf(a))].start, 0xFF, eraseUnits_);
         if (boot_ >= 0 && blockOf(a) == boot_)
             bootErases_.push_back(opAddress_);
         return;
@@ -193,11 +196,7 @@ void Flash28F::writeStatusKind(ChipIo& io, uint32_t a, uint8_t d)
             sr_ |= 0x10;
             return;
         }
-        busy_ = true;
-        opErase_ = false;
-        opAddress_ = a;
-        opData_ = d;
-        until_ = io.now() + programUnits_;
+        begin(io, false, a, d, programUnits_);
         if (oeHigh12(io))
             ++(boot_ >= 0 && blockOf(a) == boot_ ? oe12InBoot_ : oe12Outside_);
         return;
@@ -237,12 +236,9 @@ void Flash28F::endBulkOperation(ChipIo& io)
     if (mode_ != Mode::Programming && mode_ != Mode::Erasing)
         return;
     const SimTime held = io.now() - since_;
-    if (mode_ == Mode::Programming && held >= kBulkProgramUnits) {
-        memory_[opAddress_] &= opData_;
-    } else if (mode_ == Mode::Erasing && held >= eraseUnits_) {
-        std::fill(memory_.begin(), memory_.end(), 0xFF);
-        erased_.push_back(0);
-    }
+    const bool erase = mode_ == Mode::Erasing;
+    if (held >= (erase ? eraseUnits_ : kBulkProgramUnits))
+        complete(erase, 0, static_cast<uint32_t>(memory_.size()));
     mode_ = Mode::Verify;
 }
 
@@ -292,8 +288,29 @@ void Flash28F::finish(ChipIo& io)
     busy_ = false;
     if (opErase_) {
         const Block& b = blocks_[static_cast<size_t>(blockOf(opAddress_))];
-        std::fill_n(memory_.begin() + static_cast<long>(b.start), b.size, 0xFF);
-        erased_.push_back(b.start);
+        complete(true, b.start, b.size);
+    } else {
+        complete(false, 0, 0);
+    }
+}
+
+// A status-kind operation starts on the part's own timer.
+void Flash28F::begin(ChipIo& io, bool erase, uint32_t a, uint8_t d, SimTime units)
+{
+    busy_ = true;
+    opErase_ = erase;
+    opAddress_ = a;
+    opData_ = d;
+    until_ = io.now() + units;
+}
+
+// The effect of a finished operation of either kind: an erase sets the
+// range to 0xFF, a program clears the bits of the byte it was given.
+void Flash28F::complete(bool erase, uint32_t start, uint32_t size)
+{
+    if (erase) {
+        std::fill_n(memory_.begin() + static_cast<long>(start), size, 0xFF);
+        erased_.push_back(start);
     } else {
         memory_[opAddress_] &= opData_;
     }
@@ -301,7 +318,7 @@ void Flash28F::finish(ChipIo& io)
 
 void Flash28F::drive(ChipIo& io)
 {
-    const bool read = io.pin(kCe).level == 0 && io.pin(kOe).level == 0 && io.pin(kWe).level == 1;
+    const bool read = pin(io, kCe).level == 0 && pin(io, kOe).level == 0 && pin(io, kWe).level == 1;
     if (!read) {
         io.releaseAll();
         return;
@@ -310,7 +327,7 @@ void Flash28F::drive(ChipIo& io)
     uint8_t value = applyStuckCells(a, memory_[a]);
     if (status_ && (mode_ == Mode::Status || busy_)) {
         value = static_cast<uint8_t>((busy_ ? 0x00 : 0x80) | (sr_ & 0x7F));
-    } else if (mode_ == Mode::Id || (!status_ && io.pin(26).source == PinSource::Vpp)) {
+    } else if (mode_ == Mode::Id || (!status_ && pin(io, 26).source == PinSource::Vpp)) {
         value = (a & 1) ? device_ : maker_;
     } else if (!status_ && (mode_ == Mode::Programming || mode_ == Mode::Erasing)) {
         // A read without the verify command: what the cell holds once the
@@ -319,7 +336,7 @@ void Flash28F::drive(ChipIo& io)
         value = applyStuckCells(a, memory_[a]);
     }
     for (int bit = 0; bit < 8; ++bit)
-        io.drive(kData[bit], (value >> bit) & 1);
+        drivePin(io, kData[bit], (value >> bit) & 1);
 }
 
 void Flash28F::beforeSample(ChipIo& io)
@@ -340,9 +357,9 @@ void Flash28F::onPins(ChipIo& io)
         return;
     }
     finish(io);
-    const bool oeHigh = io.pin(kOe).level == 1;
-    const bool weEdge = io.rose(kWe) && io.pin(kCe).level == 0;
-    const bool ceEdge = io.rose(kCe) && io.pin(kWe).level == 0;
+    const bool oeHigh = pin(io, kOe).level == 1;
+    const bool weEdge = rose(io, kWe) && pin(io, kCe).level == 0;
+    const bool ceEdge = rose(io, kCe) && pin(io, kWe).level == 0;
     if (oeHigh && (weEdge || ceEdge) && (status_ || vppHigh(io))) {
         io.releaseAll();
         write(io, address(io), dataBus(io));

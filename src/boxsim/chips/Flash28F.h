@@ -31,9 +31,9 @@ public:
              uint8_t maker, uint8_t device);
 
     std::string name() const override { return name_; }
-    int pinCount() const override { return 32; }
-    int vccPin() const override { return 32; }
-    int gndPin() const override { return 16; }
+    int pinCount() const override { return wide() ? 40 : 32; }
+    int vccPin() const override { return 32 + shift(); }
+    int gndPin() const override { return 16 + shift(); }
     int maxMillivolts(int chipPin) const override;
     void onPins(ChipIo& io) override;
     void beforeSample(ChipIo& io) override;
@@ -57,6 +57,13 @@ public:
 private:
     enum class Mode : uint8_t { Array, Id, Status, EraseSetup, ProgramSetup, Erasing, Programming, Verify };
 
+    // Pins are named as on the 32-pin package; the 40-pin footprint of the
+    // 512 K part moves them by 4.
+    bool wide() const { return memory_.size() > 256 * 1024; }
+    int shift() const { return wide() ? 4 : 0; }
+    PinLevel pin(ChipIo& io, int p) const { return io.pin(p + shift()); }
+    bool rose(ChipIo& io, int p) const { return io.rose(p + shift()); }
+    void drivePin(ChipIo& io, int p, int level) const { io.drive(p + shift(), level); }
     uint32_t address(ChipIo& io) const;
     uint8_t dataBus(ChipIo& io) const;
     bool vppHigh(ChipIo& io) const;
@@ -66,6 +73,8 @@ private:
     void writeStatusKind(ChipIo& io, uint32_t a, uint8_t d);
     void writeBulkKind(ChipIo& io, uint32_t a, uint8_t d);
     void endBulkOperation(ChipIo& io);
+    void begin(ChipIo& io, bool erase, uint32_t a, uint8_t d, SimTime units);
+    void complete(bool erase, uint32_t start, uint32_t size);
     void finish(ChipIo& io);
     void drive(ChipIo& io);
 

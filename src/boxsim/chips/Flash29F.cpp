@@ -11,8 +11,13 @@ namespace {
 
 constexpr uint32_t K = 1024;
 
-// 32-pin JEDEC flash pinout, address bit -> chip pin (A18 on pin 1).
+// 32-pin JEDEC flash pinout, address bit -> chip pin (A18 on pin 1). The
+// 1 MiB parts sit on a 40-pin footprint whose pins 5..36 are the 32-pin
+// ones: A18 and A19 on footprint pins 3 and 4 (32-pin "pins -1 and 0"
+// here), pin 1 of the 32-pin layout the 12 V input that lifts the sector
+// protection while held (the row routes its Vpp there).
 constexpr int kAddress[] = {12, 11, 10, 9, 8, 7, 6, 5, 27, 26, 23, 25, 4, 28, 29, 3, 2, 30, 1};
+constexpr int kWideAddress[] = {12, 11, 10, 9, 8, 7, 6, 5, 27, 26, 23, 25, 4, 28, 29, 3, 2, 30, -1, 0};
 constexpr int kData[] = {13, 14, 15, 17, 18, 19, 20, 21};
 constexpr int kCe = 22, kOe = 24, kWe = 31, kA9 = 26, kReset = 1;
 
@@ -33,6 +38,7 @@ const Flash29FType T512{64 * K, 8 * K, 0x7FFF, false, kChipEraseUnits};
 const Flash29FType TBoot128{128 * K, 16 * K, 0x7FF, true, kChipEraseUnits};
 const Flash29FType TBoot256{256 * K, 32 * K, 0x7FF, true, kChipEraseUnits};
 const Flash29FType TBoot512{512 * K, 64 * K, 0x7FF, false, kChipEraseUnits};
+const Flash29FType TBoot1M{1024 * K, 64 * K, 0x7FF, true, kChipEraseUnits, true};
 
 struct Part {
     const char* name;
@@ -56,6 +62,8 @@ const std::vector<Part>& parts()
         {"AM29F002B", &TBoot256, 0x01, 0x34, {{"P29F", 9}, {"MX29F", 7}}},
         {"29F004T", &TBoot512, 0, 0, {{"P29F", 10}, {"MX29F", 8}}},
         {"29F004B", &TBoot512, 0, 0, {{"P29F", 11}, {"MX29F", 9}}},
+        {"29F008T", &TBoot1M, 0, 0, {{"P29F", 12}, {"MX29F", 10}}},
+        {"29F008B", &TBoot1M, 0, 0, {{"P29F", 13}, {"MX29F", 11}}},
         {"MX29F001T", &TBoot128, 0xC2, 0x18, {{"MX29F", 4}, {"P29F", 6}}},
         {"MX29F001B", &TBoot128, 0xC2, 0x19, {{"MX29F", 5}, {"P29F", 7}}},
         {"MX29F002T", &TBoot256, 0xC2, 0xB0, {{"MX29F", 6}, {"P29F", 8}}},
@@ -77,8 +85,9 @@ Flash29F::Flash29F(std::string name, const Flash29FType& type, uint8_t maker, ui
 {
 }
 
-int Flash29F::maxMillivolts(int chipPin) const
+int Flash29F::maxMillivolts(int footprintPin) const
 {
+    const int chipPin = footprintPin - shift();
     if (chipPin == kA9 || chipPin == kOe || (type_.resetPin && chipPin == kReset))
         return 13000;
     return 7000;
@@ -107,7 +116,7 @@ uint32_t Flash29F::address(ChipIo& io) const
 {
     uint32_t a = 0;
     for (int bit = 0; (1u << bit) < type_.size; ++bit)
-        a |= static_cast<uint32_t>(io.pin(kAddress[bit]).level) << bit;
+        a |= static_cast<uint32_t>(pin(io, type_.wide ? kWideAddress[bit] : kAddress[bit]).level) << bit;
     return a;
 }
 
@@ -115,14 +124,14 @@ uint8_t Flash29F::dataBus(ChipIo& io) const
 {
     uint8_t d = 0;
     for (int bit = 0; bit < 8; ++bit)
-        d |= static_cast<uint8_t>(io.pin(kData[bit]).level << bit);
+        d |= static_cast<uint8_t>(pin(io, kData[bit]).level << bit);
     return d;
 }
 
 // Code 0 routed is a logic-level 5 V (decision of the box's level table).
 bool Flash29F::highVoltage(ChipIo& io, int chipPin) const
 {
-    const PinLevel level = io.pin(chipPin);
+    const PinLevel level = pin(io, chipPin);
     return level.source == PinSource::Vpp && level.vppCode != 0;
 }
 
@@ -213,8 +222,8 @@ void Flash29F::finish(ChipIo& io)
 
 void Flash29F::drive(ChipIo& io)
 {
-    const bool read =
-        io.pin(kCe).level == 0 && io.pin(kOe).level == 0 && io.pin(kWe).level == 1 && !highVoltage(io, kOe);
+    const bool read = pin(io, kCe).level == 0 && pin(io, kOe).level == 0 && pin(io, kWe).level == 1 &&
+                      !highVoltage(io, kOe);
     if (!read) {
         reading_ = false;
         io.releaseAll();
@@ -238,7 +247,7 @@ void Flash29F::drive(ChipIo& io)
         value = applyStuckCells(a, memory_[a]);
     }
     for (int bit = 0; bit < 8; ++bit)
-        io.drive(kData[bit], (value >> bit) & 1);
+        drivePin(io, kData[bit], (value >> bit) & 1);
 }
 
 void Flash29F::beforeSample(ChipIo& io)
@@ -251,7 +260,9 @@ void Flash29F::beforeSample(ChipIo& io)
 
 void Flash29F::onPins(ChipIo& io)
 {
-    if (!io.powered() || (type_.resetPin && io.pin(kReset).level == 0)) {
+    // The footprint's pin 1 follows A18 of the 32-pin parts when not at 12 V: no reset there.
+    const bool reset = type_.resetPin && !type_.wide && pin(io, kReset).level == 0;
+    if (!io.powered() || reset) {
         io.releaseAll();
         step_ = Step::Read;
         autoselect_ = false;
@@ -263,7 +274,7 @@ void Flash29F::onPins(ChipIo& io)
     finish(io);
 
     // Protection is cleared by a 10 ms CE or WE low pulse under 12 V on A9.
-    const bool strobe = highVoltage(io, kA9) && (io.pin(kCe).level == 0 || io.pin(kWe).level == 0);
+    const bool strobe = highVoltage(io, kA9) && (pin(io, kCe).level == 0 || pin(io, kWe).level == 0);
     if (strobe && strobeSince_ < 0) {
         strobeSince_ = io.now();
     } else if (!strobe && strobeSince_ >= 0) {
@@ -275,9 +286,9 @@ void Flash29F::onPins(ChipIo& io)
     }
 
     // A bus write: the later of CE and WE rises with OE high.
-    const bool oeHigh = io.pin(kOe).level == 1;
-    const bool weEdge = io.rose(kWe) && io.pin(kCe).level == 0;
-    const bool ceEdge = io.rose(kCe) && io.pin(kWe).level == 0;
+    const bool oeHigh = pin(io, kOe).level == 1;
+    const bool weEdge = rose(io, kWe) && pin(io, kCe).level == 0;
+    const bool ceEdge = rose(io, kCe) && pin(io, kWe).level == 0;
     if (oeHigh && !highVoltage(io, kA9) && (weEdge || ceEdge)) {
         io.releaseAll();
         writeCycle(io, address(io), dataBus(io));

@@ -17,6 +17,7 @@ struct Flash29FType {
         0;                 // address bits the unlock decoder compares: 0x7FFF (5555/2AAA) or 0x7FF (555/2AA)
     bool resetPin = false; // pin 1 is RESET# (12 V there lifts the protection while held)
     SimTime chipEraseUnits = 0; // embedded chip erase
+    bool wide = false;          // 40-pin footprint: A18, A19 on pins 3, 4, the 32-pin pins on 5..36
 };
 
 // A flash memory with the JEDEC software command set: every command starts
@@ -34,9 +35,9 @@ public:
     Flash29F(std::string name, const Flash29FType& type, uint8_t maker, uint8_t device);
 
     std::string name() const override { return name_; }
-    int pinCount() const override { return 32; }
-    int vccPin() const override { return 32; }
-    int gndPin() const override { return 16; }
+    int pinCount() const override { return type_.wide ? 40 : 32; }
+    int vccPin() const override { return 32 + shift(); }
+    int gndPin() const override { return 16 + shift(); }
     int maxMillivolts(int chipPin) const override;
     void onPins(ChipIo& io) override;
     void beforeSample(ChipIo& io) override;
@@ -59,6 +60,11 @@ private:
     enum class Step : uint8_t { Read, Unlock1, Unlock2, Program, Erase1, Erase2, Erase3 };
     enum class Busy : uint8_t { None, Program, Erase };
 
+    // Pins are named as on the 32-pin package; a 40-pin footprint moves them by 4.
+    int shift() const { return type_.wide ? 4 : 0; }
+    PinLevel pin(ChipIo& io, int p) const { return io.pin(p + shift()); }
+    bool rose(ChipIo& io, int p) const { return io.rose(p + shift()); }
+    void drivePin(ChipIo& io, int p, int level) const { io.drive(p + shift(), level); }
     uint32_t address(ChipIo& io) const;
     uint8_t dataBus(ChipIo& io) const;
     bool highVoltage(ChipIo& io, int chipPin) const;

@@ -94,9 +94,7 @@ bool TPi28f001x::blockErase(uint32_t address)
     const uint8_t s = ReadStatus();
     if ((s & 0xB8) != kReady) {
         // Vpp off before Vcc, then the error with the block and its status.
-        link.RouteVpp(0);
-        link.SetVppVoltage(0);
-        link.RouteVcc(0);
+        suppliesOff();
         fail(format(flash_text::kMismatch, address, 0xFFu, static_cast<unsigned>(s)));
         return false;
     }
@@ -168,9 +166,7 @@ void TPi28f001x::writeSequence(uint32_t chipStart, uint32_t bufferStart, uint32_
             s = link.ReceiveByte();
         }
         if ((s & kReady) == 0) {
-            link.RouteVpp(0);
-            link.SetVppVoltage(0);
-            link.RouteVcc(0);
+            suppliesOff();
             link.DrivePin(kOePin);
             link.DrivePin(kCePin);
             fail(format(flash_text::kMismatch, a, static_cast<unsigned>(data), static_cast<unsigned>(s)));
@@ -241,9 +237,7 @@ void TPi28fxxx::eraseSequence()
         if (erased)
             break;
     }
-    link.RouteVpp(0);
-    link.SetVppVoltage(0);
-    link.RouteVcc(0);
+    suppliesOff();
     // Blank follows and reports the result.
 }
 

@@ -12,17 +12,6 @@ constexpr int kOePin = 28;
 constexpr int kA9Pin = 30;
 constexpr int kWePin = 35;
 constexpr int kGroundPin = 20;
-constexpr uint8_t kDq6 = 0x40, kDq7 = 0x80;
-
-void chipEraseCycles(FlashWindow& w)
-{
-    w.WriteCommandCycle(0x5555, 0xAA);
-    w.WriteCommandCycle(0x2AAA, 0x55);
-    w.WriteCommandCycle(0x5555, 0x80);
-    w.WriteCommandCycle(0x5555, 0xAA);
-    w.WriteCommandCycle(0x2AAA, 0x55);
-    w.WriteCommandCycle(0x5555, 0x10);
-}
 
 } // namespace
 
@@ -54,39 +43,13 @@ TP29fxxx::TP29fxxx(ProgrammerLink& link, FamilyHost& host) : FlashWindow("TP29fx
 
 void TP29fxxx::eraseSequence()
 {
-    const FlashRow& r = row();
-    PrepareIdle();
-    link.LinkDelay(100);
-    link.RouteVcc(r.VccPin);
-    // The row's own level, not whatever the previous command left selected.
-    link.SetVppVoltage(r.VppMillivolts);
-    if (r.VppPin != 0)
-        link.RouteVpp(r.VppPin);
-    link.SetPageWriteMode(r.VccPin == 34 ? 64 : 128);
-    link.SetPulseLength(10);
-    SetFlashAddress(0);
-    link.LinkDelay(100);
-    for (int attempt = 0; attempt < 20; ++attempt) {
-        setMessage(format(flash_text::kEraseAttempt, attempt));
-        link.SetBusMode(15);
-        link.FloatPin(kOePin);
-        chipEraseCycles(*this);
-        link.LinkDelay(1000);
-        link.SetBusMode(12);
-        link.DrivePin(kOePin);
-        link.DrivePin(kCePin);
-        uint8_t data = link.ReadPort(2);
-        for (int wait = 0; wait < 10 && (data & kDq6) == 0; ++wait) {
-            link.LinkDelay(1000);
-            data = link.ReadPort(2);
-        }
-        if (data & kDq7)
-            break;
-        progress(0);
-    }
-    link.RouteVpp(0);
-    link.SetVppVoltage(0);
-    link.RouteVcc(0);
+    ChipEraseLoop loop;
+    loop.attempts = 20;
+    loop.pageModeAndPulse = true;
+    loop.messageEachAttempt = true;
+    loop.waitForDq6 = true;
+    chipErase(loop);
+    suppliesOff();
     // Blank follows and reports the result.
 }
 
@@ -138,35 +101,13 @@ void TP29fxxx::unprotectSequence()
 
 void Flash29Alike::eraseSequence()
 {
-    const FlashRow& r = row();
-    PrepareIdle();
-    link.LinkDelay(100);
-    link.RouteVcc(r.VccPin);
-    link.SetVppVoltage(r.VppMillivolts);
-    if (r.VppPin != 0)
-        link.RouteVpp(r.VppPin);
-    SetFlashAddress(0);
-    link.LinkDelay(100);
-    uint8_t data = 0;
-    bool erased = false;
-    for (int attempt = 0; attempt < 100 && !erased; ++attempt) {
-        if (eraseAttemptMessage())
-            setMessage(format(flash_text::kEraseAttempt, attempt));
-        link.SetBusMode(15);
-        link.FloatPin(kOePin);
-        chipEraseCycles(*this);
-        link.LinkDelay(1000);
-        link.SetBusMode(12);
-        link.DrivePin(kOePin);
-        link.DrivePin(kCePin);
-        data = link.ReadPort(2);
-        erased = (data & kDq7) != 0;
-        progress(0);
-    }
-    link.RouteVpp(0);
-    link.SetVppVoltage(0);
-    link.RouteVcc(0);
-    if (!erased) {
+    ChipEraseLoop loop;
+    loop.attempts = 100;
+    loop.messageEachAttempt = eraseAttemptMessage();
+    loop.progressAfterSuccess = true;
+    const uint8_t data = chipErase(loop);
+    suppliesOff();
+    if ((data & 0x80) == 0) {
         // An erase that never completed is a failure, shown with what the chip answered at 0.
         fail(format(flash_text::kMismatch, 0u, 0xFFu, static_cast<unsigned>(data)));
         return;

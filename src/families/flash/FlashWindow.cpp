@@ -32,8 +32,11 @@ std::array<uint8_t, 5> FlashPortLatchValues(uint32_t address, uint32_t highMask)
     port[2] = 0xFF;
     port[3] = static_cast<uint8_t>(0x01 | bit(a, 10) << 1 | bit(a, 11) << 3 | bit(a, 9) << 4 |
                                    bit(a, 8) << 5 | bit(a, 13) << 6 | bit(a, 14) << 7);
-    port[0] =
-        static_cast<uint8_t>(0x0F | bit(a, 12) << 7 | bit(a, 15) << 6 | bit(a, 16) << 5 | bit(a, 18) << 4);
+    // Pins 3 and 4, above a 32-pin chip, carry A18 and A19 of the parts on a
+    // 40-pin footprint (1 MiB, and 512 K with Vpp on pin 5); the high mask
+    // keeps them at 1 for every smaller part.
+    port[0] = static_cast<uint8_t>(0x03 | bit(a, 12) << 7 | bit(a, 15) << 6 | bit(a, 16) << 5 |
+                                   bit(a, 18) << 4 | bit(a, 19) << 3 | bit(a, 18) << 2);
     port[4] = static_cast<uint8_t>(0x02 | bit(a, 12) << 5 | bit(a, 15) << 4 | bit(a, 17));
     return port;
 }
@@ -308,6 +311,61 @@ void FlashWindow::UnProtectChipClick()
             return;
         unprotectSequence();
     });
+}
+
+void FlashWindow::suppliesOff()
+{
+    link.RouteVpp(0);
+    link.SetVppVoltage(0);
+    link.RouteVcc(0);
+}
+
+uint8_t FlashWindow::chipErase(const ChipEraseLoop& loop)
+{
+    constexpr uint8_t kDq6 = 0x40, kDq7 = 0x80;
+    const FlashRow& r = row();
+    PrepareIdle();
+    link.LinkDelay(100);
+    link.RouteVcc(r.VccPin);
+    // The row's own level, not whatever the previous command left selected.
+    link.SetVppVoltage(r.VppMillivolts);
+    if (r.VppPin != 0)
+        link.RouteVpp(r.VppPin);
+    if (loop.pageModeAndPulse) {
+        link.SetPageWriteMode(r.VccPin == 34 ? 64 : 128);
+        link.SetPulseLength(10);
+    }
+    SetFlashAddress(0);
+    link.LinkDelay(100);
+    uint8_t data = 0;
+    for (int attempt = 0; attempt < loop.attempts; ++attempt) {
+        if (loop.messageEachAttempt)
+            setMessage(format(flash_text::kEraseAttempt, attempt));
+        link.SetBusMode(15);
+        link.FloatPin(kOePin);
+        for (const auto& [address, value] : {std::pair<uint32_t, uint8_t>{0x5555, 0xAA},
+                                             {0x2AAA, 0x55},
+                                             {0x5555, 0x80},
+                                             {0x5555, 0xAA},
+                                             {0x2AAA, 0x55},
+                                             {0x5555, 0x10}})
+            WriteCommandCycle(address, value);
+        link.LinkDelay(1000);
+        link.SetBusMode(12);
+        link.DrivePin(kOePin);
+        link.DrivePin(kCePin);
+        data = link.ReadPort(2);
+        for (int wait = 0; loop.waitForDq6 && wait < 10 && (data & kDq6) == 0; ++wait) {
+            link.LinkDelay(1000);
+            data = link.ReadPort(2);
+        }
+        const bool erased = (data & kDq7) != 0;
+        if (!erased || loop.progressAfterSuccess)
+            progress(0);
+        if (erased)
+            break;
+    }
+    return data;
 }
 
 void FlashWindow::programBytes145(uint32_t chipStart, uint32_t bufferStart, uint32_t length)

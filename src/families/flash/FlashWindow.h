@@ -98,6 +98,21 @@ protected:
     void declareControls(const char* unprotectCaption);
     // Sends 145 with each byte, replies taken behind the sends (they say nothing).
     void programBytes145(uint32_t chipStart, uint32_t bufferStart, uint32_t length);
+    // Vpp off, then its level, then Vcc: no 12 V stays on a chip without its supply.
+    void suppliesOff();
+
+    // The 29F chip erase: the chip powered with the row's Vpp, then up to
+    // `attempts` six-cycle sequences, each followed by a read at address 0
+    // (waiting on DQ6 where asked). Gives the last byte read; bit 7 set
+    // means erased. The supplies are left on.
+    struct ChipEraseLoop {
+        int attempts = 0;
+        bool pageModeAndPulse = false; // SetPageWriteMode and SetPulseLength before the first attempt
+        bool messageEachAttempt = false;
+        bool waitForDq6 = false;
+        bool progressAfterSuccess = false; // progress(0) also after the attempt that erased
+    };
+    uint8_t chipErase(const ChipEraseLoop& loop);
 
     int64_t BufferStart() const { return fieldValue(Role::BufferStart); }
     int64_t ChipStart() const { return fieldValue(Role::ChipStart); }
