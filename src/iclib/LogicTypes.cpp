@@ -904,6 +904,11 @@ const char* seriesLibraryName(Series series)
 void evaluate(const Element& e, const std::vector<int>& in, ElementState& state, std::vector<PinDrive>& out)
 {
     const auto push = [&out](int pin, int level, bool driven = true) { out.push_back({pin, level, driven}); };
+    // A counter or register shows its state on its first n outputs, lowest bit first.
+    const auto pushState = [&](size_t n) {
+        for (size_t i = 0; i < n; ++i)
+            push(e.outs[i], (state.q >> i) & 1);
+    };
     int all = 1, any = 0, parity = 0;
     for (int v : in) {
         all &= v;
@@ -968,8 +973,7 @@ void evaluate(const Element& e, const std::vector<int>& in, ElementState& state,
             state.q = 0;
         else if (rose || enableFell)
             state.q = (state.q + 1) % modulus;
-        for (size_t i = 0; i < e.outs.size(); ++i)
-            push(e.outs[i], (state.q >> i) & 1);
+        pushState(e.outs.size());
         return;
     }
     case Op::Decoder42:
@@ -1070,8 +1074,7 @@ void evaluate(const Element& e, const std::vector<int>& in, ElementState& state,
             state.q = word(in, 5, 4);
         else if (rose && in[3] == 1 && in[4] == 1)
             state.q = (state.q + 1) & 15;
-        for (size_t i = 0; i < 4; ++i)
-            push(e.outs[i], (state.q >> i) & 1);
+        pushState(4);
         push(e.outs[4], in[4] == 1 && state.q == 15);
         return;
     }
@@ -1162,8 +1165,7 @@ void evaluate(const Element& e, const std::vector<int>& in, ElementState& state,
             state.q = word(in, 5, 4);
         else if (rose && in[4] == 0)
             state.q = in[3] == 1 ? (state.q + 1) % modulus : (state.q + modulus - 1) % modulus;
-        for (size_t i = 0; i < 4; ++i)
-            push(e.outs[i], (state.q >> i) & 1);
+        pushState(4);
         push(e.outs[4], !(in[4] == 0 && state.q == (in[3] == 1 ? modulus - 1 : 0)));
         return;
     }
@@ -1199,8 +1201,7 @@ void evaluate(const Element& e, const std::vector<int>& in, ElementState& state,
             state.q = 0;
         else if (rose)
             state.q = ((state.q << 1) | (in[0] & in[1])) & 0xFF;
-        for (size_t i = 0; i < e.outs.size(); ++i)
-            push(e.outs[i], (state.q >> i) & 1);
+        pushState(e.outs.size());
         return;
     }
     case Op::Jk107:
@@ -1256,8 +1257,7 @@ void evaluate(const Element& e, const std::vector<int>& in, ElementState& state,
             state.q = word(in, 4, 4);
         else if (rose && in[2] == 0)
             state.q = (state.q + (down ? 15 : 1)) & 15;
-        for (size_t i = 0; i < 4; ++i)
-            push(e.outs[i], (state.q >> i) & 1);
+        pushState(4);
         const int maxMin = down ? state.q == 0 : state.q == 15;
         push(e.outs[4], maxMin);
         push(e.outs[5], !(in[1] == 0 && in[2] == 0 && maxMin));
@@ -1276,8 +1276,7 @@ void evaluate(const Element& e, const std::vector<int>& in, ElementState& state,
             state.q = (state.q + 1) & 15;
         else if (down)
             state.q = (state.q + 15) & 15;
-        for (size_t i = 0; i < 4; ++i)
-            push(e.outs[i], (state.q >> i) & 1);
+        pushState(4);
         push(e.outs[4], !(in[1] == 0 && state.q == 15));
         push(e.outs[5], !(in[2] == 0 && state.q == 0));
         return;
@@ -1294,8 +1293,7 @@ void evaluate(const Element& e, const std::vector<int>& in, ElementState& state,
             state.q = (state.q >> 1) | (in[5] << 3);
         else if (rose && mode == 3)
             state.q = word(in, 6, 4);
-        for (size_t i = 0; i < 4; ++i)
-            push(e.outs[i], (state.q >> i) & 1);
+        pushState(4);
         return;
     }
     case Op::Shift595: {
